@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace mrv::suite::db {
+
+class RoutineCatalog;
+struct ColumnDef;
+
+// What a translation needs to know about the connection it runs on.
+struct TranslationContext
+{
+    // The key of the last successful INSERT on this connection, whatever
+    // table; "SCOPE_IDENTITY()" becomes this literal (NULL when none).
+    std::optional<qint64> scopeIdentity;
+    // Database functions called as "dbo.NAME(...)" are expanded from here.
+    const RoutineCatalog *routines = nullptr;
+    // Company prefix ("A01_") for per-company routines called without one.
+    QString companyPrefix;
+};
+
+// The suite's SQL (SQL Server's dialect, as the component writes it) adapted
+// to one engine. Translation works on tokens: string literals, quoted
+// identifiers and comments are never changed.
+class Dialect
+{
+public:
+    virtual ~Dialect() = default;
+
+    virtual QString name() const = 0;
+    virtual QString translate(const QString &sql, const TranslationContext &context) const = 0;
+
+    // DDL pieces for the schema catalog.
+    virtual QString columnType(const ColumnDef &column) const = 0;
+    virtual QString identityColumn(const QString &name) const = 0;
+};
+
+std::unique_ptr<Dialect> makeSqliteDialect();
+
+} // namespace mrv::suite::db

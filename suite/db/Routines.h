@@ -1,0 +1,56 @@
+#pragma once
+
+#include "host/StatementBuilder.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace mrv::host {
+class RecordSet;
+}
+
+namespace mrv::suite::db {
+
+class SuiteConnection;
+
+// A database function of the suite, defined once for every engine as a query
+// in the suite's dialect. Parameters are written "@NAME" in the body; a call
+// "dbo.NAME(a, b)" is expanded by the dialect into the body with each
+// parameter replaced by the parenthesised argument text. A scalar function's
+// body is a query of one row and one column.
+struct FunctionDef
+{
+    QString name;
+    QStringList parameters;
+    bool tableValued = false;
+    QString body;
+};
+
+// A procedure of the suite: code that runs on a connection, so it works on
+// every engine the connection supports.
+using ProcedureBody = std::function<std::unique_ptr<host::RecordSet>(SuiteConnection &,
+                                                                      const QList<host::ProcedureParameter> &)>;
+
+class RoutineCatalog
+{
+public:
+    void addFunction(FunctionDef function);
+    void addProcedure(const QString &name, ProcedureBody body);
+
+    // Names are matched without regard to case, with or without a company prefix.
+    const FunctionDef *function(const QString &name) const;
+    const ProcedureBody *procedure(const QString &name) const;
+
+    // The suite's standard routines (address book, fax history, list moves).
+    static const RoutineCatalog &standard();
+
+private:
+    QHash<QString, FunctionDef> m_functions;
+    QHash<QString, ProcedureBody> m_procedures;
+};
+
+} // namespace mrv::suite::db

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "Dialect.h"
+#include "host/Connection.h"
+
+#include <QSqlDatabase>
+#include <QVariantList>
+
+#include <memory>
+
+namespace mrv::suite::db {
+
+class RoutineCatalog;
+
+// A row-returning result read whole into memory: column names and rows.
+struct QueryResult
+{
+    QStringList columns;
+    QList<QVariantList> rows;
+};
+
+// The suite's connection: one QSqlDatabase and the dialect of its engine.
+// Every text the component hands in is translated first; statements run in
+// autocommit unless a Transaction is open, and a failed statement never
+// leaves a transaction open behind it.
+class SuiteConnection : public host::Connection
+{
+public:
+    // Opens (creating when missing) an SQLite database file in WAL mode with a
+    // busy timeout. Throws Failure when the file cannot be opened.
+    static std::shared_ptr<SuiteConnection> openSqlite(const QString &path);
+
+    ~SuiteConnection() override;
+
+    // host::Connection
+    std::unique_ptr<host::RecordSet> openRecordSet(const QString &sql, qint32 mode, bool &error,
+                                                   QString &errorText) override;
+    void execute(const QString &sql) override;
+    std::unique_ptr<host::RecordSet> runProcedure(const QString &name,
+                                                  const QList<host::ProcedureParameter> &parameters) override;
+    QVariant lookup(const QString &table, const QString &keyColumn, const QVariant &keyValue, qint32 keyKind,
+                    const QString &column) override;
+    QString valueListCaption(const QString &table, const QString &column, const QVariant &value) override;
+    void deleteRow(const QString &table, const QVariant &key) override;
+    std::unique_ptr<host::StatementBuilder> newStatement() override;
+
+    // Runs suite-dialect SQL and returns all rows; throws Failure with the
+    // engine's message. A text may hold several statements separated by ";":
+    // the rows are those of the last one.
+    QueryResult query(const QString &sql);
+
+    // Runs engine-native SQL with positional bound values ("?"), bypassing the
+    // dialect. For the suite's own code (schema, seeding, blobs).
+    QueryResult nativeQuery(const QString &sql, const QVariantList &values = {});
+
+    const Dialect &dialect() const;
+    QSqlDatabase database() const;
+    QString engine() const; // "sqlite"
+
+    // Company prefix used for per-company routines called without one ("A01_").
+    void setCompanyPrefix(const QString &prefix);
+    QString companyPrefix() const;
+
+    void setRoutines(const RoutineCatalog *routines);
+
+    // Explicit transactions; nested scopes join the outer one.
+    class Transaction
+    {
+    public:
+        explicit Transaction(SuiteConnection &connection);
+        ~Transaction(); // rolls back unless committed
+        void commit();
+
+        Transaction(const Transaction &) = delete;
+        Transaction &operator=(const Transaction &) = delete;
+
+    private:
+        SuiteConnection &m_connection;
+        bool m_outermost = false;
+        bool m_done = false;
+    };
+
+private:
+    SuiteConnection(QSqlDatabase database, std::unique_ptr<Dialect> dialect);
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace mrv::suite::db
