@@ -22,7 +22,8 @@ namespace detail {
 qint32 reportFailure(host::Errors *errors, const QString &object, const char *procedure, const QString &description,
                      qint32 number);
 
-template <typename Body> qint32 runTrapped(host::Errors *errors, const QString &object, const char *procedure, Body &body)
+template <typename Body>
+qint32 runTrapped(host::Errors *errors, const QString &object, const char *procedure, Body &body)
 {
     try {
         body();
@@ -56,7 +57,8 @@ Result guarded(host::Errors *errors, const QString &object, const char *procedur
 }
 
 // The same for operations without a result. Returns whether the body completed.
-template <typename Body> bool guardedVoid(host::Errors *errors, const QString &object, const char *procedure, Body &&body)
+template <typename Body>
+bool guardedVoid(host::Errors *errors, const QString &object, const char *procedure, Body &&body)
 {
     for (int attempt = 1;; ++attempt) {
         bool done = false;

@@ -15,7 +15,8 @@ public:
     // perUser: the value belongs to the current user only.
     // perApplication: the value belongs to this application only (not shared
     // with the suite's other programs). Neither: the value is global.
-    virtual void setValue(const QString &key, const QString &value, bool perUser = false, bool perApplication = false) = 0;
+    virtual void setValue(const QString &key, const QString &value, bool perUser = false,
+                          bool perApplication = false) = 0;
 };
 
 } // namespace mrv::host

@@ -16,12 +16,14 @@ public:
 
     // mode: rsReadOnly or rsUpdatable. On a bad query the flag is set, the
     // text holds the engine's message and the result is null.
-    virtual std::unique_ptr<RecordSet> openRecordSet(const QString &sql, qint32 mode, bool &error, QString &errorText) = 0;
+    virtual std::unique_ptr<RecordSet> openRecordSet(const QString &sql, qint32 mode, bool &error,
+                                                     QString &errorText) = 0;
 
     // Runs a statement that returns no rows. Throws Failure on error.
     virtual void execute(const QString &sql) = 0;
 
-    virtual std::unique_ptr<RecordSet> runProcedure(const QString &name, const QList<ProcedureParameter> &parameters) = 0;
+    virtual std::unique_ptr<RecordSet> runProcedure(const QString &name,
+                                                    const QList<ProcedureParameter> &parameters) = 0;
 
     // The value of `column` in the first row of `table` whose `keyColumn`
     // equals `keyValue` (keyKind kkNumber or kkText), or an invalid QVariant.

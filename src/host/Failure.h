@@ -12,7 +12,9 @@ namespace mrv {
 class Failure : public std::exception
 {
 public:
-    explicit Failure(QString message, qint32 code = 0) : m_message(std::move(message)), m_code(code), m_utf8(m_message.toUtf8()) {}
+    explicit Failure(QString message, qint32 code = 0)
+        : m_message(std::move(message)), m_code(code), m_utf8(m_message.toUtf8())
+    {}
 
     const QString &message() const noexcept { return m_message; }
     qint32 code() const noexcept { return m_code; }

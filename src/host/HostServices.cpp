@@ -45,6 +45,11 @@ PathServices &pathServices()
     return require(installed().pathServices, "PathServices");
 }
 
+ScreenPointer *screenPointer()
+{
+    return installed().screenPointer.get();
+}
+
 Resources &resources()
 {
     return require(installed().resources, "Resources");

@@ -6,6 +6,7 @@ namespace mrv::host {
 
 class PathServices;
 class Resources;
+class ScreenPointer;
 class TextService;
 class ValueTools;
 
@@ -18,6 +19,8 @@ struct HostServices
     std::shared_ptr<TextService> textService;
     std::shared_ptr<PathServices> pathServices;
     std::shared_ptr<Resources> resources;
+    // Optional: without one (the command line) the pointer is left alone.
+    std::shared_ptr<ScreenPointer> screenPointer;
 };
 
 void installHostServices(const HostServices &services);
@@ -26,5 +29,6 @@ ValueTools &valueTools();
 TextService &textService();
 PathServices &pathServices();
 Resources &resources();
+ScreenPointer *screenPointer();
 
 } // namespace mrv::host

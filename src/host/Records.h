@@ -67,6 +67,10 @@ public:
 
     // Recipients: resolves `list` in place; true when every item was found.
     virtual bool resolveRecipients(QWidget *owner, QString &list, const RecipientOptions &options) = 0;
+    // The recipient chooser: the candidate address-book codes (quoted text
+    // literals separated by ","; empty when none matched) and the typed item;
+    // returns the chosen recipients text, empty when nothing was chosen.
+    virtual QString chooseRecipients(QWidget *owner, const QString &codeList, const QString &item) = 0;
     // Splits "table|key" at the separator; false when there is no separator.
     virtual bool splitLink(const QString &link, const QString &separator, QString &table, QString &key) const = 0;
 

@@ -6,14 +6,14 @@ namespace mrv::host {
 
 // Type codes shared by the statement builder and the value formatter.
 enum TypeCode : qint32 {
-    tcText = 0,      // text of any length
-    tcInt16 = 1,     // 16-bit integer (codes, flags stored as numbers)
-    tcInt32 = 2,     // 32-bit integer (record identifiers)
-    tcDateTime = 6,  // date and time
-    tcBoolean = 7,   // Boolean
-    tcLongText = 8,  // long formatted text (bodies)
+    tcText = 0,       // text of any length
+    tcInt16 = 1,      // 16-bit integer (codes, flags stored as numbers)
+    tcInt32 = 2,      // 32-bit integer (record identifiers)
+    tcDateTime = 6,   // date and time
+    tcBoolean = 7,    // Boolean
+    tcLongText = 8,   // long formatted text (bodies)
     tcShortText = 12, // short text
-    tcNull = 16,     // the value Null
+    tcNull = 16,      // the value Null
 };
 
 // Record-set modes of Connection::openRecordSet.

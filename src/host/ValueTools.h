@@ -26,6 +26,13 @@ public:
     virtual bool toBoolean(const QVariant &value) const = 0;
     virtual bool isNumeric(const QVariant &value) const = 0;
 
+    // The address validator: a single well-formed e-mail address
+    // (local@domain, no blanks, no list separators).
+    virtual bool isEmailAddress(const QString &text) const = 0;
+    // The test for a fax or telephone number: digits, optionally with a
+    // leading "+" and blanks, "-", "/", ".", "(" and ")" between them.
+    virtual bool isPhoneNumber(const QString &text) const = 0;
+
     // The text with every character that a file name cannot hold replaced.
     virtual QString cleanFileName(const QString &text) const = 0;
 };

@@ -9,23 +9,25 @@ namespace mrv::suite::db {
 // Column types of the catalog. Every table's key is an identity column
 // RECORD_ID, added by the DDL generator (not listed among the columns).
 enum class ColumnType {
-    SmallInt,  // type code 1
-    Integer,   // type code 2
+    SmallInt, // type code 1
+    Integer,  // type code 2
     BigInt,
-    Double,    // amounts
-    DateTime,  // type code 6
-    Boolean,   // type code 7, stored as 1/0
-    Text,      // type code 12, `length` characters
-    LongText,  // type codes 0 and 8
-    Blob,      // file contents
+    Double,   // amounts
+    DateTime, // type code 6
+    Boolean,  // type code 7, stored as 1/0
+    Text,     // type code 12, `length` characters
+    LongText, // type codes 0 and 8
+    Blob,     // file contents
 };
 
 struct ColumnDef
 {
     QString name;
     ColumnType type = ColumnType::Text;
-    int length = 0;          // Text only
-    QString defaultValue;    // an SQL literal of the suite's dialect, or empty
+    int length = 0;       // Text only
+    QString defaultValue; // an SQL literal of the suite's dialect, or empty
+    QString caption;      // Italian, for the field dictionary; empty for internal columns
+    bool nullable = true; // a NOT NULL column needs a default, or upgrades cannot add it
 };
 
 struct IndexDef
@@ -46,6 +48,11 @@ struct TableDef
     QList<IndexDef> indexes;
     // The schema version that introduced the table (for upgrades).
     int since = 1;
+    // Italian title, written to the table dictionary SYS_TBL.
+    QString caption;
+    // Offered to users as the table of datasets and notifications, with its
+    // fields described in the field dictionary SYS_GRD_GRD.
+    bool userVisible = false;
 };
 
 // A view's query is written in the suite's dialect; in per-company views
@@ -56,6 +63,7 @@ struct ViewDef
     QString name;
     Scope scope = Scope::Suite;
     QString query;
+    QString caption; // Italian title, written to SYS_TBL
 };
 
 class SchemaCatalog
@@ -68,7 +76,9 @@ public:
     static const QList<TableDef> &tables();
     static const QList<ViewDef> &views();
 
+    // Logical names, without regard to case; null when the catalog has none.
     static const TableDef *table(const QString &name);
+    static const ViewDef *view(const QString &name);
 };
 
 } // namespace mrv::suite::db

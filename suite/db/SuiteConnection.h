@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class QSqlQuery;
+
 namespace mrv::suite::db {
 
 class RoutineCatalog;
@@ -53,6 +55,21 @@ public:
     // dialect. For the suite's own code (schema, seeding, blobs).
     QueryResult nativeQuery(const QString &sql, const QVariantList &values = {});
 
+    // A native statement prepared once and run many times with new values:
+    // for bulk loads, where preparing per row would dominate.
+    class Prepared
+    {
+    public:
+        // Returns the key of the row inserted, when the statement is an INSERT.
+        qint64 run(const QVariantList &values);
+
+    private:
+        friend class SuiteConnection;
+        explicit Prepared(std::shared_ptr<QSqlQuery> query) : m_query(std::move(query)) {}
+        std::shared_ptr<QSqlQuery> m_query;
+    };
+    Prepared prepare(const QString &nativeSql);
+
     const Dialect &dialect() const;
     QSqlDatabase database() const;
     QString engine() const; // "sqlite"
@@ -62,6 +79,26 @@ public:
     QString companyPrefix() const;
 
     void setRoutines(const RoutineCatalog *routines);
+
+    // The type code the value formatter uses for a value of this kind.
+    static qint32 typeCodeOf(const QVariant &value);
+
+    // The suite's own bookkeeping (error log, configuration) inserts rows on
+    // the same connection; like a procedure's inserts in SQL Server, they
+    // must not change what SCOPE_IDENTITY() gives the caller afterwards.
+    class SeparateScope
+    {
+    public:
+        explicit SeparateScope(SuiteConnection &connection);
+        ~SeparateScope();
+
+        SeparateScope(const SeparateScope &) = delete;
+        SeparateScope &operator=(const SeparateScope &) = delete;
+
+    private:
+        SuiteConnection &m_connection;
+        std::optional<qint64> m_saved;
+    };
 
     // Explicit transactions; nested scopes join the outer one.
     class Transaction

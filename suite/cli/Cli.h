@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <functional>
+#include <memory>
+
+namespace mrv::suite {
+class SuiteSession;
+namespace db {
+class SuiteConnection;
+}
+} // namespace mrv::suite
+
+namespace mrv::cli {
+
+// Exit codes of the command line.
+enum ExitCode : int { exitOk = 0, exitFailed = 1, exitUsage = 2 };
+
+// Thrown for a command line that cannot be understood; main prints the text
+// and the command's usage and exits with exitUsage.
+struct UsageError
+{
+    QString message;
+};
+
+struct GlobalOptions
+{
+    QString databasePath; // --db
+    QString url;          // --url
+    QString user;         // --user
+    QString company;      // --company
+};
+
+class Context
+{
+public:
+    explicit Context(GlobalOptions options);
+    ~Context();
+
+    const GlobalOptions &options() const { return m_options; }
+    QTextStream &out() { return m_out; }
+    QTextStream &err() { return m_err; }
+
+    // The session on the selected database; fails when the database does not
+    // exist yet (only init creates one).
+    suite::SuiteSession &session();
+
+    // The connection alone, for commands that need no user (sql, info).
+    std::shared_ptr<suite::db::SuiteConnection> connection();
+
+private:
+    GlobalOptions m_options;
+    QTextStream m_out;
+    QTextStream m_err;
+    void requireDatabase() const;
+
+    std::unique_ptr<suite::SuiteSession> m_session;
+    std::shared_ptr<suite::db::SuiteConnection> m_connection;
+};
+
+struct Command
+{
+    QString name;
+    QString usage;   // "init [--demo] [--scale N]"
+    QString summary; // one line
+    QString help;    // details shown by "mrv COMMAND --help"
+    std::function<int(Context &, const QStringList &)> run;
+};
+
+// Every command of the program, in the order `mrv --help` lists them.
+QList<Command> commands();
+
+// Pieces of the commands, one file each.
+Command initCommand();
+Command infoCommand();
+Command sqlCommand();
+Command configCommand();
+
+// The default database: the demo database in the user's data folder.
+QString defaultDatabasePath();
+
+// Takes "--name VALUE" out of args; empty when absent. Throws UsageError
+// when the option is given without a value.
+QString takeOption(QStringList &args, const QString &name);
+bool takeFlag(QStringList &args, const QString &name);
+void requireNoMoreOptions(const QStringList &args);
+
+} // namespace mrv::cli

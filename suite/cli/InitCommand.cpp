@@ -1,0 +1,77 @@
+#include "Cli.h"
+
+#include "db/DemoData.h"
+#include "db/SchemaCatalog.h"
+#include "db/SchemaManager.h"
+#include "db/SuiteConnection.h"
+#include "host/Failure.h"
+
+namespace mrv::cli {
+
+namespace {
+
+int scaleOf(QStringList &args)
+{
+    const QString text = takeOption(args, QStringLiteral("--scale"));
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const int scale = text.toInt(&ok);
+    if (!ok || scale < 0)
+        throw UsageError{QStringLiteral("--scale needs a number of customers, not \"%1\"").arg(text)};
+    return scale;
+}
+
+int runInit(Context &context, const QStringList &arguments)
+{
+    QStringList args = arguments;
+    const bool demo = takeFlag(args, QStringLiteral("--demo"));
+    const int scale = scaleOf(args);
+    requireNoMoreOptions(args);
+    if (!args.isEmpty())
+        throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(args.first())};
+    if (!context.options().url.isEmpty())
+        throw Failure(QStringLiteral("--url: PostgreSQL is not supported yet; use --db FILE"));
+
+    const QString path = context.options().databasePath;
+    auto connection = suite::db::SuiteConnection::openSqlite(path);
+    const int before = suite::db::SchemaManager::installedVersion(*connection);
+    if (before == 0)
+        suite::db::SchemaManager::create(*connection, {});
+    else
+        suite::db::SchemaManager::upgrade(*connection);
+    QTextStream &out = context.out();
+    out << "database: " << path << '\n';
+    out << "schema: version " << suite::db::SchemaCatalog::version()
+        << (before == 0                                    ? " (created)"
+            : before < suite::db::SchemaCatalog::version() ? " (upgraded)"
+                                                           : " (current)")
+        << '\n';
+    if (demo || scale > 0) {
+        const bool seeded = suite::db::DemoData::seed(*connection);
+        out << "demo data: " << (seeded ? "loaded" : "already present") << '\n';
+    }
+    if (scale > 0) {
+        const QString company =
+            context.options().company.isEmpty() ? suite::db::DemoData::firstCompany() : context.options().company;
+        suite::db::DemoData::addCustomers(*connection, company, scale);
+        out << "customers added: " << scale << " to company " << company << '\n';
+    }
+    return exitOk;
+}
+
+} // namespace
+
+Command initCommand()
+{
+    return {QStringLiteral("init"), QStringLiteral("init [--demo] [--scale N]"),
+            QStringLiteral("create or upgrade the database, optionally with demo data"),
+            QStringLiteral("Creates the database when it is missing and brings an older one to the current\n"
+                           "schema version. --demo loads the demo suite (two companies, users, groups,\n"
+                           "customers, documents) unless it is already there. --scale N adds N customers\n"
+                           "with contacts, branches, addresses and numbers to the company (--company, or the\n"
+                           "first one), for benchmarks; it implies --demo."),
+            runInit};
+}
+
+} // namespace mrv::cli

@@ -1,0 +1,729 @@
+#include "Dialect.h"
+
+#include "Routines.h"
+#include "SchemaCatalog.h"
+#include "SqlTokenizer.h"
+#include "host/Failure.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+// What the translation cannot do token by token, and so leaves as written:
+// "+" between texts (SQLite adds them as numbers; only the types tell a sum
+// from a concatenation; CONCAT() is translated and is the portable choice),
+// "TOP n PERCENT" below 100 (refused), and "TOP" in a select of a UNION when
+// the union's own ORDER BY is meant to choose its rows: that select gets its
+// first n rows in no particular order, as SQL Server gives them.
+
+namespace mrv::suite::db {
+
+namespace {
+
+using Kind = SqlToken::Kind;
+
+// How deep a translation already is. Database functions may call one
+// another, and one that calls itself, directly or not, would be expanded
+// forever; every parenthesis is a recursion of the translator, and a
+// hostile text must not exhaust the stack (SQLite itself refuses
+// expressions nested deeper than 1000).
+struct Depth
+{
+    int expansions = 0;
+    int nesting = 0;
+};
+
+constexpr int maximumExpansions = 16;
+constexpr int maximumNesting = 1000;
+
+void requireShallowNesting(int nesting)
+{
+    if (nesting > maximumNesting)
+        throw Failure(QStringLiteral("The statement nests parentheses or function calls too deeply"));
+}
+
+// Words that can follow a table source or a window call without being an
+// alias of it.
+bool isClauseWord(const SqlToken &token)
+{
+    static const QSet<QString> words = {
+        QStringLiteral("FROM"),    QStringLiteral("WHERE"), QStringLiteral("GROUP"),  QStringLiteral("ORDER"),
+        QStringLiteral("HAVING"),  QStringLiteral("UNION"), QStringLiteral("EXCEPT"), QStringLiteral("INTERSECT"),
+        QStringLiteral("JOIN"),    QStringLiteral("INNER"), QStringLiteral("LEFT"),   QStringLiteral("RIGHT"),
+        QStringLiteral("FULL"),    QStringLiteral("CROSS"), QStringLiteral("OUTER"),  QStringLiteral("NATURAL"),
+        QStringLiteral("ON"),      QStringLiteral("USING"), QStringLiteral("LIMIT"),  QStringLiteral("OFFSET"),
+        QStringLiteral("WINDOW"),  QStringLiteral("INTO"),  QStringLiteral("WITH"),   QStringLiteral("OPTION"),
+        QStringLiteral("FOR"),     QStringLiteral("THEN"),  QStringLiteral("ELSE"),   QStringLiteral("END"),
+        QStringLiteral("WHEN"),    QStringLiteral("AND"),   QStringLiteral("OR"),     QStringLiteral("IS"),
+        QStringLiteral("NOT"),     QStringLiteral("IN"),    QStringLiteral("LIKE"),   QStringLiteral("BETWEEN"),
+        QStringLiteral("COLLATE"), QStringLiteral("ASC"),   QStringLiteral("DESC"),
+    };
+    return token.kind == Kind::Identifier && words.contains(token.text.toUpper());
+}
+
+bool isSetOperator(const SqlToken &token)
+{
+    return token.isWord(QLatin1String("UNION")) || token.isWord(QLatin1String("EXCEPT")) ||
+           token.isWord(QLatin1String("INTERSECT"));
+}
+
+// The SQLite type for a type of SQL Server in CAST, or an empty text when it
+// can stay. DATETIME matters most: SQLite would cast '2024-05-01 10:00:00'
+// with numeric affinity, to 2024.
+QString sqliteCastType(const SqlToken &token)
+{
+    static const QHash<QString, QString> types = {
+        {QStringLiteral("NVARCHAR"), QStringLiteral("TEXT")},      {QStringLiteral("VARCHAR"), QStringLiteral("TEXT")},
+        {QStringLiteral("NCHAR"), QStringLiteral("TEXT")},         {QStringLiteral("CHAR"), QStringLiteral("TEXT")},
+        {QStringLiteral("DATETIME"), QStringLiteral("TEXT")},      {QStringLiteral("DATE"), QStringLiteral("TEXT")},
+        {QStringLiteral("SMALLDATETIME"), QStringLiteral("TEXT")}, {QStringLiteral("BIT"), QStringLiteral("INTEGER")},
+    };
+    return token.kind == Kind::Identifier ? types.value(token.text.toUpper()) : QString();
+}
+
+// N'text' is SQL Server's Unicode literal; every SQLite text is Unicode.
+// SQLite stops reading a statement at a NUL character, so a literal holding
+// one is joined from its pieces and char(0). Doubled quotes never span a
+// NUL, so every piece stays a well-formed literal.
+QString sqliteLiteral(const QString &literal)
+{
+    const QString text = literal.startsWith(u'N') || literal.startsWith(u'n') ? literal.mid(1) : literal;
+    if (!text.contains(QChar(0)) || text.size() < 2 || !text.endsWith(u'\''))
+        return text;
+    QStringList pieces;
+    for (const QString &piece : text.mid(1, text.size() - 2).split(QChar(0)))
+        pieces << u'\'' + piece + u'\'';
+    return u'(' + pieces.join(QStringLiteral(" || char(0) || ")) + u')';
+}
+
+// "[na]]me]" as "na]me" in standard double quotes. Inside the brackets "]"
+// is doubled, so an odd number of "]" at the end means the closing one is
+// there; an unterminated identifier is left for the engine to report.
+QString doubleQuotedIdentifier(const QString &identifier)
+{
+    if (!identifier.startsWith(u'['))
+        return identifier;
+    const qsizetype trailingBrackets =
+        std::distance(identifier.crbegin(),
+                      std::find_if(identifier.crbegin(), identifier.crend() - 1, [](QChar c) { return c != u']'; }));
+    if (trailingBrackets % 2 == 0)
+        return identifier;
+    QString name = identifier.mid(1, identifier.size() - 2);
+    name.replace(QStringLiteral("]]"), QStringLiteral("]")).replace(u'"', QStringLiteral("\"\""));
+    return u'"' + name + u'"';
+}
+
+// SQL Server nests block comments, SQLite ends one at the first "*/": the
+// inner closings are broken up so that the comment stays one comment. A NUL
+// would silently end the whole statement for SQLite: it becomes a blank.
+QString sqliteComment(QString comment)
+{
+    comment.replace(QChar(0), u' ');
+    if (!comment.startsWith(QStringLiteral("/*")) || comment.indexOf(QStringLiteral("/*"), 2) < 0)
+        return comment;
+    QString result;
+    int depth = 0;
+    for (qsizetype pos = 0; pos < comment.size();) {
+        const QStringView rest = QStringView(comment).mid(pos);
+        if (rest.startsWith(u"/*")) {
+            ++depth;
+            result += QStringLiteral("/*");
+            pos += 2;
+        } else if (rest.startsWith(u"*/")) {
+            result += --depth > 0 ? QStringLiteral("* /") : QStringLiteral("*/");
+            pos += 2;
+        } else {
+            result += comment.at(pos++);
+        }
+    }
+    return result;
+}
+
+// Requires the count of "TOP n PERCENT" to be a whole table: SQLite's LIMIT
+// takes a number of rows only.
+void requireWholeTable(const QString &percentage)
+{
+    QString number = percentage;
+    number.remove(u'(').remove(u')');
+    bool ok = false;
+    if (number.trimmed().toDouble(&ok) < 100 || !ok)
+        throw Failure(QStringLiteral("SELECT TOP %1 PERCENT cannot be translated for SQLite: only TOP 100 PERCENT is "
+                                     "supported")
+                          .arg(percentage));
+}
+
+// The tokens of one text and, for every "(", the index of its ")" (the end
+// of the text when it has none), found once so that no call scans for it.
+struct TokenText
+{
+    explicit TokenText(QList<SqlToken> tokenList) : tokens(std::move(tokenList)), closeOf(tokens.size(), tokens.size())
+    {
+        QList<qsizetype> open;
+        for (qsizetype index = 0; index < tokens.size(); ++index) {
+            if (tokens.at(index).isPunctuation(u'('))
+                open.append(index);
+            else if (tokens.at(index).isPunctuation(u')') && !open.isEmpty())
+                closeOf[open.takeLast()] = index;
+        }
+    }
+
+    const QList<SqlToken> tokens;
+    QList<qsizetype> closeOf;
+};
+
+// The tokens [begin, end) of a text.
+struct TokenRange
+{
+    qsizetype begin = 0;
+    qsizetype end = 0;
+};
+
+// One pass over the tokens of a text, writing the SQLite text. Parentheses
+// are translated recursively, each level keeping the state of its own
+// selects, so a "TOP" inside a subquery ends that subquery.
+class SqliteTranslator
+{
+public:
+    SqliteTranslator(const TokenText &text, TokenRange range, const TranslationContext &context, Depth depth)
+        : m_text(text), m_tokens(text.tokens), m_begin(range.begin), m_end(range.end), m_context(context),
+          m_depth(depth), m_pos(range.begin)
+    {}
+
+    QString translate()
+    {
+        translateGroup(GroupKind::Statements);
+        return m_out;
+    }
+
+private:
+    enum class GroupKind { Statements, Parenthesized, CastArguments };
+
+    // A "SELECT TOP n" waiting for the end of its select to become "LIMIT n".
+    struct PendingLimit
+    {
+        QString count;
+        qsizetype selectStart = 0; // in m_out
+    };
+
+    // The selects of one level: a statement, or the inside of parentheses.
+    struct SelectLevel
+    {
+        std::optional<PendingLimit> limit;
+        bool compound = false; // a UNION, EXCEPT or INTERSECT was seen
+    };
+
+    using Handler = void (SqliteTranslator::*)(qsizetype next);
+
+    // Token access; indexes out of range answer false.
+
+    bool isValid(qsizetype index) const { return index >= m_begin && index < m_end; }
+    bool isWordAt(qsizetype index, const char *word) const
+    {
+        return isValid(index) && m_tokens.at(index).isWord(QLatin1String(word));
+    }
+    bool isPunctuationAt(qsizetype index, QChar character) const
+    {
+        return isValid(index) && m_tokens.at(index).isPunctuation(character);
+    }
+    bool isKindAt(qsizetype index, Kind kind) const { return isValid(index) && m_tokens.at(index).kind == kind; }
+
+    qsizetype nextSignificant(qsizetype index) const
+    {
+        while (index < m_end && !m_tokens.at(index).isSignificant())
+            ++index;
+        return index;
+    }
+    qsizetype previousSignificant(qsizetype index) const
+    {
+        do
+            --index;
+        while (index >= m_begin && !m_tokens.at(index).isSignificant());
+        return index;
+    }
+    qsizetype matchingClose(qsizetype open) const { return std::min(m_text.closeOf.at(open), m_end); }
+    qsizetype after(qsizetype close) const { return std::min(close + 1, m_end); }
+
+    // A name after a dot is a column or table of that qualifier ("T.LEN"), never a keyword.
+    bool followsDot(qsizetype index) const { return isPunctuationAt(previousSignificant(index), u'.'); }
+
+    bool aliasFollows(qsizetype index) const
+    {
+        const qsizetype next = nextSignificant(index);
+        return isKindAt(next, Kind::QuotedIdentifier) ||
+               (isKindAt(next, Kind::Identifier) && !isClauseWord(m_tokens.at(next)));
+    }
+
+    // Output. m_significantEnd is where a LIMIT goes: after the last token
+    // that is not a blank or a comment, so that it never ends in a comment.
+
+    void write(const QString &text)
+    {
+        m_out += text;
+        m_significantEnd = m_out.size();
+    }
+    void copyToken()
+    {
+        const SqlToken &token = m_tokens.at(m_pos++);
+        if (token.isSignificant())
+            write(token.text);
+        else
+            m_out += token.text;
+    }
+    void replaceToken(const QString &text)
+    {
+        write(text);
+        ++m_pos;
+    }
+
+    // Levels and selects.
+
+    void translateGroup(GroupKind kind)
+    {
+        SelectLevel level;
+        while (m_pos < m_end) {
+            const SqlToken &token = m_tokens.at(m_pos);
+            if (token.isPunctuation(u')') && kind != GroupKind::Statements)
+                break;
+            if (token.isPunctuation(u';')) {
+                closeSelect(level);
+                level = {};
+                copyToken();
+            } else if (isSetOperator(token)) {
+                level.compound = true;
+                closeSelect(level);
+                copyToken();
+            } else if (level.compound && token.isWord(QLatin1String("ORDER")) &&
+                       isWordAt(nextSignificant(m_pos + 1), "BY")) {
+                // The ORDER BY of a union sorts the union: it is outside its last select.
+                closeSelect(level);
+                copyToken();
+            } else if (token.isWord(QLatin1String("SELECT")) && !followsDot(m_pos)) {
+                translateSelect(level);
+            } else {
+                translateToken(kind);
+            }
+        }
+        closeSelect(level);
+    }
+
+    void translateParenthesized(GroupKind kind)
+    {
+        requireShallowNesting(++m_depth.nesting);
+        copyToken();
+        translateGroup(kind);
+        if (m_pos < m_end)
+            copyToken();
+        --m_depth.nesting;
+    }
+
+    void translateSelect(SelectLevel &level)
+    {
+        // A second select on the same level without a set operator between
+        // them is a new statement (SQL Server does not require the ";").
+        closeSelect(level);
+        const qsizetype selectStart = m_out.size();
+        qsizetype top = nextSignificant(m_pos + 1);
+        if (isWordAt(top, "DISTINCT") || isWordAt(top, "ALL"))
+            top = nextSignificant(top + 1);
+        if (!isWordAt(top, "TOP")) {
+            copyToken();
+            return;
+        }
+        while (m_pos < top)
+            copyToken();
+        if (const std::optional<QString> count = readTopCount())
+            level.limit = PendingLimit{*count, selectStart};
+    }
+
+    // Reads "TOP n", "TOP (n)" or "TOP 100 PERCENT" and the blanks after it:
+    // the row count for LIMIT, or none when every row is wanted.
+    std::optional<QString> readTopCount()
+    {
+        const qsizetype countIndex = nextSignificant(m_pos + 1);
+        QString count;
+        qsizetype end = 0;
+        if (isKindAt(countIndex, Kind::Number)) {
+            count = m_tokens.at(countIndex).text;
+            end = countIndex + 1;
+        } else if (isPunctuationAt(countIndex, u'(')) {
+            const qsizetype close = matchingClose(countIndex);
+            count = u'(' + translateNested({countIndex + 1, close}) + u')';
+            end = after(close);
+        } else {
+            copyToken(); // not a row count: left for the engine to reject
+            return std::nullopt;
+        }
+        const qsizetype percent = nextSignificant(end);
+        const bool wholeTable = isWordAt(percent, "PERCENT");
+        if (wholeTable) {
+            requireWholeTable(count);
+            end = percent + 1;
+        }
+        while (isKindAt(end, Kind::Whitespace))
+            ++end;
+        m_pos = end;
+        return wholeTable ? std::nullopt : std::optional<QString>(count);
+    }
+
+    void closeSelect(SelectLevel &level)
+    {
+        if (!level.limit)
+            return;
+        const QString limit = QStringLiteral(" LIMIT ") + level.limit->count;
+        if (level.compound) {
+            // SQLite takes no LIMIT inside a compound select but in a subquery.
+            const QString subqueryStart = QStringLiteral("SELECT * FROM (");
+            m_out.insert(m_significantEnd, limit + u')');
+            m_out.insert(level.limit->selectStart, subqueryStart);
+            m_significantEnd += subqueryStart.size() + limit.size() + 1;
+        } else {
+            m_out.insert(m_significantEnd, limit);
+            m_significantEnd += limit.size();
+        }
+        level.limit.reset();
+    }
+
+    // Single tokens.
+
+    void translateToken(GroupKind kind)
+    {
+        const SqlToken &token = m_tokens.at(m_pos);
+        switch (token.kind) {
+        case Kind::Comment:
+            m_out += sqliteComment(token.text);
+            ++m_pos;
+            return;
+        case Kind::String:
+            replaceToken(sqliteLiteral(token.text));
+            return;
+        case Kind::QuotedIdentifier:
+            replaceToken(doubleQuotedIdentifier(token.text));
+            return;
+        case Kind::Identifier:
+            translateIdentifier(kind);
+            return;
+        case Kind::Punctuation:
+            if (token.isPunctuation(u'('))
+                translateParenthesized(GroupKind::Parenthesized);
+            else
+                copyToken();
+            return;
+        case Kind::Whitespace:
+        case Kind::Number:
+            copyToken();
+            return;
+        }
+    }
+
+    void translateIdentifier(GroupKind kind)
+    {
+        if (followsDot(m_pos)) {
+            copyToken();
+            return;
+        }
+        const qsizetype next = nextSignificant(m_pos + 1);
+        if (kind == GroupKind::CastArguments && isWordAt(previousSignificant(m_pos), "AS"))
+            return translateCastType(next);
+        const QString word = m_tokens.at(m_pos).text.toUpper();
+        if (const Handler handler = wordHandler(word))
+            return (this->*handler)(next);
+        if (const Handler handler = callHandler(word); handler && isPunctuationAt(next, u'('))
+            return (this->*handler)(next);
+        replaceToken(withCompanyPrefix(m_tokens.at(m_pos).text));
+    }
+
+    static Handler wordHandler(const QString &word)
+    {
+        static const QHash<QString, Handler> handlers = {
+            {QStringLiteral("DELETE"), &SqliteTranslator::translateDelete},
+            {QStringLiteral("DBO"), &SqliteTranslator::translateSchemaName},
+            {QStringLiteral("@@IDENTITY"), &SqliteTranslator::translateIdentity},
+            {QStringLiteral("TRUE"), &SqliteTranslator::translateTrue},
+            {QStringLiteral("FALSE"), &SqliteTranslator::translateFalse},
+        };
+        return handlers.value(word);
+    }
+
+    // Functions, recognised only when a "(" follows the name.
+    static Handler callHandler(const QString &word)
+    {
+        static const QHash<QString, Handler> handlers = {
+            {QStringLiteral("SCOPE_IDENTITY"), &SqliteTranslator::translateIdentityCall},
+            {QStringLiteral("GETDATE"), &SqliteTranslator::translateNow},
+            {QStringLiteral("ISNULL"), &SqliteTranslator::translateIsNull},
+            {QStringLiteral("LEN"), &SqliteTranslator::translateLength},
+            {QStringLiteral("CAST"), &SqliteTranslator::translateCast},
+            {QStringLiteral("OVER"), &SqliteTranslator::translateWindow},
+            {QStringLiteral("CONCAT"), &SqliteTranslator::translateConcat},
+        };
+        return handlers.value(word);
+    }
+
+    // "$PNAME" in the suite's own texts is NAME of the current company.
+    QString withCompanyPrefix(const QString &name) const
+    {
+        if (!name.startsWith(QStringLiteral("$P")) || m_context.companyPrefix.isEmpty())
+            return name;
+        return m_context.companyPrefix + name.mid(2);
+    }
+
+    QString identityLiteral() const
+    {
+        return m_context.scopeIdentity ? QString::number(*m_context.scopeIdentity) : QStringLiteral("NULL");
+    }
+
+    void translateIdentity(qsizetype) { replaceToken(identityLiteral()); }
+    void translateTrue(qsizetype) { replaceToken(QStringLiteral("1")); }
+    void translateFalse(qsizetype) { replaceToken(QStringLiteral("0")); }
+    void translateIsNull(qsizetype) { replaceToken(QStringLiteral("IFNULL")); }
+
+    void translateIdentityCall(qsizetype open)
+    {
+        write(identityLiteral());
+        m_pos = after(matchingClose(open));
+    }
+
+    // Dates are stored as local ISO text, as the value tools write them.
+    void translateNow(qsizetype open)
+    {
+        write(QStringLiteral("datetime('now','localtime')"));
+        m_pos = after(matchingClose(open));
+    }
+
+    // SQL Server's LEN does not count trailing blanks.
+    void translateLength(qsizetype open)
+    {
+        write(QStringLiteral("LENGTH(RTRIM"));
+        m_pos = open;
+        translateParenthesized(GroupKind::Parenthesized);
+        write(QStringLiteral(")"));
+    }
+
+    void translateCast(qsizetype open)
+    {
+        copyToken();
+        m_pos = open;
+        translateParenthesized(GroupKind::CastArguments);
+    }
+
+    void translateCastType(qsizetype next)
+    {
+        const QString type = sqliteCastType(m_tokens.at(m_pos));
+        if (type.isEmpty()) {
+            copyToken();
+            return;
+        }
+        write(type);
+        m_pos = isPunctuationAt(next, u'(') ? after(matchingClose(next)) : m_pos + 1; // the length goes too
+    }
+
+    // "ROW_NUMBER() OVER(...) POSITION": the alias gets its AS.
+    void translateWindow(qsizetype open)
+    {
+        copyToken();
+        m_pos = open;
+        translateParenthesized(GroupKind::Parenthesized);
+        if (aliasFollows(m_pos) && !isWordAt(nextSignificant(m_pos), "AS"))
+            write(QStringLiteral(" AS"));
+    }
+
+    // SQL Server's CONCAT takes NULL as an empty text; SQLite's "||" would give NULL.
+    void translateConcat(qsizetype open)
+    {
+        const qsizetype close = matchingClose(open);
+        QStringList parts;
+        for (const TokenRange &argument : splitArguments(open + 1, close))
+            parts << QStringLiteral("IFNULL(") + translateNested(argument) + QStringLiteral(", '')");
+        write(u'(' + parts.join(QStringLiteral(" || ")) + u')');
+        m_pos = after(close);
+    }
+
+    // "DELETE TABLE WHERE ..." is SQL Server's short form of DELETE FROM.
+    void translateDelete(qsizetype next)
+    {
+        const qsizetype previous = previousSignificant(m_pos);
+        const bool startsStatement = !isValid(previous) || isPunctuationAt(previous, u';');
+        const bool namesTable = isKindAt(next, Kind::QuotedIdentifier) ||
+                                (isKindAt(next, Kind::Identifier) && !isWordAt(next, "FROM") && !isWordAt(next, "TOP"));
+        copyToken();
+        if (startsStatement && namesTable)
+            write(QStringLiteral(" FROM"));
+    }
+
+    // "dbo.NAME": SQLite has no schema of that name. A call of one of the
+    // suite's database functions is expanded in place; anything else keeps
+    // its name alone, and an unknown function is left for the engine to report.
+    void translateSchemaName(qsizetype dot)
+    {
+        const qsizetype name = nextSignificant(dot + 1);
+        if (!isPunctuationAt(dot, u'.') ||
+            !(isKindAt(name, Kind::Identifier) || isKindAt(name, Kind::QuotedIdentifier))) {
+            copyToken();
+            return;
+        }
+        m_pos = name;
+        if (isKindAt(name, Kind::QuotedIdentifier))
+            return replaceToken(doubleQuotedIdentifier(m_tokens.at(name).text));
+        const QString calledName = withCompanyPrefix(m_tokens.at(name).text);
+        const qsizetype open = nextSignificant(name + 1);
+        const FunctionDef *function =
+            isPunctuationAt(open, u'(') && m_context.routines ? m_context.routines->function(calledName) : nullptr;
+        if (function)
+            expandCall(*function, calledName, open);
+        else
+            replaceToken(calledName);
+    }
+
+    void expandCall(const FunctionDef &function, const QString &calledName, qsizetype open)
+    {
+        const qsizetype close = matchingClose(open);
+        const QList<TokenRange> arguments = splitArguments(open + 1, close);
+        if (arguments.size() != function.parameters.size())
+            throw Failure(QStringLiteral("The database function %1 takes %2 arguments, not %3")
+                              .arg(calledName)
+                              .arg(function.parameters.size())
+                              .arg(arguments.size()));
+        write(u'(' + expandBody(function, calledName, arguments) + u')');
+        m_pos = after(close);
+        // SQL Server names the rows of a table function after the function.
+        if (function.tableValued && !aliasFollows(m_pos))
+            write(u' ' + calledName);
+    }
+
+    QString expandBody(const FunctionDef &function, const QString &calledName, const QList<TokenRange> &arguments) const
+    {
+        if (m_depth.expansions >= maximumExpansions)
+            throw Failure(
+                QStringLiteral("The database function %1 is nested too deeply (does it call itself?)").arg(calledName));
+        TranslationContext context = m_context;
+        if (calledName.size() > function.name.size())
+            context.companyPrefix = calledName.left(calledName.size() - function.name.size());
+        const Depth inner{m_depth.expansions + 1, m_depth.nesting + 1};
+        requireShallowNesting(inner.nesting);
+        const TokenText body(substituteParameters(function, arguments));
+        return SqliteTranslator(body, {0, body.tokens.size()}, context, inner).translate();
+    }
+
+    // The body's tokens with each "@PARAMETER" replaced by its argument in parentheses.
+    QList<SqlToken> substituteParameters(const FunctionDef &function, const QList<TokenRange> &arguments) const
+    {
+        QList<SqlToken> result;
+        for (const SqlToken &token : tokenizeSql(function.body)) {
+            const qsizetype index = parameterIndex(function, token);
+            if (index < 0) {
+                result << token;
+                continue;
+            }
+            const TokenRange argument = arguments.at(index);
+            result << SqlToken{Kind::Punctuation, QStringLiteral("(")}
+                   << m_tokens.mid(argument.begin, argument.end - argument.begin)
+                   << SqlToken{Kind::Punctuation, QStringLiteral(")")};
+        }
+        return result;
+    }
+
+    // Parameters may be declared with or without their "@".
+    static qsizetype parameterIndex(const FunctionDef &function, const SqlToken &token)
+    {
+        if (token.kind != Kind::Identifier || !token.text.startsWith(u'@'))
+            return -1;
+        const QStringView name = QStringView(token.text).mid(1);
+        for (qsizetype index = 0; index < function.parameters.size(); ++index) {
+            QStringView parameter = function.parameters.at(index);
+            if (parameter.startsWith(u'@'))
+                parameter = parameter.mid(1);
+            if (name.compare(parameter, Qt::CaseInsensitive) == 0)
+                return index;
+        }
+        return -1;
+    }
+
+    // The arguments between begin and end, split at the commas outside parentheses.
+    QList<TokenRange> splitArguments(qsizetype begin, qsizetype end) const
+    {
+        QList<TokenRange> arguments;
+        if (nextSignificant(begin) >= end)
+            return arguments;
+        qsizetype start = begin;
+        for (qsizetype index = begin; index < end; ++index) {
+            if (m_tokens.at(index).isPunctuation(u'(')) {
+                index = matchingClose(index); // the commas inside are a nested call's
+            } else if (m_tokens.at(index).isPunctuation(u',')) {
+                arguments.append({start, index});
+                start = index + 1;
+            }
+        }
+        arguments.append({start, end});
+        return arguments;
+    }
+
+    QString translateNested(TokenRange range) const
+    {
+        const Depth inner{m_depth.expansions, m_depth.nesting + 1};
+        requireShallowNesting(inner.nesting);
+        return SqliteTranslator(m_text, range, m_context, inner).translate();
+    }
+
+    const TokenText &m_text;
+    const QList<SqlToken> &m_tokens;
+    const qsizetype m_begin;
+    const qsizetype m_end;
+    const TranslationContext &m_context;
+    Depth m_depth;
+    qsizetype m_pos;
+    QString m_out;
+    qsizetype m_significantEnd = 0;
+};
+
+class SqliteDialect : public Dialect
+{
+public:
+    QString name() const override { return QStringLiteral("sqlite"); }
+
+    QString translate(const QString &sql, const TranslationContext &context) const override
+    {
+        const TokenText text(tokenizeSql(sql));
+        return SqliteTranslator(text, {0, text.tokens.size()}, context, Depth{}).translate();
+    }
+
+    QString columnType(const ColumnDef &column) const override
+    {
+        switch (column.type) {
+        case ColumnType::SmallInt:
+        case ColumnType::Integer:
+        case ColumnType::BigInt:
+        case ColumnType::Boolean:
+            return QStringLiteral("INTEGER");
+        case ColumnType::Double:
+            return QStringLiteral("REAL");
+        case ColumnType::DateTime:
+            // 'yyyy-MM-dd HH:mm:ss' text: sorts and compares as the dates do.
+            return QStringLiteral("TEXT");
+        case ColumnType::Text:
+            // SQL Server's default collation ignores case, and the suite
+            // relies on it: a code typed "c001" finds the customer "C001".
+            return QStringLiteral("TEXT COLLATE NOCASE");
+        case ColumnType::LongText:
+            return QStringLiteral("TEXT");
+        case ColumnType::Blob:
+            return QStringLiteral("BLOB");
+        }
+        Q_UNREACHABLE();
+        return {};
+    }
+
+    QString identityColumn(const QString &name) const override
+    {
+        return name + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Dialect> makeSqliteDialect()
+{
+    return std::make_unique<SqliteDialect>();
+}
+
+} // namespace mrv::suite::db

@@ -1,0 +1,382 @@
+#include "SuiteConnection.h"
+
+#include "MemoryRecordSet.h"
+#include "Routines.h"
+#include "SqlStatementBuilder.h"
+#include "SqlTokenizer.h"
+#include "SqlValueTools.h"
+#include "UpdatableQuery.h"
+#include "host/Failure.h"
+#include "host/TypeCodes.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <sqlite3.h>
+
+namespace mrv::suite::db {
+
+namespace {
+
+const QString kRowKeyColumn = QStringLiteral("MRV_ROW_KEY");
+
+QString uniqueConnectionName()
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("mrv-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+QString engineMessage(const QSqlError &error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+// The first word of a statement, past blanks and comments. Scanned by hand:
+// tokenizing a whole INSERT with a long body just to read its verb would
+// double the cost of every write.
+QString firstWord(const QString &statement)
+{
+    qsizetype at = 0;
+    const qsizetype size = statement.size();
+    while (at < size) {
+        if (statement.at(at).isSpace()) {
+            ++at;
+        } else if (statement.mid(at, 2) == QLatin1String("--")) {
+            while (at < size && statement.at(at) != QLatin1Char('\n') && statement.at(at) != QChar(13))
+                ++at;
+        } else if (statement.mid(at, 2) == QLatin1String("/*")) {
+            const qsizetype end = statement.indexOf(QLatin1String("*/"), at + 2);
+            at = end < 0 ? size : end + 2;
+        } else {
+            break;
+        }
+    }
+    qsizetype end = at;
+    while (end < size && (statement.at(end).isLetter() || statement.at(end) == QLatin1Char('_')))
+        ++end;
+    return statement.mid(at, end - at).toUpper();
+}
+
+bool isInsert(const QString &statement)
+{
+    const QString verb = firstWord(statement);
+    return verb == QLatin1String("INSERT") || verb == QLatin1String("REPLACE");
+}
+
+sqlite3 *sqliteHandle(const QSqlDatabase &database)
+{
+    const QVariant handle = database.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+} // namespace
+
+struct SuiteConnection::Private
+{
+    QString name;
+    QSqlDatabase database;
+    std::unique_ptr<Dialect> dialect;
+    SqlValueTools values;
+    std::optional<qint64> scopeIdentity;
+    QString companyPrefix;
+    const RoutineCatalog *routines = &RoutineCatalog::standard();
+    int transactionDepth = 0;
+
+    TranslationContext context() const { return {scopeIdentity, routines, companyPrefix}; }
+
+    bool engineInTransaction() const
+    {
+        sqlite3 *handle = sqliteHandle(database);
+        return handle && sqlite3_get_autocommit(handle) == 0;
+    }
+
+    // A statement that failed outside an explicit Transaction must not leave
+    // the engine inside one (a failed COMMIT, a batch that began one).
+    void recoverAfterFailure()
+    {
+        if (transactionDepth == 0 && engineInTransaction())
+            QSqlQuery(database).exec(QStringLiteral("ROLLBACK"));
+    }
+
+    QueryResult run(const QString &nativeSql, const QVariantList &values = {})
+    {
+        QSqlQuery query(database);
+        query.setForwardOnly(true);
+        bool ok = false;
+        if (values.isEmpty()) {
+            ok = query.exec(nativeSql);
+        } else {
+            ok = query.prepare(nativeSql);
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+            ok = ok && query.exec();
+        }
+        if (!ok) {
+            const QString message = engineMessage(query.lastError());
+            query.finish();
+            recoverAfterFailure();
+            throw Failure(message.isEmpty() ? QStringLiteral("The statement failed") : message);
+        }
+        QueryResult result;
+        const QSqlRecord record = query.record();
+        for (int i = 0; i < record.count(); ++i)
+            result.columns << record.fieldName(i);
+        while (query.next()) {
+            QVariantList row;
+            row.reserve(record.count());
+            for (int i = 0; i < record.count(); ++i)
+                row << query.value(i);
+            result.rows << std::move(row);
+        }
+        if (isInsert(nativeSql))
+            scopeIdentity = query.lastInsertId().toLongLong();
+        return result;
+    }
+
+    QueryResult runSuiteSql(const QString &sql)
+    {
+        QueryResult last;
+        const QStringList statements = splitStatements(sql);
+        if (statements.isEmpty())
+            throw Failure(QStringLiteral("The statement is empty"));
+        for (const QString &statement : statements)
+            last = run(dialect->translate(statement, context()));
+        return last;
+    }
+};
+
+SuiteConnection::SuiteConnection(QSqlDatabase database, std::unique_ptr<Dialect> dialect)
+    : d(std::make_unique<Private>())
+{
+    d->name = database.connectionName();
+    d->database = database;
+    d->dialect = std::move(dialect);
+}
+
+SuiteConnection::~SuiteConnection()
+{
+    const QString name = d->name;
+    d->database.close();
+    d->database = QSqlDatabase();
+    d.reset();
+    QSqlDatabase::removeDatabase(name);
+}
+
+std::shared_ptr<SuiteConnection> SuiteConnection::openSqlite(const QString &path)
+{
+    const QFileInfo file(path);
+    if (!file.dir().exists() && !QDir().mkpath(file.absolutePath()))
+        throw Failure(QStringLiteral("Cannot create the folder of the database %1").arg(path));
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
+    database.setDatabaseName(path);
+    database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    std::shared_ptr<SuiteConnection> connection(new SuiteConnection(database, makeSqliteDialect()));
+    if (!connection->d->database.open())
+        throw Failure(QStringLiteral("Cannot open the database %1: %2")
+                          .arg(path, engineMessage(connection->d->database.lastError())));
+    // WAL lets readers in other processes go on while one user writes.
+    connection->nativeQuery(QStringLiteral("PRAGMA journal_mode=WAL"));
+    connection->nativeQuery(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    return connection;
+}
+
+std::unique_ptr<host::RecordSet> SuiteConnection::openRecordSet(const QString &sql, qint32 mode, bool &error,
+                                                                QString &errorText)
+{
+    error = false;
+    errorText.clear();
+    try {
+        if (mode != host::rsUpdatable)
+            return makeRecordSet(d->runSuiteSql(sql));
+        const UpdatableQuery updatable = UpdatableQuery::fromSelect(sql, kRowKeyColumn);
+        QueryResult rows = d->runSuiteSql(updatable.query);
+        const QString table = updatable.table;
+        RowWriter writer = [this, table](const QVariant &key, const QVariantMap &changes) {
+            auto statement = newStatement();
+            statement->initialize(table);
+            for (auto change = changes.constBegin(); change != changes.constEnd(); ++change)
+                statement->addColumn(change.key(), change.value(), typeCodeOf(change.value()));
+            statement->setWhere(QStringLiteral("WHERE RECORD_ID = ") + d->values.sqlLiteral(key, host::tcInt32));
+            execute(statement->build(host::skUpdate));
+        };
+        return std::make_unique<MemoryRecordSet>(std::move(rows), kRowKeyColumn, std::move(writer));
+    } catch (const Failure &failure) {
+        error = true;
+        errorText = failure.message();
+        return nullptr;
+    }
+}
+
+void SuiteConnection::execute(const QString &sql)
+{
+    d->runSuiteSql(sql);
+}
+
+QueryResult SuiteConnection::query(const QString &sql)
+{
+    return d->runSuiteSql(sql);
+}
+
+QueryResult SuiteConnection::nativeQuery(const QString &sql, const QVariantList &values)
+{
+    return d->run(sql, values);
+}
+
+SuiteConnection::Prepared SuiteConnection::prepare(const QString &nativeSql)
+{
+    auto query = std::make_shared<QSqlQuery>(d->database);
+    if (!query->prepare(nativeSql))
+        throw Failure(engineMessage(query->lastError()));
+    return Prepared(query);
+}
+
+qint64 SuiteConnection::Prepared::run(const QVariantList &values)
+{
+    QSqlQuery *query = m_query.get();
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query->bindValue(int(i), values.at(i));
+    if (!query->exec())
+        throw Failure(engineMessage(query->lastError()));
+    return query->lastInsertId().toLongLong();
+}
+
+std::unique_ptr<host::RecordSet> SuiteConnection::runProcedure(const QString &name,
+                                                               const QList<host::ProcedureParameter> &parameters)
+{
+    const ProcedureBody *procedure = d->routines ? d->routines->procedure(name) : nullptr;
+    if (!procedure)
+        throw Failure(QStringLiteral("Could not find stored procedure '%1'").arg(name), 2812);
+    return (*procedure)(*this, parameters);
+}
+
+QVariant SuiteConnection::lookup(const QString &table, const QString &keyColumn, const QVariant &keyValue,
+                                 qint32 keyKind, const QString &column)
+{
+    const qint32 literalKind = keyKind == host::kkNumber ? host::tcInt32 : host::tcShortText;
+    const QueryResult result =
+        query(QStringLiteral("SELECT TOP 1 ") + column + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") +
+              keyColumn + QStringLiteral(" = ") + d->values.sqlLiteral(keyValue, literalKind));
+    if (result.rows.isEmpty())
+        return {};
+    return result.rows.first().first();
+}
+
+QString SuiteConnection::valueListCaption(const QString &table, const QString &column, const QVariant &value)
+{
+    const QueryResult result = query(QStringLiteral("SELECT TOP 1 VLTXT FROM SYS_VAL WHERE VLTAB = ") +
+                                     d->values.sqlLiteral(table, host::tcShortText) + QStringLiteral(" AND VLFLD = ") +
+                                     d->values.sqlLiteral(column, host::tcShortText) + QStringLiteral(" AND VLVAL = ") +
+                                     d->values.sqlLiteral(value.toString(), host::tcShortText));
+    return result.rows.isEmpty() ? QString() : result.rows.first().first().toString();
+}
+
+void SuiteConnection::deleteRow(const QString &table, const QVariant &key)
+{
+    execute(QStringLiteral("DELETE ") + table + QStringLiteral(" WHERE RECORD_ID = ") +
+            d->values.sqlLiteral(key, host::tcInt32));
+}
+
+std::unique_ptr<host::StatementBuilder> SuiteConnection::newStatement()
+{
+    return std::make_unique<SqlStatementBuilder>(d->values);
+}
+
+qint32 SuiteConnection::typeCodeOf(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return host::tcNull;
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+        return host::tcBoolean;
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return host::tcInt32;
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+        return host::tcDateTime;
+    default:
+        return host::tcText;
+    }
+}
+
+const Dialect &SuiteConnection::dialect() const
+{
+    return *d->dialect;
+}
+
+QSqlDatabase SuiteConnection::database() const
+{
+    return d->database;
+}
+
+QString SuiteConnection::engine() const
+{
+    return QStringLiteral("sqlite");
+}
+
+void SuiteConnection::setCompanyPrefix(const QString &prefix)
+{
+    d->companyPrefix = prefix;
+}
+
+QString SuiteConnection::companyPrefix() const
+{
+    return d->companyPrefix;
+}
+
+void SuiteConnection::setRoutines(const RoutineCatalog *routines)
+{
+    d->routines = routines;
+}
+
+SuiteConnection::SeparateScope::SeparateScope(SuiteConnection &connection)
+    : m_connection(connection), m_saved(connection.d->scopeIdentity)
+{}
+
+SuiteConnection::SeparateScope::~SeparateScope()
+{
+    m_connection.d->scopeIdentity = m_saved;
+}
+
+SuiteConnection::Transaction::Transaction(SuiteConnection &connection) : m_connection(connection)
+{
+    m_outermost = m_connection.d->transactionDepth == 0;
+    if (m_outermost)
+        m_connection.nativeQuery(QStringLiteral("BEGIN"));
+    ++m_connection.d->transactionDepth;
+}
+
+SuiteConnection::Transaction::~Transaction()
+{
+    --m_connection.d->transactionDepth;
+    if (m_outermost && !m_done) {
+        try {
+            m_connection.nativeQuery(QStringLiteral("ROLLBACK"));
+        } catch (...) {
+            // Nothing to roll back: the engine ended the transaction itself.
+        }
+    }
+}
+
+void SuiteConnection::Transaction::commit()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    if (m_outermost)
+        m_connection.nativeQuery(QStringLiteral("COMMIT"));
+}
+
+} // namespace mrv::suite::db

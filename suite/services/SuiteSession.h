@@ -1,0 +1,53 @@
+#pragma once
+
+// The services are included whole: whoever holds a session uses them.
+#include "SuiteConfig.h"
+#include "SuiteErrors.h"
+#include "SuitePaths.h"
+#include "SuiteRecords.h"
+#include "SuiteTextService.h"
+#include "SuiteUserManager.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace mrv::suite {
+
+// A working host on one database: the connection, the current user and
+// company, configuration, error log and record services, with the global
+// host services installed for the process.
+class SuiteSession
+{
+public:
+    // The name this program's per-application configuration is stored under.
+    static constexpr const char *kApplicationName = "mrv";
+
+    // An empty user or company picks the first one by code. Throws Failure
+    // when the database cannot be opened or the user or company is unknown.
+    static std::unique_ptr<SuiteSession> open(const QString &sqlitePath, const QString &user, const QString &company);
+
+    ~SuiteSession();
+
+    std::shared_ptr<db::SuiteConnection> connection() const;
+    std::shared_ptr<SuiteUserManager> users() const;
+    std::shared_ptr<SuiteConfig> config() const;
+    std::shared_ptr<SuiteErrors> errors() const;
+    std::shared_ptr<SuiteRecords> records() const;
+    std::shared_ptr<SuiteTextService> textService() const;
+    std::shared_ptr<SuitePaths> paths() const;
+
+private:
+    explicit SuiteSession(std::shared_ptr<db::SuiteConnection> connection, const QString &user, const QString &company);
+    void installGlobalServices();
+
+    std::shared_ptr<db::SuiteConnection> m_connection;
+    std::shared_ptr<SuiteUserManager> m_users;
+    std::shared_ptr<SuiteConfig> m_config;
+    std::shared_ptr<SuiteErrors> m_errors;
+    std::shared_ptr<SuiteRecords> m_records;
+    std::shared_ptr<SuiteTextService> m_textService;
+    std::shared_ptr<SuitePaths> m_paths;
+};
+
+} // namespace mrv::suite

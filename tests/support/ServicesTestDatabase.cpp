@@ -1,0 +1,75 @@
+#include "ServicesTestDatabase.h"
+
+#include "db/SchemaManager.h"
+#include "db/SqlValueTools.h"
+#include "db/SuiteConnection.h"
+#include "host/Failure.h"
+#include "host/HostServices.h"
+#include "services/SuitePaths.h"
+#include "services/SuiteResources.h"
+#include "services/SuiteTextService.h"
+#include "services/SuiteUserManager.h"
+
+namespace mrv::testing {
+
+ServicesTestDatabase::ServicesTestDatabase()
+{
+    if (!m_dir.isValid())
+        throw Failure(QStringLiteral("No temporary folder for the test database"));
+    host::HostServices services;
+    services.valueTools = std::make_shared<suite::db::SqlValueTools>();
+    services.textService = std::make_shared<suite::SuiteTextService>();
+    services.pathServices = std::make_shared<suite::SuitePaths>(m_dir.filePath(QStringLiteral("paths")));
+    services.resources = std::make_shared<suite::SuiteResources>();
+    host::installHostServices(services);
+    m_connection = suite::db::SuiteConnection::openSqlite(databasePath());
+    suite::db::SchemaManager::create(*m_connection, {{QStringLiteral("A01"), QStringLiteral("Azienda uno")},
+                                                     {QStringLiteral("B02"), QStringLiteral("Azienda due")}});
+    seed();
+}
+
+ServicesTestDatabase::~ServicesTestDatabase()
+{
+    m_connection.reset();
+    host::installHostServices({});
+}
+
+void ServicesTestDatabase::seed()
+{
+    const QList<QStringList> users = {{QStringLiteral("BIANCHI"), QStringLiteral("Luca Bianchi")},
+                                      {QStringLiteral("ROSSI"), QStringLiteral("Mario Rossi")},
+                                      {QStringLiteral("VERDI"), QStringLiteral("Anna Verdi")}};
+    for (const QStringList &user : users)
+        m_connection->nativeQuery(QStringLiteral("INSERT INTO SYS_USR (CDUSR, USNAM) VALUES (?, ?)"),
+                                  {user.at(0), user.at(1)});
+    m_connection->nativeQuery(QStringLiteral("INSERT INTO SYS_GRU (CDGRU, GRDES) VALUES ('VEN', 'Vendite')"));
+    m_connection->nativeQuery(QStringLiteral("INSERT INTO SYS_USG (CDGRU, CDUSR) VALUES ('VEN', "
+                                             "'VERDI'), ('VEN', 'ROSSI')"));
+}
+
+QString ServicesTestDatabase::folder() const
+{
+    return m_dir.path();
+}
+
+QString ServicesTestDatabase::databasePath() const
+{
+    return m_dir.filePath(QStringLiteral("suite.db"));
+}
+
+std::shared_ptr<suite::db::SuiteConnection> ServicesTestDatabase::connection() const
+{
+    return m_connection;
+}
+
+std::shared_ptr<suite::SuiteUserManager> ServicesTestDatabase::users(const QString &user, const QString &company) const
+{
+    return std::make_shared<suite::SuiteUserManager>(m_connection, user, company);
+}
+
+QVariant ServicesTestDatabase::scalar(const QString &sql, const QVariantList &values) const
+{
+    return m_connection->nativeQuery(sql, values).rows.value(0).value(0);
+}
+
+} // namespace mrv::testing
