@@ -1,0 +1,176 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The command line is a contract: scripts and administrators depend on its
+// output lines and exit codes. Runs the real program on a real database.
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_db;
+
+    struct Run
+    {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+
+    Run mrv(const QStringList &arguments, const QString &database = QString())
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_dir.path()); // the default database lives here
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
+        process.setProcessEnvironment(environment);
+        QStringList all;
+        if (!database.isEmpty())
+            all << QStringLiteral("--db") << database;
+        process.start(qEnvironmentVariable("MRV_BIN") + QStringLiteral("/mrv"), all + arguments);
+        if (!process.waitForFinished(120000))
+            return {};
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_db = m_dir.filePath(QStringLiteral("suite.db"));
+        const Run init = mrv({QStringLiteral("init"), QStringLiteral("--demo")}, m_db);
+        QCOMPARE(init.exitCode, 0);
+        QVERIFY2(init.out.contains(QLatin1String("demo data: loaded")), qPrintable(init.out));
+        // A second init upgrades nothing and loads nothing twice.
+        const Run again = mrv({QStringLiteral("init"), QStringLiteral("--demo")}, m_db);
+        QCOMPARE(again.exitCode, 0);
+        QVERIFY2(again.out.contains(QLatin1String("already present")), qPrintable(again.out));
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("errContains");
+        QTest::newRow("top two users") << QStringList{QStringLiteral("sql"),
+                                                      QStringLiteral("SELECT TOP 2 CDUSR FROM SYS_USR ORDER BY CDUSR")}
+                                       << 0 << QStringLiteral("CDUSR\nADMIN\nBIANCHI\n") << QString();
+        QTest::newRow("null and escapes")
+            << QStringList{QStringLiteral("sql"), QStringLiteral("SELECT NULL AS A, 'x\ty' AS B, 'a\\b' AS C")} << 0
+            << QStringLiteral("A\tB\tC\nNULL\tx\\ty\ta\\\\b\n") << QString();
+        QTest::newRow("no rows, header only")
+            << QStringList{QStringLiteral("sql"), QStringLiteral("SELECT CDUSR FROM SYS_USR WHERE 1 = 0")} << 0
+            << QStringLiteral("CDUSR\n") << QString();
+        QTest::newRow("statement prints nothing")
+            << QStringList{QStringLiteral("sql"), QStringLiteral("UPDATE SYS_USR SET USNAM = USNAM WHERE CDUSR = 'x'")}
+            << 0 << QString() << QString();
+        QTest::newRow("bad statement") << QStringList{QStringLiteral("sql"), QStringLiteral("SELECT * FROM NOWHERE")}
+                                       << 1 << QString() << QStringLiteral("no such table: NOWHERE");
+        QTest::newRow("config default") << QStringList{QStringLiteral("config"), QStringLiteral("get"),
+                                                       QStringLiteral("NOT_SET"), QStringLiteral("dflt")}
+                                        << 0 << QStringLiteral("dflt\n") << QString();
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << 2 << QString()
+                                         << QStringLiteral("unknown command");
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("init"), QStringLiteral("--bogus")} << 2
+                                        << QString() << QStringLiteral("unknown option --bogus");
+        QTest::newRow("bad scale") << QStringList{QStringLiteral("init"), QStringLiteral("--scale"),
+                                                  QStringLiteral("many")}
+                                   << 2 << QString() << QStringLiteral("--scale");
+        QTest::newRow("postgres not yet")
+            << QStringList{QStringLiteral("--url"), QStringLiteral("postgres://localhost/x"), QStringLiteral("sql"),
+                           QStringLiteral("SELECT 1")}
+            << 1 << QString() << QStringLiteral("PostgreSQL");
+        QTest::newRow("unknown user") << QStringList{QStringLiteral("--user"), QStringLiteral("NOBODY"),
+                                                     QStringLiteral("config"), QStringLiteral("get"),
+                                                     QStringLiteral("X")}
+                                      << 1 << QString() << QStringLiteral("NOBODY");
+    }
+
+    void commands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, errContains);
+        const Run run = mrv(arguments, arguments.contains(QLatin1String("--url")) ? QString() : m_db);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.err)));
+        if (exitCode == 0)
+            QCOMPARE(run.out, out);
+        QVERIFY2(run.err.contains(errContains), qPrintable(run.err));
+    }
+
+    void configScopesThroughTheCommandLine()
+    {
+        QCOMPARE(
+            mrv({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("EMAIL_RECEIPT"), QStringLiteral("0")},
+                m_db)
+                .exitCode,
+            0);
+        QCOMPARE(
+            mrv({QStringLiteral("--user"), QStringLiteral("ROSSI"), QStringLiteral("config"), QStringLiteral("set"),
+                 QStringLiteral("EMAIL_RECEIPT"), QStringLiteral("-1"), QStringLiteral("--per-user")},
+                m_db)
+                .exitCode,
+            0);
+        QCOMPARE(mrv({QStringLiteral("--user"), QStringLiteral("ROSSI"), QStringLiteral("config"),
+                      QStringLiteral("get"), QStringLiteral("EMAIL_RECEIPT")},
+                     m_db)
+                     .out,
+                 QStringLiteral("-1\n"));
+        QCOMPARE(mrv({QStringLiteral("--user"), QStringLiteral("VERDI"), QStringLiteral("config"),
+                      QStringLiteral("get"), QStringLiteral("EMAIL_RECEIPT")},
+                     m_db)
+                     .out,
+                 QStringLiteral("0\n"));
+    }
+
+    void hostileTextSurvivesTheCommandLine()
+    {
+        const QString hostile = QStringLiteral("O'Brien; -- /* è 漢 */ \"x\"");
+        QCOMPARE(
+            mrv({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("HOSTILE"), hostile}, m_db).exitCode,
+            0);
+        QCOMPARE(mrv({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("HOSTILE")}, m_db).out,
+                 hostile + QLatin1Char('\n'));
+    }
+
+    void helpEverywhere_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("global") << QStringList{QStringLiteral("--help")};
+        for (const char *command : {"init", "info", "sql", "config"})
+            QTest::newRow(command) << QStringList{QLatin1String(command), QStringLiteral("--help")};
+    }
+
+    void helpEverywhere()
+    {
+        QFETCH(QStringList, arguments);
+        const Run run = mrv(arguments);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith(QLatin1String("Usage: mrv")));
+    }
+
+    void missingDatabaseIsAnError()
+    {
+        const Run run =
+            mrv({QStringLiteral("sql"), QStringLiteral("SELECT 1")}, m_dir.filePath(QStringLiteral("absent.db")));
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains(QLatin1String("mrv init")));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("absent.db"))));
+    }
+
+    void infoGivesAnAccount()
+    {
+        const Run run = mrv({QStringLiteral("info")}, m_db);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.contains(QLatin1String("users: 8")));
+        QVERIFY(run.out.contains(QLatin1String("company A01: ")));
+        QVERIFY(run.out.contains(QLatin1String("company A02: ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"
