@@ -33,7 +33,8 @@ public:
     // itself contains "@2" is not substituted again).
     virtual QString substitute(const QString &text, const QStringList &values) const = 0;
 
-    // Shows a message box; returns mbYes, mbNo or mbCancel (an OK answers mbYes).
+    // Shows a message box: the text is translated and its placeholders filled
+    // from the values. Returns mbYes, mbNo or mbCancel (an OK answers mbYes).
     virtual qint32 messageBox(const QString &text, const QStringList &values, qint32 style, const QString &title) = 0;
 };
 

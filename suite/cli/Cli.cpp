@@ -65,7 +65,8 @@ std::shared_ptr<suite::db::SuiteConnection> Context::connection()
 
 QList<Command> commands()
 {
-    return {initCommand(), infoCommand(), sqlCommand(), configCommand()};
+    return {initCommand(),    infoCommand(),       sqlCommand(),      configCommand(),    resolveCommand(),
+            statusCommand(),  linkEmailCommand(),  registerCommand(), unregisterCommand()};
 }
 
 QString defaultDatabasePath()

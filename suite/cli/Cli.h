@@ -78,6 +78,11 @@ Command initCommand();
 Command infoCommand();
 Command sqlCommand();
 Command configCommand();
+Command resolveCommand();
+Command statusCommand();
+Command linkEmailCommand();
+Command registerCommand();
+Command unregisterCommand();
 
 // The default database: the demo database in the user's data folder.
 QString defaultDatabasePath();

@@ -3,24 +3,72 @@
 #include "SuiteResources.h"
 #include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
+#include "facade/ComServer.h"
+#include "facade/mrvMessage.h"
+#include "host/Failure.h"
 #include "host/HostServices.h"
 
 namespace mrv::suite {
 
-std::unique_ptr<SuiteSession> SuiteSession::open(const QString &sqlitePath, const QString &user, const QString &company)
+std::unique_ptr<SuiteSession> SuiteSession::open(const QString &sqlitePath, const QString &user, const QString &company,
+                                                 const QString &pathsRoot)
 {
-    return std::unique_ptr<SuiteSession>(new SuiteSession(db::SuiteConnection::openSqlite(sqlitePath), user, company));
+    return std::unique_ptr<SuiteSession>(
+        new SuiteSession(db::SuiteConnection::openSqlite(sqlitePath), user, company, pathsRoot));
 }
 
-SuiteSession::SuiteSession(std::shared_ptr<db::SuiteConnection> connection, const QString &user, const QString &company)
+SuiteSession::SuiteSession(std::shared_ptr<db::SuiteConnection> connection, const QString &user, const QString &company,
+                           const QString &pathsRoot)
     : m_connection(std::move(connection)), m_users(std::make_shared<SuiteUserManager>(m_connection, user, company)),
       m_config(std::make_shared<SuiteConfig>(m_connection, m_users, QLatin1String(kApplicationName))),
       m_errors(std::make_shared<SuiteErrors>(m_connection, m_users)),
       m_records(std::make_shared<SuiteRecords>(m_connection, m_users, m_config)),
-      m_textService(std::make_shared<SuiteTextService>()), m_paths(std::make_shared<SuitePaths>())
+      m_textService(std::make_shared<SuiteTextService>()), m_paths(std::make_shared<SuitePaths>(pathsRoot))
 {
     m_connection->setCompanyPrefix(m_users->companyCode() + QLatin1Char('_'));
     installGlobalServices();
+    createComponent();
+}
+
+void SuiteSession::createComponent()
+{
+    void *found = nullptr;
+    if (DllGetClassObject(progIdOf(QStringLiteral("mrvMessage")).toUtf8().constData(), &found) != hresult::ok)
+        throw Failure(QStringLiteral("The component's mrvMessage class is not available"));
+    std::unique_ptr<ComObject> object = static_cast<ClassFactory *>(found)->CreateInstance();
+    m_message.reset(dynamic_cast<mrvMessage *>(object.get()));
+    if (!m_message)
+        throw Failure(QStringLiteral("The component made an object of the wrong class"));
+    object.release();
+    m_message->setConnection(m_connection);
+    m_message->setUserManager(m_users);
+    m_message->setConfigClass(m_config);
+    m_message->setRecords(m_records);
+    m_message->setErrors(m_errors);
+    m_message->setProductName(QStringLiteral("Merovan"));
+
+    std::weak_ptr<mrvMessage> component = m_message;
+    m_records->setRecipientResolver([component](QWidget *owner, QString &list, const host::RecipientOptions &options) {
+        auto message = component.lock();
+        if (!message)
+            throw Failure(QStringLiteral("The component is gone"));
+        QString resolved;
+        QString unknown;
+        const bool all = message->ResolveRecipients(owner, list, resolved, &unknown, options.showSuggestions,
+                                                    options.email, options.fax, options.addressBookServer,
+                                                    options.useServerConfig);
+        // Unknown items stay in the list, after the resolved ones, so that
+        // nothing typed is lost; the result tells whether there were any.
+        if (!unknown.isEmpty())
+            resolved += (resolved.isEmpty() ? QString() : QStringLiteral("; ")) + unknown;
+        list = resolved;
+        return all;
+    });
+}
+
+std::shared_ptr<mrvMessage> SuiteSession::message() const
+{
+    return m_message;
 }
 
 SuiteSession::~SuiteSession() = default;

@@ -10,6 +10,10 @@
 
 #include <QString>
 
+namespace mrv {
+class mrvMessage;
+}
+
 #include <memory>
 
 namespace mrv::suite {
@@ -23,9 +27,12 @@ public:
     // The name this program's per-application configuration is stored under.
     static constexpr const char *kApplicationName = "mrv";
 
-    // An empty user or company picks the first one by code. Throws Failure
-    // when the database cannot be opened or the user or company is unknown.
-    static std::unique_ptr<SuiteSession> open(const QString &sqlitePath, const QString &user, const QString &company);
+    // An empty user or company picks the first one by code; an empty
+    // pathsRoot keeps the product folders in the user's own folders. Throws
+    // Failure when the database cannot be opened or the user or company is
+    // unknown.
+    static std::unique_ptr<SuiteSession> open(const QString &sqlitePath, const QString &user, const QString &company,
+                                              const QString &pathsRoot = QString());
 
     ~SuiteSession();
 
@@ -36,10 +43,15 @@ public:
     std::shared_ptr<SuiteRecords> records() const;
     std::shared_ptr<SuiteTextService> textService() const;
     std::shared_ptr<SuitePaths> paths() const;
+    // The component's entry object, created through its class factory the
+    // way a host creates it, with this session's host objects.
+    std::shared_ptr<mrvMessage> message() const;
 
 private:
-    explicit SuiteSession(std::shared_ptr<db::SuiteConnection> connection, const QString &user, const QString &company);
+    SuiteSession(std::shared_ptr<db::SuiteConnection> connection, const QString &user, const QString &company,
+                 const QString &pathsRoot);
     void installGlobalServices();
+    void createComponent();
 
     std::shared_ptr<db::SuiteConnection> m_connection;
     std::shared_ptr<SuiteUserManager> m_users;
@@ -48,6 +60,7 @@ private:
     std::shared_ptr<SuiteRecords> m_records;
     std::shared_ptr<SuiteTextService> m_textService;
     std::shared_ptr<SuitePaths> m_paths;
+    std::shared_ptr<mrvMessage> m_message;
 };
 
 } // namespace mrv::suite

@@ -83,6 +83,32 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("--url"), QStringLiteral("postgres://localhost/x"), QStringLiteral("sql"),
                            QStringLiteral("SELECT 1")}
             << 1 << QString() << QStringLiteral("PostgreSQL");
+        QTest::newRow("resolve all") << QStringList{QStringLiteral("resolve"), QStringLiteral(" ROSSI;; vendite ;")}
+                                     << 0
+                                     << QStringLiteral(
+                                            "resolved: Mario Rossi <ROSSI>; Ufficio vendite <VENDITE>\nunknown: \n")
+                                     << QString();
+        QTest::newRow("resolve unknown")
+            << QStringList{QStringLiteral("resolve"), QStringLiteral("ROSSI;nessuno;x@y.example")} << 1
+            << QStringLiteral("resolved: Mario Rossi <ROSSI>\nunknown: nessuno; x@y.example\n") << QString();
+        QTest::newRow("resolve chosen") << QStringList{QStringLiteral("resolve"), QStringLiteral("--suggest"),
+                                                       QStringLiteral("--choose"),
+                                                       QStringLiteral("Laura Bianchi <BIANCHI>"),
+                                                       QStringLiteral("nessuno")}
+                                        << 0 << QStringLiteral("resolved: Laura Bianchi <BIANCHI>\nunknown: \n")
+                                        << QString();
+        QTest::newRow("status of a missing message") << QStringList{QStringLiteral("status"), QStringLiteral("message"),
+                                                                    QStringLiteral("99999"), QStringLiteral("1")}
+                                                     << 1 << QString() << QStringLiteral("ChangeMessageStatus");
+        QTest::newRow("status bad id") << QStringList{QStringLiteral("status"), QStringLiteral("fax"),
+                                                      QStringLiteral("x"), QStringLiteral("1")}
+                                       << 2 << QString() << QStringLiteral("ID");
+        QTest::newRow("link known address")
+            << QStringList{QStringLiteral("link-email"), QStringLiteral("paola@santoro1.example.it")} << 0
+            << QStringLiteral("C000001\n") << QString();
+        QTest::newRow("link needs a window")
+            << QStringList{QStringLiteral("link-email"), QStringLiteral("new@customer.example")} << 1 << QString()
+            << QStringLiteral("not available");
         QTest::newRow("unknown user") << QStringList{QStringLiteral("--user"), QStringLiteral("NOBODY"),
                                                      QStringLiteral("config"), QStringLiteral("get"),
                                                      QStringLiteral("X")}
@@ -141,7 +167,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("global") << QStringList{QStringLiteral("--help")};
-        for (const char *command : {"init", "info", "sql", "config"})
+        for (const char *command : {"init", "info", "sql", "config", "resolve", "status", "link-email", "register"})
             QTest::newRow(command) << QStringList{QLatin1String(command), QStringLiteral("--help")};
     }
 
@@ -160,6 +186,36 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 1);
         QVERIFY(run.err.contains(QLatin1String("mrv init")));
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("absent.db"))));
+    }
+
+    void statusOfAStoredMessage()
+    {
+        QCOMPARE(mrv({QStringLiteral("sql"),
+                      QStringLiteral("INSERT INTO SYS_MSG (MSTYP, MSFLD, MSSTA, MSUSR) VALUES (0, 1, 0, 'ROSSI')")},
+                     m_db)
+                     .exitCode,
+                 0);
+        const QString id =
+            mrv({QStringLiteral("sql"), QStringLiteral("SELECT MAX(RECORD_ID) AS ID FROM SYS_MSG")}, m_db)
+                .out.section(QLatin1Char('\n'), 1, 1);
+        QCOMPARE(mrv({QStringLiteral("status"), QStringLiteral("message"), id, QStringLiteral("3")}, m_db).exitCode, 0);
+        QCOMPARE(
+            mrv({QStringLiteral("sql"), QStringLiteral("SELECT MSSTA FROM SYS_MSG WHERE RECORD_ID = ") + id}, m_db).out,
+            QStringLiteral("MSSTA\n3\n"));
+    }
+
+    void registryFileThroughTheCommandLine()
+    {
+        qputenv("MRV_REGISTRY", m_dir.filePath(QStringLiteral("registry.ini")).toLocal8Bit());
+        QCOMPARE(mrv({QStringLiteral("register")}).exitCode, 0);
+        QFile registry(m_dir.filePath(QStringLiteral("registry.ini")));
+        QVERIFY(registry.open(QIODevice::ReadOnly));
+        QVERIFY(registry.readAll().contains("[MerovanComMessage.mrvMessage]"));
+        registry.close();
+        QCOMPARE(mrv({QStringLiteral("unregister")}).exitCode, 0);
+        QVERIFY(registry.open(QIODevice::ReadOnly));
+        QVERIFY(!registry.readAll().contains("MerovanComMessage"));
+        qunsetenv("MRV_REGISTRY");
     }
 
     void infoGivesAnAccount()

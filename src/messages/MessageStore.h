@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+namespace mrv {
+
+namespace host {
+class ConfigClass;
+class Connection;
+class RecordSet;
+} // namespace host
+
+// One copy of a message in one user's mailbox: a SYS_MSG row. Null columns
+// are empty optionals and invalid dates.
+struct MessageCopy
+{
+    qint32 id = 0;                      // RECORD_ID
+    qint32 type = 0;                    // MSTYP, mrv_eMessageType
+    qint32 folder = 0;                  // MSFLD, mrv_eMessageFolder (4 on public copies)
+    qint32 status = 0;                  // MSSTA, mrv_eMessageStatus (4 on public copies)
+    QString user;                       // MSUSR
+    QString sender;                     // MSMIT
+    QString to;                         // MSDES
+    QString cc;                         // MSDCC
+    QString ccn;                        // MSDCN
+    qint32 notified = 1;                // MSNOT
+    QDateTime sentAt;                   // MSDTS
+    QDateTime readAt;                   // MSDTR
+    bool hasAttachments = false;        // MSATT
+    QString subject;                    // MSOBJ
+    QString body;                       // MSTXT
+    bool linked = false;                // MSLNK
+    QString linkTable;                  // MSTBL
+    QString linkKey;                    // MSKEY
+    qint32 priority = 1;                // MSPRY, mrv_eMessagePriority
+    std::optional<qint32> origin;       // MSSND
+    std::optional<qint32> thread;       // MSTHR
+    QDateTime answeredAt;               // MSDTF
+    QString replyToName;                // MSRTN
+    QString replyToAddress;             // MSRTE
+    QString sendAs;                     // MSSAS
+    std::optional<qint32> taskStatus;   // TKSTA, mrv_eTaskStatus
+    QDateTime taskDue;                  // TKDTS
+    bool taskNotify = false;            // TKNOT
+    QDateTime taskStarted;              // TKDTI
+    QDateTime taskFinished;             // TKDTF
+    std::optional<qint32> taskComplete; // TKCPL, per cent
+    std::optional<qint32> publicCopy;   // MSPUB
+    QDateTime publishedAt;              // MSDAT
+    QDateTime answerStampedAt;          // MSDIR
+    std::optional<qint32> associated;   // MSASS
+    QString associatedTable;            // MSATB
+    QString associatedKey;              // MSAKE
+};
+
+// An e-mail handed to the default mail client: a SYS_MCL row.
+struct MailClientEntry
+{
+    qint32 id = 0;          // RECORD_ID
+    qint32 messageId = 0;   // IDMSG
+    QString subject;        // MCSUB
+    QString body;           // MCBOD
+    bool bodyIsRtf = false; // MCRTF
+    QString to;             // MCDTO
+    QString cc;             // MCDCC
+    QString ccn;            // MCDCN
+    qint32 importance = 0;  // MCIMP
+    QString replyToAddress; // MCRTE
+    QString replyToName;    // MCRTN
+    QString sendAs;         // MCSAS
+    QString queuedBy;       // USINS
+    QDateTime queuedAt;     // DTINS
+    qint32 state = 0;       // MCSTA
+};
+
+// The SQL of the message tables and the reads and writes built on it. Every
+// write goes through the host's statement builder; every value through the
+// host's value formatter; clauses are separated by CR.
+class MessageStore
+{
+public:
+    // config may be null: every setting then has its default.
+    MessageStore(host::Connection &connection, host::ConfigClass *config);
+
+    // The key of the row just inserted into `table`: "SELECT SCOPE_IDENTITY()"
+    // unless "USE_SCOPE_IDENTITY" is false, then "SELECT MAX(RECORD_ID) FROM"
+    // the table.
+    qint32 newKey(const QString &table);
+
+    qint32 insert(const MessageCopy &message);
+    void update(const MessageCopy &message);
+    void remove(qint32 id);
+    std::optional<MessageCopy> read(qint32 id);
+    // MSTHR and MSSND of a message; nothing when it does not exist.
+    std::optional<QPair<std::optional<qint32>, std::optional<qint32>>> threadAndOrigin(qint32 id);
+    std::optional<qint32> thread(qint32 id);
+    void setStatus(qint32 id, qint32 status);
+
+    QList<qint32> attachmentKeys(qint32 messageId);
+    QList<QPair<qint32, QString>> attachmentNames(const QList<qint32> &attachmentKeys);
+
+    bool isGroup(const QString &code);
+    QStringList groupMembers(const QString &group);
+
+    // Queues an e-mail for the mail client; the key is always read with
+    // "SELECT SCOPE_IDENTITY()".
+    qint32 queueMail(const MailClientEntry &entry);
+    void queueMailFile(qint32 queueId, const QString &path, const QString &contentId);
+
+    // The texts, as run.
+    static QString readMessageSql(qint32 id);
+    static QString threadAndOriginSql(qint32 id);
+    static QString threadSql(qint32 id);
+    static QString statusSql(qint32 id);
+    static QString attachmentsSql(qint32 messageId);
+    static QString attachmentNamesSql(const QList<qint32> &attachmentKeys);
+    static QString groupMembersSql(const QString &group);
+    static QString scopeIdentitySql();
+    static QString maxKeySql(const QString &table);
+
+private:
+    qint32 firstInteger(const QString &sql);
+
+    host::Connection &m_connection;
+    host::ConfigClass *m_config;
+};
+
+} // namespace mrv

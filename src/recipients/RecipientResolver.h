@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace mrv {
+
+namespace host {
+class ConfigClass;
+class Connection;
+class Records;
+} // namespace host
+
+// Turns a typed recipient list into the recipients that can be reached,
+// asking the address-book functions of the database which entries match each
+// item and letting the user choose among several when suggestions are on.
+class RecipientResolver
+{
+public:
+    struct Options
+    {
+        bool showSuggestions = false;
+        bool email = true;
+        bool fax = true;
+        bool addressBookServer = false;
+        bool useServerConfig = false;
+    };
+
+    // config may be null: every setting then has its default.
+    RecipientResolver(host::Connection &connection, host::ConfigClass *config, host::Records &records);
+
+    // Appends to `resolved` and `unknown` (items joined by "; "); true when
+    // no item ended in `unknown`.
+    bool resolve(QWidget *owner, const QString &recipients, QString &resolved, QString &unknown,
+                 const Options &options);
+
+private:
+    struct Switches
+    {
+        bool email = false;
+        bool fax = false;
+        QString flags; // ",email,fax,server" as literals, ready for the function calls
+    };
+
+    Switches switchesFor(const Options &options) const;
+    QString setting(const QString &key, const QString &defaultValue) const;
+    void resolveItem(QWidget *owner, QString item, const Switches &switches, const Options &options, QString &resolved,
+                     QString &unknown);
+    qint64 exactMatches(const QString &searchText, const Switches &switches);
+
+    host::Connection &m_connection;
+    host::ConfigClass *m_config;
+    host::Records &m_records;
+};
+
+// Appends an item to a recipient list, "; " between items.
+void appendRecipient(QString &list, const QString &item);
+
+// The text between the last "<" and the last ">" of an item, without angle
+// brackets and double quotes; empty when the item has no such pair.
+QString searchTextOf(const QString &item);
+
+} // namespace mrv
