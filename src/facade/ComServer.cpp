@@ -1,5 +1,7 @@
 #include "ComServer.h"
 
+#include "WindowRegistry.h"
+#include "mail/mrvEmailParams.h"
 #include "mrvMessage.h"
 
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <QStandardPaths>
 #include <QUuid>
 
+#include <algorithm>
 #include <atomic>
 #include <dlfcn.h>
 
@@ -29,10 +32,13 @@ QString libraryPath()
     return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
 }
 
+// Names and class ids are matched without regard to case, as the platform's
+// registry matches its keys.
 ClassFactory *findFactory(const QString &classId)
 {
     for (const auto &factory : classFactories()) {
-        if (factory->progId() == classId || factory->classId().compare(classId, Qt::CaseInsensitive) == 0)
+        if (factory->progId().compare(classId, Qt::CaseInsensitive) == 0 ||
+            factory->classId().compare(classId, Qt::CaseInsensitive) == 0)
             return factory.get();
     }
     return nullptr;
@@ -71,13 +77,18 @@ std::unique_ptr<ComObject> ClassFactory::CreateInstance() const
 
 void ClassFactory::LockServer(bool lock)
 {
-    serverLocks += lock ? 1 : -1;
+    // An unlock without a lock is ignored, so that it cannot cancel the next lock.
+    int locks = serverLocks.load();
+    while (!serverLocks.compare_exchange_weak(locks, lock ? locks + 1 : std::max(locks - 1, 0))) {
+    }
 }
 
 const std::vector<std::unique_ptr<ClassFactory>> &classFactories()
 {
     static const std::vector<std::unique_ptr<ClassFactory>> factories = [] {
         std::vector<std::unique_ptr<ClassFactory>> list;
+        list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvEmailParams"),
+                                                      [] { return std::make_unique<mrvEmailParams>(); }));
         list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvMessage"),
                                                       [] { return std::make_unique<mrvMessage>(); }));
         return list;
@@ -114,7 +125,10 @@ int32_t DllGetClassObject(const char *classId, void **factory)
 
 int32_t DllCanUnloadNow(void)
 {
-    return (ComObject::liveCount() == 0 && serverLocks.load() <= 0) ? hresult::ok : hresult::falseResult;
+    // A modeless window may outlive every object the host created; its code
+    // is in this library too.
+    const bool idle = ComObject::liveCount() == 0 && serverLocks.load() == 0 && WindowRegistry::instance().count() == 0;
+    return idle ? hresult::ok : hresult::falseResult;
 }
 
 int32_t DllRegisterServer(void)

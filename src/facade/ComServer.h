@@ -15,10 +15,12 @@
 // ("MerovanComMessage.mrvMessage") or of its class id, and creates objects
 // through the factory. Results are HRESULT values.
 extern "C" {
-// classId: the registered name or the class id ("{...}"), UTF-8. On success
-// *factory receives a mrv::ClassFactory owned by the library.
+// classId: the registered name or the class id ("{...}"), UTF-8, either in
+// any case. On success *factory receives a mrv::ClassFactory owned by the
+// library; on failure it receives null.
 __attribute__((visibility("default"))) int32_t DllGetClassObject(const char *classId, void **factory);
-// S_OK when no object of the component is alive and no factory is locked.
+// S_OK when no object of the component is alive, no window of it is loaded
+// and no factory is locked.
 __attribute__((visibility("default"))) int32_t DllCanUnloadNow(void);
 // Writes (or removes) every creatable class in the suite's registry file.
 __attribute__((visibility("default"))) int32_t DllRegisterServer(void);
@@ -49,7 +51,7 @@ public:
 
     // A new object; the caller owns it.
     std::unique_ptr<ComObject> CreateInstance() const;
-    // While locked, DllCanUnloadNow answers S_FALSE.
+    // While locked, DllCanUnloadNow answers S_FALSE. Locks are counted.
     void LockServer(bool lock);
 
 private:

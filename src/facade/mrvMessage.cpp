@@ -13,6 +13,7 @@
 #include "host/TextService.h"
 #include "host/TypeCodes.h"
 #include "host/ValueTools.h"
+#include "messages/MessageStore.h"
 #include "recipients/RecipientResolver.h"
 
 namespace mrv {
@@ -444,14 +445,8 @@ QString mrvMessage::mrvCheckRecipients(QWidget *fOwner, const QString &sCodeList
 
 void mrvMessage::ChangeMessageStatus(qint32 RecordID, qint32 NewStatus)
 {
-    guardedVoid(d->errors.get(), kObjectName, "ChangeMessageStatus", [&] {
-        auto set = d->requireConnection().open(QStringLiteral("SELECT MSSTA FROM SYS_MSG WHERE RECORD_ID = ") +
-                                                   QString::number(RecordID),
-                                               host::rsUpdatable);
-        set->setField(QStringLiteral("MSSTA"), NewStatus);
-        set->update();
-        set->close();
-    });
+    guardedVoid(d->errors.get(), kObjectName, "ChangeMessageStatus",
+                [&] { MessageStore(d->requireConnection(), d->configClass.get()).setStatus(RecordID, NewStatus); });
 }
 
 void mrvMessage::ChangeFaxStatus(qint32 RecordID, bool Readed)

@@ -190,10 +190,10 @@ QString MessageStore::statusSql(qint32 id)
     return QStringLiteral("SELECT MSSTA FROM SYS_MSG WHERE RECORD_ID = ") + QString::number(id);
 }
 
-QString MessageStore::attachmentsSql(qint32 messageId)
+QString MessageStore::attachmentsSql(qint32 messageId, const QString &owner)
 {
     return QStringLiteral("SELECT RECORD_ID FROM SYS_ATT") + kCR + QStringLiteral("WHERE ATTBL = ") +
-           literal(QStringLiteral("SYS_MSG")) + QStringLiteral(" AND") + kCR + QStringLiteral("      ATKEY = ") +
+           literal(owner) + QStringLiteral(" AND") + kCR + QStringLiteral("      ATKEY = ") +
            literal(QString::number(messageId));
 }
 
@@ -301,10 +301,31 @@ void MessageStore::setStatus(qint32 id, qint32 status)
     set->close();
 }
 
-QList<qint32> MessageStore::attachmentKeys(qint32 messageId)
+void MessageStore::setThread(qint32 id, std::optional<qint32> thread)
+{
+    updateColumn(QStringLiteral("SYS_MSG"), id, QStringLiteral("MSTHR"), thread ? QVariant(*thread) : mrv::null(),
+                 host::tcInt32);
+}
+
+void MessageStore::setQueueState(qint32 queueId, qint32 state)
+{
+    updateColumn(QStringLiteral("SYS_MCL"), queueId, QStringLiteral("MCSTA"), state, host::tcInt16);
+}
+
+void MessageStore::updateColumn(const QString &table, qint32 id, const QString &column, const QVariant &value,
+                                qint32 typeCode)
+{
+    auto statement = m_connection.newStatement();
+    statement->initialize(table, QString());
+    statement->addColumn(column, value, typeCode);
+    statement->setWhere(whereKey(id));
+    m_connection.execute(statement->build(host::skUpdate));
+}
+
+QList<qint32> MessageStore::attachmentKeys(qint32 messageId, const QString &owner)
 {
     QList<qint32> keys;
-    for (auto set = m_connection.open(attachmentsSql(messageId)); !set->eof(); set->moveNext())
+    for (auto set = m_connection.open(attachmentsSql(messageId, owner)); !set->eof(); set->moveNext())
         keys << qint32(host::valueTools().toNumber(set->field(QStringLiteral("RECORD_ID"))));
     return keys;
 }

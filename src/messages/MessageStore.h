@@ -100,10 +100,16 @@ public:
     std::optional<MessageCopy> read(qint32 id);
     // MSTHR and MSSND of a message; nothing when it does not exist.
     std::optional<QPair<std::optional<qint32>, std::optional<qint32>>> threadAndOrigin(qint32 id);
+    // MSTHR of a message; nothing when it does not exist or has no thread
+    // (threadAndOrigin tells the two apart).
     std::optional<qint32> thread(qint32 id);
     void setStatus(qint32 id, qint32 status);
+    // MSTHR of one message; Null when `thread` is empty.
+    void setThread(qint32 id, std::optional<qint32> thread);
 
-    QList<qint32> attachmentKeys(qint32 messageId);
+    // The attachment rows of a message: its files ("SYS_MSG") or the objects
+    // embedded in its body ("SYS_MSG_MSTXT").
+    QList<qint32> attachmentKeys(qint32 messageId, const QString &owner = QStringLiteral("SYS_MSG"));
     QList<QPair<qint32, QString>> attachmentNames(const QList<qint32> &attachmentKeys);
 
     bool isGroup(const QString &code);
@@ -113,13 +119,14 @@ public:
     // "SELECT SCOPE_IDENTITY()".
     qint32 queueMail(const MailClientEntry &entry);
     void queueMailFile(qint32 queueId, const QString &path, const QString &contentId);
+    void setQueueState(qint32 queueId, qint32 state);
 
     // The texts, as run.
     static QString readMessageSql(qint32 id);
     static QString threadAndOriginSql(qint32 id);
     static QString threadSql(qint32 id);
     static QString statusSql(qint32 id);
-    static QString attachmentsSql(qint32 messageId);
+    static QString attachmentsSql(qint32 messageId, const QString &owner = QStringLiteral("SYS_MSG"));
     static QString attachmentNamesSql(const QList<qint32> &attachmentKeys);
     static QString groupMembersSql(const QString &group);
     static QString scopeIdentitySql();
@@ -127,6 +134,7 @@ public:
 
 private:
     qint32 firstInteger(const QString &sql);
+    void updateColumn(const QString &table, qint32 id, const QString &column, const QVariant &value, qint32 typeCode);
 
     host::Connection &m_connection;
     host::ConfigClass *m_config;
