@@ -2,6 +2,7 @@
 
 #include "WindowRegistry.h"
 #include "mail/mrvEmailParams.h"
+#include "mail/mrvSMTP.h"
 #include "mrvMessage.h"
 
 #include <QDir>
@@ -89,6 +90,8 @@ const std::vector<std::unique_ptr<ClassFactory>> &classFactories()
         std::vector<std::unique_ptr<ClassFactory>> list;
         list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvEmailParams"),
                                                       [] { return std::make_unique<mrvEmailParams>(); }));
+        list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvSMTP"),
+                                                      [] { return std::make_unique<mrvSMTP>(); }));
         list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvMessage"),
                                                       [] { return std::make_unique<mrvMessage>(); }));
         return list;

@@ -13,7 +13,9 @@
 #include "host/TextService.h"
 #include "host/TypeCodes.h"
 #include "host/ValueTools.h"
+#include "mail/EmailDispatcher.h"
 #include "messages/MessageStore.h"
+#include "messages/SendingPipeline.h"
 #include "recipients/RecipientResolver.h"
 
 namespace mrv {
@@ -441,6 +443,42 @@ QString mrvMessage::mrvCheckRecipients(QWidget *fOwner, const QString &sCodeList
         d->hostWindow(window);
         return window->CheckRecipients(fOwner, sCodeList, sLookFor);
     });
+}
+
+bool mrvMessage::SendMessage(qint32 lSentMessageID, const QString &sObject, const QString &sTextRTF, const QString &sTo,
+                             const QString &sCc, const QString &sCcn, const QString &sLink,
+                             const QString &sAttachmentsList, const QVariant &vReplying, const QVariant &vForwarding,
+                             qint32 lMessageType, bool bTextIsHTML, QString *sConnectLog, qint32 iMessageBodyFormat)
+{
+    QString log;
+    const bool sent = guarded(d->errors.get(), kObjectName, "SendMessage", false, [&] {
+        BusyPointer busy;
+        if (!d->userManager)
+            throw Failure(QStringLiteral("The UserManager object is not set"), 91);
+        OutgoingMessage message;
+        message.sentMessageId = lSentMessageID;
+        message.subject = sObject;
+        message.body = sTextRTF;
+        message.to = sTo;
+        message.cc = sCc;
+        message.ccn = sCcn;
+        message.link = sLink;
+        message.attachments = sAttachmentsList;
+        message.replying = vReplying;
+        message.forwarding = vForwarding;
+        message.messageType = lMessageType;
+        message.bodyIsHtml = bTextIsHTML;
+        message.bodyFormat = iMessageBodyFormat;
+        EmailDispatcher dispatcher(d->connection, d->configClass, d->userManager, d->records, d->errors);
+        SendingPipeline pipeline(d->requireConnection(), d->configClass.get(), *d->userManager, d->requireRecords(),
+                                 [&dispatcher](const OutgoingEmail &email, QString &connectLog) {
+                                     return dispatcher.SendEmail(email, connectLog);
+                                 });
+        return pipeline.send(message, log);
+    });
+    if (sConnectLog)
+        *sConnectLog = log;
+    return sent;
 }
 
 void mrvMessage::ChangeMessageStatus(qint32 RecordID, qint32 NewStatus)

@@ -84,6 +84,16 @@ public:
                            bool bFax = true, bool bAddressBookServer = false, bool bUseServerConfig = false);
     QString mrvCheckRecipients(QWidget *fOwner, const QString &sCodeList, const QString &sLookFor);
 
+    // Delivers a message to its users and groups, fax numbers and e-mail
+    // addresses; with lSentMessageID <= 0 the sender's copy is written first
+    // from the other arguments.
+    bool SendMessage(qint32 lSentMessageID, const QString &sObject = QString(), const QString &sTextRTF = QString(),
+                     const QString &sTo = QString(), const QString &sCc = QString(), const QString &sCcn = QString(),
+                     const QString &sLink = QString(), const QString &sAttachmentsList = QString(),
+                     const QVariant &vReplying = QVariant(), const QVariant &vForwarding = QVariant(),
+                     qint32 lMessageType = 0, bool bTextIsHTML = false, QString *sConnectLog = nullptr,
+                     qint32 iMessageBodyFormat = 1);
+
     // Stored messages and faxes.
     void ChangeMessageStatus(qint32 RecordID, qint32 NewStatus);
     void ChangeFaxStatus(qint32 RecordID, bool Readed);

@@ -38,6 +38,10 @@ public:
 
     virtual std::unique_ptr<StatementBuilder> newStatement() = 0;
 
+    // The connection text other programs of the suite open the same database
+    // with, "Provider=...;..." items separated by ";".
+    virtual QString connectionText() const = 0;
+
     // Throwing variant of openRecordSet for callers inside an error trap.
     std::unique_ptr<RecordSet> open(const QString &sql, qint32 mode = rsReadOnly)
     {

@@ -78,55 +78,66 @@ qint64 RecipientResolver::exactMatches(const QString &searchText, const Switches
     return count;
 }
 
-void RecipientResolver::resolveItem(QWidget *owner, QString item, const Switches &switches, const Options &options,
-                                    QString &resolved, QString &unknown)
+RecipientResolver::Matches RecipientResolver::searchEntries(const QString &item, const Switches &switches)
 {
     const host::ValueTools &values = host::valueTools();
-    qint64 matches = 0;
-    QString candidates;
-    QString lastMatch;
+    const QString sql = QStringLiteral("SELECT * FROM dbo.") +
+                        m_records.physicalName(QStringLiteral("XFN_IND_ALL_CHK")) + QLatin1Char('(') +
+                        values.sqlLiteral(item, host::tcShortText) + switches.flags + QLatin1Char(')');
+    Matches matches;
+    auto set = m_connection.open(sql, host::rsReadOnly);
+    for (; !set->eof(); set->moveNext()) {
+        matches.lastMatch = values.nullSafe(set->field(QStringLiteral("IND"))).toString();
+        if (!matches.candidates.isEmpty())
+            matches.candidates += QLatin1Char(',');
+        matches.candidates += values.sqlLiteral(values.nullSafe(set->field(QStringLiteral("COD"))), host::tcShortText);
+        ++matches.count;
+    }
+    set->close();
+    return matches;
+}
 
+RecipientResolver::Matches RecipientResolver::matchesOf(const QString &item, const Switches &switches)
+{
+    // Text that is not valid Unicode names nothing in the book, and the
+    // engine could not even read it inside a literal.
+    if (!item.isValidUtf16())
+        return {};
     const QString searchText = searchTextOf(item);
     if (!searchText.isEmpty() && exactMatches(searchText, switches) > 0)
-        matches = 1;
+        return Matches{1, {}, item};
+    return searchEntries(item, switches);
+}
 
-    if (matches == 0) {
-        const QString sql = QStringLiteral("SELECT * FROM dbo.") +
-                            m_records.physicalName(QStringLiteral("XFN_IND_ALL_CHK")) + QLatin1Char('(') +
-                            values.sqlLiteral(item, host::tcShortText) + switches.flags + QLatin1Char(')');
-        auto set = m_connection.open(sql, host::rsReadOnly);
-        for (; !set->eof(); set->moveNext()) {
-            lastMatch = values.nullSafe(set->field(QStringLiteral("IND"))).toString();
-            if (!candidates.isEmpty())
-                candidates += QLatin1Char(',');
-            candidates += values.sqlLiteral(values.nullSafe(set->field(QStringLiteral("COD"))), host::tcShortText);
-            ++matches;
-        }
-        set->close();
-        if (matches == 1)
-            item = lastMatch;
-    }
+void RecipientResolver::resolveItem(QWidget *owner, const QString &item, const Switches &switches,
+                                    const Options &options, QString &resolved, QString &unknown)
+{
+    const host::ValueTools &values = host::valueTools();
+    const Matches matches = matchesOf(item, switches);
 
-    if (matches == 1) {
-        appendRecipient(resolved, item);
-    } else if (matches >= 2 && !candidates.isEmpty() && options.showSuggestions) {
-        const QString chosen = m_records.chooseRecipients(owner, candidates, item);
-        if (!chosen.isEmpty())
-            appendRecipient(resolved, chosen);
-    } else if (matches >= 2 && !options.showSuggestions) {
-        if (!lastMatch.isEmpty())
-            appendRecipient(resolved, lastMatch);
+    if (matches.count == 1) {
+        appendRecipient(resolved, matches.lastMatch);
+    } else if (matches.count >= 2 && !matches.candidates.isEmpty() && options.showSuggestions) {
+        appendChosen(owner, matches.candidates, item, resolved);
+    } else if (matches.count >= 2 && !options.showSuggestions) {
+        if (!matches.lastMatch.isEmpty())
+            appendRecipient(resolved, matches.lastMatch);
     } else if (values.isEmailAddress(item) && switches.email) {
         appendRecipient(resolved, item);
     } else if (values.isPhoneNumber(item) && switches.fax) {
         appendRecipient(resolved, item);
-    } else if (matches == 0 && !options.showSuggestions) {
+    } else if (matches.count == 0 && !options.showSuggestions) {
         appendRecipient(unknown, item);
-    } else if (matches == 0) {
-        const QString chosen = m_records.chooseRecipients(owner, QString(), item);
-        if (!chosen.isEmpty())
-            appendRecipient(resolved, chosen);
+    } else if (matches.count == 0) {
+        appendChosen(owner, QString(), item, resolved);
     }
+}
+
+void RecipientResolver::appendChosen(QWidget *owner, const QString &candidates, const QString &item, QString &resolved)
+{
+    const QString chosen = m_records.chooseRecipients(owner, candidates, item);
+    if (!chosen.isEmpty())
+        appendRecipient(resolved, chosen);
 }
 
 } // namespace mrv

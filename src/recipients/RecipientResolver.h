@@ -43,11 +43,24 @@ private:
         QString flags; // ",email,fax,server" as literals, ready for the function calls
     };
 
+    // What the address book gives for an item: how many entries match, their
+    // codes as a quoted list and the recipient text of the last one (the
+    // item itself when it matches exactly and so stands as typed).
+    struct Matches
+    {
+        qint64 count = 0;
+        QString candidates;
+        QString lastMatch;
+    };
+
     Switches switchesFor(const Options &options) const;
     QString setting(const QString &key, const QString &defaultValue) const;
-    void resolveItem(QWidget *owner, QString item, const Switches &switches, const Options &options, QString &resolved,
-                     QString &unknown);
+    void resolveItem(QWidget *owner, const QString &item, const Switches &switches, const Options &options,
+                     QString &resolved, QString &unknown);
+    Matches matchesOf(const QString &item, const Switches &switches);
     qint64 exactMatches(const QString &searchText, const Switches &switches);
+    Matches searchEntries(const QString &item, const Switches &switches);
+    void appendChosen(QWidget *owner, const QString &candidates, const QString &item, QString &resolved);
 
     host::Connection &m_connection;
     host::ConfigClass *m_config;

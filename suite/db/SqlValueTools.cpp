@@ -169,10 +169,13 @@ bool SqlValueTools::isNumeric(const QVariant &value) const
 bool SqlValueTools::isEmailAddress(const QString &text) const
 {
     // Deliberately plain: one "@", a dot-separated domain, no blanks,
-    // brackets or list separators. Quoted local parts are not accepted.
+    // brackets or list separators. Quoted local parts are not accepted. The
+    // lengths are the ones mail servers hold to (64 characters before the
+    // "@", 63 in a label of the domain, 254 in all), so that an address
+    // accepted here is not refused when the message is sent.
     static const QRegularExpression address(
-        QStringLiteral("^[A-Za-z0-9!#$%&'*+/=?^_`{|}~.-]+@[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?"
-                       "(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)+$"));
+        QStringLiteral("^[A-Za-z0-9!#$%&'*+/=?^_`{|}~.-]{1,64}@[A-Za-z0-9](?:[A-Za-z0-9-]{0,61}[A-Za-z0-9])?"
+                       "(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]{0,61}[A-Za-z0-9])?)+$"));
     const QString trimmed = text.trimmed();
     if (trimmed.size() > 254 || trimmed.startsWith(QLatin1Char('.')) || trimmed.contains(QLatin1String("..")) ||
         trimmed.contains(QLatin1String(".@")))

@@ -45,6 +45,8 @@ public:
     QString valueListCaption(const QString &table, const QString &column, const QVariant &value) override;
     void deleteRow(const QString &table, const QVariant &key) override;
     std::unique_ptr<host::StatementBuilder> newStatement() override;
+    // "Provider=SQLite;Data Source=" and the database file.
+    QString connectionText() const override;
 
     // Runs suite-dialect SQL and returns all rows; throws Failure with the
     // engine's message. A text may hold several statements separated by ";":

@@ -4,6 +4,7 @@
 #include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
 #include "facade/ComServer.h"
+#include "facade/Types.h"
 #include "facade/mrvMessage.h"
 #include "host/Failure.h"
 #include "host/HostServices.h"
@@ -48,6 +49,14 @@ void SuiteSession::createComponent()
     m_message->setProductName(QStringLiteral("Merovan"));
 
     std::weak_ptr<mrvMessage> component = m_message;
+    m_records->setMessageSender([component](qint32 messageKey, const QVariant &replying, const QVariant &forwarding,
+                                            QString &connectLog, qint32 bodyFormat) {
+        auto message = component.lock();
+        if (!message)
+            throw Failure(QStringLiteral("The component is gone"));
+        return message->SendMessage(messageKey, {}, {}, {}, {}, {}, {}, {}, replying, forwarding, mstMessage, false,
+                                    &connectLog, bodyFormat);
+    });
     m_records->setRecipientResolver([component](QWidget *owner, QString &list, const host::RecipientOptions &options) {
         auto message = component.lock();
         if (!message)

@@ -66,6 +66,7 @@ public:
     void deleteRow(const QString &table, const QVariant &key) override { m_target.deleteRow(table, key); }
 
     std::unique_ptr<host::StatementBuilder> newStatement() override { return m_target.newStatement(); }
+    QString connectionText() const override { return m_target.connectionText(); }
 
 private:
     host::Connection &m_target;

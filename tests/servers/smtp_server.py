@@ -1,0 +1,211 @@
+#!/usr/bin/python3
+"""An SMTP server on loopback for the tests, on Debian's python3-aiosmtpd.
+
+Every message received is written into --folder as NNNN.eml (the bytes as
+received) and NNNN.json (the envelope and the parsed message, see
+mime_summary.py), the JSON last, so that a test that sees it sees both.
+When the server listens it prints "READY <port>" on a line of its own.
+
+TLS: --starttls offers STARTTLS, --implicit-tls speaks TLS from the first
+byte. The certificate is --cert/--key, or a throwaway one for "localhost"
+and 127.0.0.1 made with openssl in the folder (its path is printed as
+"CERTIFICATE <path>" before READY).
+
+AUTH: with --user and --password the server offers LOGIN, PLAIN and
+CRAM-MD5 (or only those named by --mechanisms) and requires a login.
+
+Faults (--fault):
+  greeting-421  answers every connection with 421 and closes it
+  reject-rcpt   refuses --fault-recipient with 550
+  drop-data     closes the connection after the first line of DATA
+  silent        accepts connections and never answers
+  reject-auth   refuses every login
+"""
+
+import argparse
+import asyncio
+import hmac
+import itertools
+import json
+import logging
+import os
+import secrets
+import ssl
+import subprocess
+import sys
+import warnings
+from pathlib import Path
+
+try:
+    from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword, auth_mechanism
+except ImportError:
+    print("python3-aiosmtpd is not installed", file=sys.stderr)
+    sys.exit(3)
+
+import mime_summary
+
+ALL_MECHANISMS = ("LOGIN", "PLAIN", "CRAM-MD5")
+FAULTS = ("greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth")
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--folder", required=True, type=Path)
+    parser.add_argument("--port", type=int, default=0, help="0 lets the system choose")
+    tls = parser.add_mutually_exclusive_group()
+    tls.add_argument("--starttls", action="store_true")
+    tls.add_argument("--implicit-tls", action="store_true")
+    parser.add_argument("--cert", type=Path)
+    parser.add_argument("--key", type=Path)
+    parser.add_argument("--user", default="")
+    parser.add_argument("--password", default="")
+    parser.add_argument("--mechanisms", default=",".join(ALL_MECHANISMS))
+    parser.add_argument("--fault", choices=FAULTS)
+    parser.add_argument("--fault-recipient", default="")
+    return parser.parse_args()
+
+
+def make_certificate(folder):
+    cert, key = folder / "cert.pem", folder / "key.pem"
+    subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+         "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
+         "-keyout", str(key), "-out", str(cert)],
+        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    return cert, key
+
+
+def tls_context(options):
+    if not (options.starttls or options.implicit_tls):
+        return None
+    if options.cert is None:
+        options.cert, options.key = make_certificate(options.folder)
+    print(f"CERTIFICATE {options.cert}", flush=True)
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(options.cert, options.key)
+    return context
+
+
+class Recorder:
+    """The handler: accepts or refuses recipients and writes what arrives."""
+
+    def __init__(self, options):
+        self.options = options
+        self.numbers = itertools.count(1)
+
+    def credentials_valid(self, user, password):
+        return (self.options.fault != "reject-auth" and user == self.options.user.encode()
+                and password == self.options.password.encode())
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.options.fault == "reject-rcpt" and address.lower() == self.options.fault_recipient.lower():
+            return f"550 5.1.1 <{address}>: Recipient address rejected: User unknown"
+        envelope.rcpt_tos.append(address)
+        return "250 2.1.5 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        number = next(self.numbers)
+        raw = envelope.original_content
+        base = self.options.folder / f"{number:04d}"
+        base.with_suffix(".eml").write_bytes(raw)
+        record = mime_summary.summarize(raw)
+        record["envelope"] = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "connection": server.connection_number,
+            "tls": server.transport.get_extra_info("cipher") is not None,
+            "auth_user": session.auth_data.login.decode() if session.authenticated else "",
+        }
+        partial = base.with_suffix(".json.part")
+        partial.write_text(json.dumps(record, ensure_ascii=False), encoding="utf-8")
+        os.replace(partial, base.with_suffix(".json"))
+        return f"250 2.0.0 Ok: queued as {number:04d}"
+
+    @auth_mechanism("CRAM-MD5")
+    async def auth_CRAM_MD5(self, server, args):
+        challenge = f"<{secrets.token_hex(8)}@localhost>".encode()
+        response = await server.challenge_auth(challenge)
+        if response is MISSING:
+            return AuthResult(success=False, handled=True)
+        user, _, digest = response.rpartition(b" ")
+        expected = hmac.new(self.options.password.encode(), challenge, "md5").hexdigest().encode()
+        valid = self.credentials_valid(user, self.options.password.encode()) and hmac.compare_digest(digest, expected)
+        return AuthResult(success=valid, handled=False, auth_data=LoginPassword(user, b""))
+
+    def authenticate(self, server, session, envelope, mechanism, auth_data):
+        # handled=False lets aiosmtpd answer 535 itself; with handled=True a
+        # refused client would wait for an answer that never comes.
+        valid = self.credentials_valid(auth_data.login, auth_data.password)
+        return AuthResult(success=valid, handled=False, auth_data=auth_data)
+
+
+class TestSMTP(SMTP):
+    """aiosmtpd's SMTP with connection numbers and the faults it can play."""
+
+    connection_numbers = itertools.count(1)
+
+    def __init__(self, handler, fault, **settings):
+        super().__init__(handler, **settings)
+        self.fault = fault
+        self.connection_number = next(self.connection_numbers)
+
+    async def _handle_client(self):
+        if self.fault == "greeting-421":
+            await self.push("421 4.3.2 Service not available, closing transmission channel")
+            self.transport.close()
+        elif self.fault == "silent":
+            await asyncio.sleep(3600)
+        else:
+            await super()._handle_client()
+
+    async def smtp_DATA(self, arg):
+        if self.fault != "drop-data" or not self.envelope.rcpt_tos:
+            return await super().smtp_DATA(arg)
+        await self.push("354 End data with <CR><LF>.<CR><LF>")
+        await self._reader.readline()
+        self.transport.close()
+
+
+def smtp_factory(options, context):
+    recorder = Recorder(options)
+    with_auth = bool(options.user)
+    offered = {name.strip().upper() for name in options.mechanisms.split(",")} if with_auth else set()
+    settings = dict(
+        hostname="localhost",
+        ident="mrv test server",
+        tls_context=context if options.starttls else None,
+        auth_required=with_auth,
+        # Implicit TLS is not STARTTLS to aiosmtpd, so it would refuse AUTH there.
+        auth_require_tls=False,
+        auth_exclude_mechanism=[name for name in ALL_MECHANISMS if name not in offered],
+        authenticator=recorder.authenticate,
+    )
+    return lambda: TestSMTP(recorder, options.fault, **settings)
+
+
+async def serve(options):
+    context = tls_context(options)
+    loop = asyncio.get_running_loop()
+    server = await loop.create_server(smtp_factory(options, context), "127.0.0.1", options.port,
+                                      ssl=context if options.implicit_tls else None)
+    print(f"READY {server.sockets[0].getsockname()[1]}", flush=True)
+    async with server:
+        await server.serve_forever()
+
+
+def main():
+    # aiosmtpd warns about settings that are deliberate here (AUTH without
+    # TLS, its deprecated login_data); errors still show.
+    warnings.simplefilter("ignore")
+    logging.getLogger("mail.log").setLevel(logging.ERROR)
+    options = parse_arguments()
+    options.folder.mkdir(parents=True, exist_ok=True)
+    try:
+        asyncio.run(serve(options))
+    except KeyboardInterrupt:
+        pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

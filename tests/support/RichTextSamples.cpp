@@ -1,0 +1,30 @@
+#include "RichTextSamples.h"
+
+#include <QBuffer>
+#include <QImage>
+
+namespace mrv::testing {
+
+QByteArray wordPadRtf(const QByteArray &body)
+{
+    return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1040"
+           "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fnil\\fcharset2 Symbol;}"
+           "{\\f2\\fswiss\\fcharset238{\\*\\panose 020b0604020202020204}Arial CE;}"
+           "{\\f3\\froman\\fprq2\\fcharset0 Times New Roman;}}\r\n"
+           "{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green128\\blue0;\\red0\\green0\\blue255;}\r\n"
+           "{\\*\\generator Msftedit 5.41.21.2510;}\\viewkind4\\uc1\\pard\\lang1040\\f0\\fs20 " +
+           body + "\\par\r\n}\r\n";
+}
+
+QByteArray encodedImage(const char *format, int width, int height, const QColor &colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+} // namespace mrv::testing

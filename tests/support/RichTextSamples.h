@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+
+namespace mrv::testing {
+
+// A whole RTF document around `body`, as WordPad and the message editor
+// write it: code page 1252, Italian language, font 0 (Arial) at 10 points.
+// Fonts: 0 Arial, 1 Symbol, 2 Arial CE (charset 238), 3 Times New Roman.
+// Colours: 1 red, 2 green, 3 blue.
+QByteArray wordPadRtf(const QByteArray &body);
+
+// An image of the given size and colour, encoded as "png" or "jpeg".
+QByteArray encodedImage(const char *format, int width, int height, const QColor &colour = Qt::red);
+
+} // namespace mrv::testing

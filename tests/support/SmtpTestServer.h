@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace mrv::testing {
+
+// One part of a received message as Python's email package parsed it.
+struct ReceivedPart
+{
+    int depth = 0;
+    QString contentType;
+    QString charset;
+    QString transferEncoding;
+    QString disposition;
+    QString fileName;
+    QString contentId;
+    QStringList defects;
+    QByteArray content; // decoded from the transfer encoding (leaf parts)
+    QString text;       // decoded from the charset (text parts), line ends as sent
+};
+
+// A message as the test server received it: the envelope and the parsed
+// message (see tests/servers/mime_summary.py).
+class ReceivedMessage
+{
+public:
+    static ReceivedMessage fromJson(const QByteArray &json);
+
+    QString mailFrom;
+    QStringList envelopeRecipients;
+    int connection = 0;
+    bool tls = false;
+    QString authenticatedUser;
+    QList<QPair<QString, QString>> headers;    // decoded values
+    QList<QPair<QString, QString>> rawHeaders; // as sent
+    // Display name and address of each mailbox, by lower-case header name.
+    QHash<QString, QList<QPair<QString, QString>>> addresses;
+    QList<ReceivedPart> parts; // depth-first, the message itself first
+    bool asciiOnly = false;
+
+    // The decoded values of a header, case-insensitively by name.
+    QStringList headerValues(const QString &name) const;
+    QString header(const QString &name) const;
+    QString rawHeader(const QString &name) const;
+    QStringList headerNames() const;
+    // The mailboxes of an address header ("From", "Reply-To"...).
+    QList<QPair<QString, QString>> mailboxes(const QString &header) const;
+
+    // The tree of content types, "multipart/mixed(text/plain,image/png)".
+    QString structure() const;
+    // The first leaf part of that type, or one with that file name.
+    const ReceivedPart *partOfType(const QString &contentType) const;
+    const ReceivedPart *partNamed(const QString &fileName) const;
+};
+
+struct SmtpServerOptions
+{
+    enum class Tls { None, StartTls, Implicit };
+
+    Tls tls = Tls::None;
+    // 0: a port of its own.
+    quint16 port = 0;
+    // The certificate and key to use instead of a throwaway pair.
+    QString certificate;
+    QString key;
+    // With a user the server requires a login.
+    QString user;
+    QString password;
+    // Offered mechanisms; empty for LOGIN, PLAIN and CRAM-MD5.
+    QStringList mechanisms;
+    // "greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth" or empty.
+    QString fault;
+    QString faultRecipient;
+};
+
+// tests/servers/smtp_server.py run on loopback on a port of its own. A
+// test that needs it fails when it cannot start (python3-aiosmtpd missing):
+// QVERIFY2(server.start(), qPrintable(server.errorText())).
+class SmtpTestServer
+{
+public:
+    explicit SmtpTestServer(const SmtpServerOptions &options = {});
+    ~SmtpTestServer();
+
+    bool start();
+    void stop();
+    QString errorText() const { return m_error; }
+
+    quint16 port() const { return m_port; }
+    // The server's certificate (TLS modes), to be trusted as a CA file.
+    QString certificatePath() const { return m_certificate; }
+    QString keyPath() const;
+
+    // What arrived so far, in order.
+    QList<ReceivedMessage> receivedMessages() const;
+
+    // A loopback port nobody listens on, for "connection refused".
+    static quint16 unusedPort();
+    // Parses a message file with the same parser as the server.
+    static ReceivedMessage parseFile(const QString &path);
+
+private:
+    QStringList arguments() const;
+    bool readAnnouncements();
+
+    SmtpServerOptions m_options;
+    QTemporaryDir m_folder;
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_certificate;
+    QString m_error;
+};
+
+} // namespace mrv::testing
