@@ -65,8 +65,9 @@ std::shared_ptr<suite::db::SuiteConnection> Context::connection()
 
 QList<Command> commands()
 {
-    return {initCommand(),    infoCommand(),       sqlCommand(),      configCommand(),    resolveCommand(),
-            statusCommand(),  linkEmailCommand(),  registerCommand(), unregisterCommand()};
+    return {initCommand(),        infoCommand(),     sqlCommand(),       configCommand(),
+            resolveCommand(),     statusCommand(),   linkEmailCommand(), sendCommand(),
+            emailConfigCommand(), registerCommand(), unregisterCommand(), mailClientCommand()};
 }
 
 QString defaultDatabasePath()

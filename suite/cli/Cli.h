@@ -82,7 +82,10 @@ Command resolveCommand();
 Command statusCommand();
 Command linkEmailCommand();
 Command registerCommand();
+Command sendCommand();
+Command emailConfigCommand();
 Command unregisterCommand();
+Command mailClientCommand();
 
 // The default database: the demo database in the user's data folder.
 QString defaultDatabasePath();

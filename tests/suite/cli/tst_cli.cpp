@@ -167,7 +167,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("global") << QStringList{QStringLiteral("--help")};
-        for (const char *command : {"init", "info", "sql", "config", "resolve", "status", "link-email", "register"})
+        for (const char *command :
+             {"init", "info", "sql", "config", "resolve", "status", "link-email", "register", "send", "email-config"})
             QTest::newRow(command) << QStringList{QLatin1String(command), QStringLiteral("--help")};
     }
 
@@ -216,6 +217,72 @@ private Q_SLOTS:
         QVERIFY(registry.open(QIODevice::ReadOnly));
         QVERIFY(!registry.readAll().contains("MerovanComMessage"));
         qunsetenv("MRV_REGISTRY");
+    }
+
+    void sendToUsersAndGroups()
+    {
+        const Run run =
+            mrv({QStringLiteral("--user"), QStringLiteral("ROSSI"), QStringLiteral("send"), QStringLiteral("--to"),
+                 QStringLiteral("VERDI; TECNICO"), QStringLiteral("--subject"), QStringLiteral("Prova {1}"),
+                 QStringLiteral("--body"), QStringLiteral("Riga uno\nperché {due}")},
+                m_db);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const Run copies =
+            mrv({QStringLiteral("sql"), QStringLiteral("SELECT MSUSR FROM SYS_MSG WHERE MSOBJ = 'Prova {1}' "
+                                                       "AND MSFLD = 1 ORDER BY RECORD_ID")},
+                m_db);
+        QCOMPARE(copies.out, QStringLiteral("MSUSR\nVERDI\nROMANO\nROSSI\n"));
+        const Run body = mrv(
+            {QStringLiteral("sql"), QStringLiteral("SELECT TOP 1 MSTXT FROM SYS_MSG WHERE MSOBJ = 'Prova {1}'")}, m_db);
+        QVERIFY2(body.out.contains(QLatin1String("{\\\\rtf1")), qPrintable(body.out));
+        QVERIFY2(body.out.contains(QLatin1String("perch\\\\u233?")), qPrintable(body.out));
+        QVERIFY2(body.out.contains(QLatin1String("\\\\{due\\\\}")), qPrintable(body.out));
+    }
+
+    void sendWithoutATransportFailsAndSaysWhy()
+    {
+        const Run run = mrv({QStringLiteral("send"), QStringLiteral("--to"), QStringLiteral("cliente@x.example"),
+                             QStringLiteral("--subject"), QStringLiteral("x")},
+                            m_db);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QLatin1String("EXCHANGE_MODE")), qPrintable(run.err));
+        QCOMPARE(mrv({QStringLiteral("send"), QStringLiteral("--subject"), QStringLiteral("x")}, m_db).exitCode, 2);
+    }
+
+    void emailConfigRoundTrip()
+    {
+        QCOMPARE(mrv({QStringLiteral("email-config"), QStringLiteral("set"), QStringLiteral("ServerName_Out"),
+                      QStringLiteral("smtp.example")},
+                     m_db)
+                     .exitCode,
+                 0);
+        QCOMPARE(mrv({QStringLiteral("email-config"), QStringLiteral("set"), QStringLiteral("Password_Out"),
+                      QStringLiteral("segreto")},
+                     m_db)
+                     .exitCode,
+                 0);
+        QCOMPARE(mrv({QStringLiteral("email-config"), QStringLiteral("set"), QStringLiteral("StartTLS_Out"),
+                      QStringLiteral("-1"), QStringLiteral("--prefix"), QStringLiteral("CDO")},
+                     m_db)
+                     .exitCode,
+                 0);
+        const Run show = mrv({QStringLiteral("email-config")}, m_db);
+        QVERIFY(show.out.contains(QLatin1String("ServerName_Out: smtp.example\n")));
+        QVERIFY(show.out.contains(QLatin1String("Password_Out: ********\n")));
+        QVERIFY(!show.out.contains(QLatin1String("segreto")));
+        QVERIFY(show.out.contains(QLatin1String("StartTLS_Out: 0\n")));
+        QVERIFY(mrv({QStringLiteral("email-config"), QStringLiteral("show"), QStringLiteral("--prefix"),
+                     QStringLiteral("CDO")},
+                    m_db)
+                    .out.contains(QLatin1String("StartTLS_Out: -1\n")));
+        QCOMPARE(
+            mrv({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("CDO_EMAIL_OUT_STARTTLS")}, m_db).out,
+            QStringLiteral("-1\n"));
+        QCOMPARE(
+            mrv({QStringLiteral("email-config"), QStringLiteral("set"), QStringLiteral("Bogus"), QStringLiteral("x")},
+                m_db)
+                .exitCode,
+            2);
     }
 
     void infoGivesAnAccount()
