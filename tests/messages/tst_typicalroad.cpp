@@ -73,20 +73,77 @@ private Q_SLOTS:
                     ->text.contains(QLatin1String("In allegato l'offerta richiesta.")));
     }
 
-    void aRefusedRecipientTakesBackOnlyTheSendersCopy()
+    void aFailedSendingTakesBackOnlyTheSendersCopy_data()
     {
+        using Tls = testing::SmtpServerOptions::Tls;
+        QTest::addColumn<int>("serverTls");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("serverRuns");
+        QTest::addColumn<QString>("accountSsl");
+        QTest::addColumn<QString>("accountStartTls");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("connection refused") << int(Tls::None) << "" << false << "0"
+                                            << "0"
+                                            << "cannot be reached";
+        QTest::newRow("TLS handshake failure") << int(Tls::None) << "" << true << "-1"
+                                               << "0"
+                                               << "secure (TLS)";
+        QTest::newRow("untrusted certificate") << int(Tls::StartTls) << "" << true << "0"
+                                               << "-1"
+                                               << "not trusted";
+        QTest::newRow("AUTH rejected") << int(Tls::None) << "reject-auth" << true << "0"
+                                       << "0"
+                                       << "(535)";
+        QTest::newRow("421 at greeting") << int(Tls::None) << "greeting-421" << true << "0"
+                                         << "0"
+                                         << "(421)";
+        QTest::newRow("550 on one RCPT") << int(Tls::None) << "reject-rcpt" << true << "0"
+                                         << "0"
+                                         << "(550)";
+        QTest::newRow("dropped during DATA") << int(Tls::None) << "drop-data" << true << "0"
+                                             << "0"
+                                             << "lost";
+        QTest::newRow("server timeout") << int(Tls::None) << "silent" << true << "0"
+                                        << "0"
+                                        << "in time";
+    }
+
+    void aFailedSendingTakesBackOnlyTheSendersCopy()
+    {
+        QFETCH(int, serverTls);
+        QFETCH(QString, fault);
+        QFETCH(bool, serverRuns);
+        QFETCH(QString, accountSsl);
+        QFETCH(QString, accountStartTls);
+        QFETCH(QString, why);
         testing::SmtpServerOptions options;
-        options.fault = QStringLiteral("reject-rcpt");
+        options.tls = testing::SmtpServerOptions::Tls(serverTls);
+        options.fault = fault;
         options.faultRecipient = QStringLiteral("direzione@cliente.example");
+        if (fault == QLatin1String("reject-auth")) {
+            options.user = QStringLiteral("rossi");
+            options.password = QStringLiteral("segreto");
+        }
         testing::SmtpTestServer server(options);
-        QVERIFY2(server.start(), qPrintable(server.errorText()));
-        account(server.port());
+        if (serverRuns)
+            QVERIFY2(server.start(), qPrintable(server.errorText()));
+        account(serverRuns ? server.port() : testing::SmtpTestServer::unusedPort());
+        auto config = m_suite->session().config();
+        config->setValue(QStringLiteral("EMAIL_OUT_SSL"), accountSsl);
+        config->setValue(QStringLiteral("EMAIL_OUT_STARTTLS"), accountStartTls);
+        config->setValue(QStringLiteral("EMAIL_OUT_TIMEOUT"), QStringLiteral("2"));
+        if (!options.user.isEmpty()) {
+            config->setValue(QStringLiteral("EMAIL_OUT_AUTH"), QStringLiteral("1"));
+            config->setValue(QStringLiteral("EMAIL_OUT_USER"), options.user);
+            config->setValue(QStringLiteral("EMAIL_OUT_PASS"), options.password);
+        }
         QString log;
         QVERIFY(!send(log));
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 2")).toInt(), 0);
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1")).toInt(), 3);
-        QVERIFY2(log.contains(QLatin1String("(550)")), qPrintable(log));
-        QCOMPARE(scalar(QStringLiteral("SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 2")).toInt(), 1);
+        QVERIFY2(log.contains(why), qPrintable(log));
+        QVERIFY(!log.contains(QLatin1String("segreto")));
+        QVERIFY(server.receivedMessages().isEmpty());
     }
 
     void theHostSendsAStoredMessageThroughRecords()
