@@ -192,9 +192,8 @@ QString MessageStore::statusSql(qint32 id)
 
 QString MessageStore::attachmentsSql(qint32 messageId, const QString &owner)
 {
-    return QStringLiteral("SELECT RECORD_ID FROM SYS_ATT") + kCR + QStringLiteral("WHERE ATTBL = ") +
-           literal(owner) + QStringLiteral(" AND") + kCR + QStringLiteral("      ATKEY = ") +
-           literal(QString::number(messageId));
+    return QStringLiteral("SELECT RECORD_ID FROM SYS_ATT") + kCR + QStringLiteral("WHERE ATTBL = ") + literal(owner) +
+           QStringLiteral(" AND") + kCR + QStringLiteral("      ATKEY = ") + literal(QString::number(messageId));
 }
 
 QString MessageStore::attachmentNamesSql(const QList<qint32> &attachmentKeys)
@@ -233,9 +232,12 @@ qint32 MessageStore::firstInteger(const QString &sql)
 
 qint32 MessageStore::newKey(const QString &table)
 {
-    const QString setting =
-        m_config ? m_config->value(QStringLiteral("USE_SCOPE_IDENTITY"), QStringLiteral("1")) : QStringLiteral("1");
-    return firstInteger(host::valueTools().toBoolean(setting) ? scopeIdentitySql() : maxKeySql(table));
+    if (!m_useScopeIdentity) {
+        const QString setting =
+            m_config ? m_config->value(QStringLiteral("USE_SCOPE_IDENTITY"), QStringLiteral("1")) : QStringLiteral("1");
+        m_useScopeIdentity = host::valueTools().toBoolean(setting);
+    }
+    return firstInteger(*m_useScopeIdentity ? scopeIdentitySql() : maxKeySql(table));
 }
 
 qint32 MessageStore::insert(const MessageCopy &message)

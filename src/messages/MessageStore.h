@@ -138,6 +138,8 @@ private:
 
     host::Connection &m_connection;
     host::ConfigClass *m_config;
+    // "USE_SCOPE_IDENTITY", read at the first new key: a store lives for one operation.
+    std::optional<bool> m_useScopeIdentity;
 };
 
 } // namespace mrv

@@ -152,7 +152,7 @@ SendingPipeline::Recipients SendingPipeline::classify(const QString &to, const Q
 }
 
 qint32 SendingPipeline::deliverToUser(const QString &user, const MessageCopy &stored, const OutgoingMessage &message,
-                                      MessageStore &store)
+                                      const QList<qint32> &embeddedObjects, bool &senderThreaded, MessageStore &store)
 {
     MessageCopy copy;
     copy.type = stored.type;
@@ -178,12 +178,15 @@ qint32 SendingPipeline::deliverToUser(const QString &user, const MessageCopy &st
     copy.notified = 0;
     const qint32 key = store.insert(copy);
 
-    for (qint32 embedded : store.attachmentKeys(stored.id, QStringLiteral("SYS_MSG_MSTXT")))
+    for (qint32 embedded : embeddedObjects)
         m_records.copyAttachment(embedded, QStringLiteral("SYS_MSG_MSTXT"), QString::number(key));
 
     if (!isAnswer(message.replying)) {
         store.setThread(key, key);
-        store.setThread(stored.id, stored.id);
+        // The same value for every copy: one write is enough for a group of a thousand.
+        if (!senderThreaded)
+            store.setThread(stored.id, stored.id);
+        senderThreaded = true;
     } else {
         const auto answered = store.threadAndOrigin(qint32(host::valueTools().toNumber(message.replying)));
         const std::optional<qint32> thread = answered ? answered->first : std::nullopt;
@@ -373,12 +376,16 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
         return false;
 
     const Recipients recipients = classify(stored->to, stored->cc, stored->ccn, store);
+    // The copies only add objects of their own: the sender's stay as read here.
+    const QList<qint32> embeddedObjects =
+        recipients.users ? store.attachmentKeys(stored->id, QStringLiteral("SYS_MSG_MSTXT")) : QList<qint32>();
+    bool senderThreaded = false;
     for (const QString &recipient : recipients.merged) {
         if (recipient.contains(QLatin1Char('@')))
             continue;
         const bool fax = recipient.endsWith(kFaxMarker);
-        const qint32 key =
-            fax ? deliverToFax(recipient, *stored, store) : deliverToUser(recipient, *stored, message, store);
+        const qint32 key = fax ? deliverToFax(recipient, *stored, store)
+                               : deliverToUser(recipient, *stored, message, embeddedObjects, senderThreaded, store);
         if (stored->hasAttachments && key > 0) {
             if (!fax)
                 copyFileAttachments(stored->id, QStringLiteral("SYS_MSG"), key);

@@ -77,8 +77,10 @@ private:
     qint32 writeSenderCopy(const OutgoingMessage &message, MessageStore &store);
     void attachFiles(qint32 messageId, const QString &files);
     Recipients classify(const QString &to, const QString &cc, const QString &ccn, MessageStore &store);
+    // embeddedObjects: the body's objects of the sender's copy; senderThreaded:
+    // whether an earlier copy of this sending already set the sender's thread.
     qint32 deliverToUser(const QString &user, const MessageCopy &stored, const OutgoingMessage &message,
-                         MessageStore &store);
+                         const QList<qint32> &embeddedObjects, bool &senderThreaded, MessageStore &store);
     qint32 deliverToFax(QString fax, const MessageCopy &stored, MessageStore &store);
     void copyFileAttachments(qint32 senderId, const QString &table, qint32 newKey);
     bool dispatchEmail(const QStringList &addresses, const MessageCopy &stored, const OutgoingMessage &message,

@@ -5,6 +5,8 @@
 #include "db/SchemaManager.h"
 #include "db/SuiteConnection.h"
 #include "host/Failure.h"
+#include "mailclient/MailClient.h"
+#include "services/SuitePaths.h"
 
 namespace mrv::cli {
 
@@ -20,6 +22,20 @@ int scaleOf(QStringList &args)
     if (!ok || scale < 0)
         throw UsageError{QStringLiteral("--scale needs a number of customers, not \"%1\"").arg(text)};
     return scale;
+}
+
+// The program that the "OUTLOOK_EXT" transport starts, under the names it
+// starts it by in the product's Bin.NET folder.
+void installTheMailClient(QTextStream &out)
+{
+    const QString program = suite::mailClientProgramBeside();
+    if (program.isEmpty()) {
+        out << "mail client: not installed (no mrv-mailclient beside mrv)\n";
+        return;
+    }
+    const QString folder = suite::SuitePaths(QString()).productFolder(QStringLiteral("Bin.NET"));
+    suite::installMailClient(program, folder);
+    out << "mail client: installed in " << folder << '\n';
 }
 
 int runInit(Context &context, const QStringList &arguments)
@@ -47,6 +63,7 @@ int runInit(Context &context, const QStringList &arguments)
             : before < suite::db::SchemaCatalog::version() ? " (upgraded)"
                                                            : " (current)")
         << '\n';
+    installTheMailClient(out);
     if (demo || scale > 0) {
         const bool seeded = suite::db::DemoData::seed(*connection);
         out << "demo data: " << (seeded ? "loaded" : "already present") << '\n';

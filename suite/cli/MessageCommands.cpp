@@ -50,8 +50,8 @@ int runResolve(Context &context, const QStringList &arguments)
     }
     QString resolved;
     QString unknown;
-    const bool all = session.message()->ResolveRecipients(nullptr, args.first(), resolved, &unknown, suggest, email, fax,
-                                                          server, useServerConfig);
+    const bool all = session.message()->ResolveRecipients(nullptr, args.first(), resolved, &unknown, suggest, email,
+                                                          fax, server, useServerConfig);
     context.out() << "resolved: " << resolved << '\n' << "unknown: " << unknown << '\n';
     return all ? exitOk : exitFailed;
 }

@@ -172,6 +172,15 @@ TableDef mailClientQueue()
                      memo("USINS"),
                      stamp("DTINS"),
                      withDefault(smallInt("MCSTA"), "0"),
+                     // The mail client's own columns since version 3: last
+                     // error, attempts made, next attempt due, time sent, and
+                     // the runner holding the row with the time it took it.
+                     memo("MCERR"),
+                     withDefault(smallInt("MCTRY"), "0"),
+                     stamp("MCNXT"),
+                     stamp("MCDTS"),
+                     text("MCOWN", 200),
+                     stamp("MCCLT"),
                  },
                  {index({"MCSTA"})});
 }
@@ -676,7 +685,7 @@ template <typename Def> const Def *findByName(const QList<Def> &defs, const QStr
 
 int SchemaCatalog::version()
 {
-    return 2;
+    return 3;
 }
 
 const QList<TableDef> &SchemaCatalog::tables()

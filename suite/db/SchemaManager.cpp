@@ -215,6 +215,13 @@ const QList<UpgradeStep> &upgradeSteps()
              for (const QString &company : companies)
                  refreshAddressBook(connection, company);
          }},
+        // The mail client counts attempts since version 3. Engines that add a
+        // column with a default leave older rows Null: those rows start with
+        // none made.
+        {3,
+         [](SuiteConnection &connection, const QStringList &) {
+             connection.nativeQuery(QStringLiteral("UPDATE SYS_MCL SET MCTRY = 0 WHERE MCTRY IS NULL"));
+         }},
     };
     return steps;
 }
