@@ -10,6 +10,7 @@
 #include "host/TypeCodes.h"
 #include "host/UserManager.h"
 #include "host/ValueTools.h"
+#include "mail/EmailParts.h"
 #include "mail/mrvEmailParams.h"
 #include "mail/mrvSMTP.h"
 #include "messages/MessageStore.h"
@@ -58,40 +59,6 @@ const QHash<char16_t, const char *> &namedEntities()
         return map;
     }();
     return entities;
-}
-
-// mrv_eMessagePriority to the e-mail's qd_eMessagePriority.
-qint32 emailPriority(qint32 priority)
-{
-    switch (priority) {
-    case mspHigh:
-        return eMessageProprity_High;
-    case mspLow:
-        return eMessageProprity_Low;
-    default:
-        return eMessageProprity_Normal;
-    }
-}
-
-QStringList addressesOf(const QString &list)
-{
-    QStringList addresses;
-    for (const QString &address : list.split(QLatin1Char('|'))) {
-        if (!address.trimmed().isEmpty())
-            addresses << address.trimmed();
-    }
-    return addresses;
-}
-
-// RTF is 7-bit text; a body that came in as Unicode text keeps its
-// characters as UTF-8, which the reader takes for what it is.
-QByteArray rtfBytes(const QString &rtf)
-{
-    for (const QChar c : rtf) {
-        if (c.unicode() > 0x7F)
-            return rtf.toUtf8();
-    }
-    return rtf.toLatin1();
 }
 
 // A word for the shell, quoted so that nothing in it is interpreted.

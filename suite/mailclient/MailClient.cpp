@@ -4,6 +4,7 @@
 #include "facade/Types.h"
 #include "host/Errors.h"
 #include "host/Failure.h"
+#include "mail/EmailParts.h"
 #include "mail/mrvSMTP.h"
 #include "platform/richtext/HtmlWriter.h"
 #include "services/SuiteSession.h"
@@ -62,39 +63,6 @@ bool ownerAlive(const QString &owner)
     if (!ok || pid <= 0)
         return false;
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-}
-
-// mrv_eMessagePriority to the e-mail's qd_eMessagePriority.
-qint32 emailPriority(qint32 importance)
-{
-    switch (importance) {
-    case mspHigh:
-        return eMessageProprity_High;
-    case mspLow:
-        return eMessageProprity_Low;
-    default:
-        return eMessageProprity_Normal;
-    }
-}
-
-QStringList addressesOf(const QString &list)
-{
-    QStringList addresses;
-    for (const QString &address : list.split(QLatin1Char('|'))) {
-        if (!address.trimmed().isEmpty())
-            addresses << address.trimmed();
-    }
-    return addresses;
-}
-
-// RTF is 7-bit text; a body stored with other characters keeps them as UTF-8.
-QByteArray rtfBytes(const QString &rtf)
-{
-    for (const QChar c : rtf) {
-        if (c.unicode() > 0x7F)
-            return rtf.toUtf8();
-    }
-    return rtf.toLatin1();
 }
 
 // Passes the reports of the e-mail's composition and sending on to the
