@@ -84,6 +84,7 @@ private Q_SLOTS:
     void editorImagesTravelAsPng();
     void plainText_data();
     void plainText();
+    void longListStaysOneList();
 };
 
 void HtmlWriterTest::markup_data()
@@ -314,6 +315,24 @@ void HtmlWriterTest::plainText()
     QFETCH(QByteArray, rtf);
     QFETCH(QString, expected);
     QCOMPARE(toPlainText(*readRtf(rtf)), expected);
+}
+
+// The reader builds long lists in parts; readers of the HTML and of the text
+// must not see the seams.
+void HtmlWriterTest::longListStaysOneList()
+{
+    constexpr int items = 150;
+    QByteArray body;
+    for (int i = 1; i <= items; ++i)
+        body += "voce " + QByteArray::number(i) + "\\par ";
+    const auto document = readRtf(wordPadRtf(numbered("\\pndec", body + "\\pard dopo")));
+    const QString html = toHtml(*document);
+    QCOMPARE(html.count(u"<ol"_qs), 1);
+    QCOMPARE(html.count(u"<li>"_qs), items);
+    const QStringList lines = toPlainText(*document).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), items + 1);
+    for (int i = 1; i <= items; ++i)
+        QCOMPARE(lines[i - 1], QStringLiteral("%1. voce %1").arg(i));
 }
 
 // A plain QCoreApplication, as in the command line: the rich-text layer must

@@ -169,6 +169,10 @@ void RtfReaderTest::text_data()
     QTest::newRow("double-byte code page")
         << QByteArray("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2}") << u"あい"_qs;
     QTest::newRow("Mac code page") << QByteArray("{\\rtf1\\mac \\'8e\\'88}") << u"éà"_qs;
+    QTest::newRow("raw bytes in the code page") << wordPadRtf("perch\xE8 \x80") << u"perchè €"_qs;
+    QTest::newRow("raw UTF-8 from a Unicode body")
+        << wordPadRtf("perch\xC3\xA9 \xE2\x82\xAC {\\b s\xC3\xAC}") << u"perché € sì"_qs;
+    QTest::newRow("escapes stay in the code page") << wordPadRtf("\\'c3\\'a8") << u"Ã¨"_qs;
     QTest::newRow("unicode with fallback skipped") << wordPadRtf("\\u8364?10") << u"€10"_qs;
     QTest::newRow("fallback as hex escape") << wordPadRtf("\\u8364\\'80 10") << u"€ 10"_qs;
     QTest::newRow("two-character fallback") << wordPadRtf("\\uc2\\u8364EU, ok") << u"€, ok"_qs;
@@ -551,14 +555,20 @@ void RtfReaderTest::damagedInputKeepsWhatCanBeRead()
     QVERIFY2(text.startsWith(expected), qPrintable(text.left(80)));
 }
 
-// Tables are the costly part: they are built in one go, not row by row.
+// Tables and long lists are the costly parts for Qt; the reader must build
+// them without doing work in proportion to their size for every row or item.
 void RtfReaderTest::bigDocumentIsReadWhole()
 {
     constexpr int paragraphs = 20000;
     constexpr int rows = 3000;
+    constexpr int items = 5000;
     QByteArray body;
     for (int i = 0; i < paragraphs; ++i)
         body += "Paragrafo {\\b numero} \\'e8 " + QByteArray::number(i) + "\\par\r\n";
+    body += "{\\*\\pn\\pnlvlblt}";
+    for (int i = 0; i < items; ++i)
+        body += "voce\\par\r\n";
+    body += "\\pard ";
     for (int i = 0; i < rows; ++i)
         body += "\\trowd\\cellx1440\\cellx2880\\pard\\intbl riga\\cell " + QByteArray::number(i) + "\\cell\\row\r\n";
     body += "\\pard fine";
@@ -570,6 +580,10 @@ void RtfReaderTest::bigDocumentIsReadWhole()
     QCOMPARE(document->findBlockByNumber(paragraphs - 1).text(),
              QStringLiteral("Paragrafo numero è %1").arg(paragraphs - 1));
     QCOMPARE(document->lastBlock().text(), u"fine"_qs);
+    int listItems = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        listItems += block.textList() ? 1 : 0;
+    QCOMPARE(listItems, items);
 }
 
 void RtfReaderTest::looksLikeRtf_data()

@@ -1,5 +1,7 @@
 #include "platform/richtext/DocumentBuilder.h"
 
+#include "platform/richtext/RichTextModel.h"
+
 #include <QTextDocument>
 #include <QTextList>
 #include <QTextTable>
@@ -13,6 +15,16 @@ namespace {
 bool isListItem(const ParagraphFormat &format)
 {
     return format.list.style() != QTextListFormat::ListStyleUndefined;
+}
+
+constexpr int kMaxListPart = 64;
+
+QTextListFormat continuationOf(const QTextList &list)
+{
+    QTextListFormat format = list.format();
+    format.setProperty(ListStart, listStart(format) + list.count());
+    format.setProperty(ListContinuation, true);
+    return format;
 }
 
 bool isContent(const FlowItem &item)
@@ -92,14 +104,15 @@ void FlowWriter::formatParagraph(const ParagraphFormat &format)
 
 // A list goes on for as long as its items follow each other; any other
 // paragraph in between ends it, and a later item with the same key starts
-// a new list.
+// a new list. A long list is made of parts (see ListContinuation), so that
+// adding an item costs at most a part's length.
 void FlowWriter::joinList(const ParagraphFormat &format)
 {
     QTextList *&list = m_lists[format.listKey];
-    if (list)
+    if (list && list->count() < kMaxListPart)
         list->add(m_cursor.block());
     else
-        list = m_cursor.createList(format.list);
+        list = m_cursor.createList(list ? continuationOf(*list) : format.list);
 }
 
 void TableBuffer::add(FlowItem item)

@@ -136,11 +136,6 @@ QString listStyleType(QTextListFormat::Style style)
     }
 }
 
-int listStart(const QTextListFormat &format)
-{
-    return format.hasProperty(ListStart) ? format.intProperty(ListStart) : 1;
-}
-
 QString listOpeningTag(const QTextListFormat &format)
 {
     const bool ordered = isOrdered(format.style());
@@ -164,10 +159,12 @@ public:
     void openItem(QTextList *list, const QStringList &itemStyles)
     {
         const int indent = list->format().indent();
-        while (!m_open.isEmpty() &&
-               (m_open.last().indent > indent || (m_open.last().indent == indent && m_open.last().list != list)))
+        const bool continuation = list->format().boolProperty(ListContinuation);
+        while (!m_open.isEmpty() && (m_open.last().indent > indent ||
+                                     (m_open.last().indent == indent && m_open.last().list != list && !continuation)))
             closeInnermost();
-        if (!m_open.isEmpty() && m_open.last().list == list) {
+        if (!m_open.isEmpty() && m_open.last().indent == indent) {
+            m_open.last().list = list;
             m_html += QLatin1String("</li>\n");
         } else {
             m_html += listOpeningTag(list->format()) + QLatin1Char('\n');

@@ -15,6 +15,11 @@ void extendSpan(FieldSpan &span, const QTextFragment &fragment)
 
 } // namespace
 
+int listStart(const QTextListFormat &format)
+{
+    return format.hasProperty(ListStart) ? format.intProperty(ListStart) : 1;
+}
+
 QList<FieldSpan> findFields(const QTextDocument &document)
 {
     QList<FieldSpan> spans;

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QTextFormat>
+#include <QTextListFormat>
 
 class QTextDocument;
 
@@ -22,7 +23,14 @@ enum FormatProperty : int {
     // On a numbered list's format: its first number when not 1 (Qt 6.4's
     // QTextListFormat has no start of its own).
     ListStart,
+    // On a list's format: the list goes on from the list just before it at
+    // the same indent, as one list. Qt makes every item that joins a list
+    // cost as much as the list is long, so long lists are built in parts.
+    ListContinuation,
 };
+
+// The first number of a numbered list.
+int listStart(const QTextListFormat &format);
 
 // A field of a document as it stands: where its result text lies.
 struct FieldSpan

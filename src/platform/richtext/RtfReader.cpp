@@ -72,6 +72,18 @@ QString hyperlinkTarget(const QString &instruction)
     return match.hasCaptured(1) ? QLatin1Char('#') + target : target;
 }
 
+// The text when it has bytes beyond ASCII and all of them make valid UTF-8.
+std::optional<QString> utf8Text(QByteArrayView bytes)
+{
+    if (std::all_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) < 0x80; }))
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
 int clampedTwips(int twips)
 {
     return std::clamp(twips, -kMaxTwips, kMaxTwips);
@@ -202,6 +214,7 @@ private:
     void handleSymbol(uchar symbol);
     void handleUnicode(int value);
     void handleText(QByteArrayView bytes);
+    void addText(QByteArrayView bytes);
     void handleByte(uchar byte);
     void handleBinary(QByteArrayView bytes);
 
@@ -819,7 +832,7 @@ void RtfReader::handleText(QByteArrayView bytes)
     switch (top().destination) {
     case Destination::Body:
     case Destination::Field:
-        m_pendingBytes.append(bytes);
+        addText(bytes);
         break;
     case Destination::FontTable:
         addFontNameBytes(bytes);
@@ -833,6 +846,19 @@ void RtfReader::handleText(QByteArrayView bytes)
     default:
         break;
     }
+}
+
+// Raw 8-bit text is in the document's code page, as RTF wants, unless it
+// is valid UTF-8: RTF that was kept as Unicode text and encoded back as
+// UTF-8 keeps its characters. \'hh escapes are always in the code page.
+void RtfReader::addText(QByteArrayView bytes)
+{
+    if (const std::optional<QString> text = utf8Text(bytes)) {
+        flushText();
+        appendText(*text);
+        return;
+    }
+    m_pendingBytes.append(bytes);
 }
 
 void RtfReader::handleByte(uchar byte)
