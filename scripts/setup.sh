@@ -23,7 +23,7 @@ if [ -n "$missing" ]; then
     if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
     # shellcheck disable=SC2086
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
 fi
 
 if [ ! -f "$build/build.ninja" ]; then
