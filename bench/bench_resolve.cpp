@@ -4,6 +4,7 @@
 // beside the time of the same address-book function calls run straight on
 // the connection (the floor the resolver cannot beat) and the one-second
 // target.
+#include "BenchTiming.h"
 #include "db/DemoData.h"
 #include "db/SchemaManager.h"
 #include "db/SuiteConnection.h"
@@ -123,34 +124,6 @@ QStringList typedItems(db::SuiteConnection &connection)
            generated(QStringLiteral("0039 06 %1"), 30) + generated(QStringLiteral("Zorzi%1"), 100);
 }
 
-// Wall-clock and processor time of a run; on a busy machine the second is
-// the closer guess at what the first would be on an idle one.
-struct Timing
-{
-    double wall = 0;
-    double processor = 0;
-};
-
-Timing bestOf(const std::function<void()> &work)
-{
-    Timing best;
-    for (int run = 0; run < kRuns; ++run) {
-        QElapsedTimer timer;
-        const std::clock_t startClock = std::clock();
-        timer.start();
-        work();
-        const Timing timing{timer.nsecsElapsed() / 1e9, double(std::clock() - startClock) / CLOCKS_PER_SEC};
-        if (run == 0 || timing.wall < best.wall)
-            best = timing;
-    }
-    return best;
-}
-
-QString shown(const Timing &timing)
-{
-    return QStringLiteral("%1 s (processor %2 s)").arg(timing.wall, 0, 'f', 3).arg(timing.processor, 0, 'f', 3);
-}
-
 qsizetype entries(const QString &list)
 {
     return list.isEmpty() ? 0 : list.count(QStringLiteral("; ")) + 1;
@@ -196,14 +169,14 @@ int main(int argc, char *argv[])
     const QString typed = items.join(QLatin1Char(';'));
     QString resolved;
     QString unknown;
-    const Timing resolve = bestOf([&] {
+    const Timing resolve = bestOf(kRuns, [&] {
         recording->clear();
         resolved.clear();
         unknown.clear();
         message.ResolveRecipients(nullptr, typed, resolved, &unknown);
     });
     const QStringList queries = recording->queries();
-    const Timing functions = bestOf([&] { replay(*session->connection(), queries); });
+    const Timing functions = bestOf(kRuns, [&] { replay(*session->connection(), queries); });
 
     out << "customers: " << customers << ", typed items: " << items.size() << '\n'
         << "resolved: " << entries(resolved) << ", unknown: " << entries(unknown)

@@ -9,6 +9,7 @@
 // suite's SQL dialect, no key read back, nothing else). The rows are the
 // inbox copies SendMessage itself wrote, read back, so both sides write the
 // same bytes into the same table of the same database file.
+#include "BenchTiming.h"
 #include "db/DemoData.h"
 #include "db/SchemaManager.h"
 #include "db/SuiteConnection.h"
@@ -63,32 +64,6 @@ void addGroupOfGeneratedUsers(db::SuiteConnection &connection)
     transaction.commit();
 }
 
-struct Timing
-{
-    double wall = 0;
-    double processor = 0;
-};
-
-Timing bestOf(const std::function<void()> &work)
-{
-    Timing best;
-    for (int run = 0; run < kRuns; ++run) {
-        QElapsedTimer timer;
-        const std::clock_t startClock = std::clock();
-        timer.start();
-        work();
-        const Timing timing{timer.nsecsElapsed() / 1e9, double(std::clock() - startClock) / CLOCKS_PER_SEC};
-        if (run == 0 || timing.wall < best.wall)
-            best = timing;
-    }
-    return best;
-}
-
-QString shown(const Timing &timing)
-{
-    return QStringLiteral("%1 s (processor %2 s)").arg(timing.wall, 0, 'f', 3).arg(timing.processor, 0, 'f', 3);
-}
-
 // The INSERT of one row as the statement builder writes it, every column
 // but the key.
 QString insertOf(host::Connection &connection, const db::QueryResult &rows, const QVariantList &row)
@@ -140,14 +115,14 @@ int main(int argc, char *argv[])
     mrvMessage &message = *session->message();
     const QString body = letterBody();
     bool sent = true;
-    const Timing send =
-        bestOf([&] { sent = message.SendMessage(0, QStringLiteral("Riunione di reparto"), body, kGroup) && sent; });
+    const Timing send = bestOf(
+        kRuns, [&] { sent = message.SendMessage(0, QStringLiteral("Riunione di reparto"), body, kGroup) && sent; });
     const qint64 sender = lastSenderCopy(connection);
     const int copies = inboxCopiesOf(connection, sender);
 
     const db::QueryResult rows = connection.query(QStringLiteral("SELECT * FROM SYS_MSG WHERE MSFLD = 1 AND MSSND = ") +
                                                   QString::number(sender));
-    const Timing raw = bestOf([&] {
+    const Timing raw = bestOf(kRuns, [&] {
         for (const QVariantList &row : rows.rows)
             connection.execute(insertOf(connection, rows, row));
     });

@@ -151,12 +151,7 @@ bool EmailDispatcher::SendEmail_SMTP(const OutgoingEmail &email, const QString &
         mrvSMTP smtp;
         smtp.setErrors(m_errors);
         smtp.setRecords(m_records);
-        const QList<QPair<QString, qint32>> lists = {
-            {email.to, eMessageRecipient_To}, {email.cc, eMessageRecipient_Cc}, {email.ccn, eMessageRecipient_Ccn}};
-        for (const auto &[list, type] : lists) {
-            for (const QString &address : addressesOf(list))
-                smtp.AddRecipient(address, QString(), type);
-        }
+        addRecipients(smtp, email.to, email.cc, email.ccn);
         smtp.setSubject(email.subject);
         smtp.SetBodyText(isHtml ? body : richtext::rtfToHtml(rtfBytes(body)),
                          isHtml ? email.bodyFormat : qint32(eMessageBodyFormat_HTML));
@@ -194,12 +189,7 @@ bool EmailDispatcher::SendEmail_CDO(const OutgoingEmail &email, QString &connect
         account->ServerAuth_Out =
             account->User_Out.isEmpty() ? eEmailServerOutAuth_None : eEmailServerOutAuth_AUTH_LOGIN;
         smtp.setParams(account);
-        for (const auto &[list, type] :
-             {std::pair{email.to, eMessageRecipient_To}, std::pair{email.cc, eMessageRecipient_Cc},
-              std::pair{email.ccn, eMessageRecipient_Ccn}}) {
-            for (const QString &address : addressesOf(list))
-                smtp.AddRecipient(address, QString(), type);
-        }
+        addRecipients(smtp, email.to, email.cc, email.ccn);
         smtp.setSubject(email.subject);
         smtp.SetBodyText(richtext::rtfToHtml(rtfBytes(email.rtfBody)), eMessageBodyFormat_HTML);
         for (const QString &file : attachmentFiles(email.attachmentIds))

@@ -1,6 +1,7 @@
 #include "EmailParts.h"
 
 #include "facade/Types.h"
+#include "mrvSMTP.h"
 
 namespace mrv {
 
@@ -16,6 +17,8 @@ qint32 emailPriority(qint32 messagePriority)
     }
 }
 
+namespace {
+
 QStringList addressesOf(const QString &list)
 {
     QStringList addresses;
@@ -24,6 +27,18 @@ QStringList addressesOf(const QString &list)
             addresses << address.trimmed();
     }
     return addresses;
+}
+
+} // namespace
+
+void addRecipients(mrvSMTP &smtp, const QString &to, const QString &cc, const QString &ccn)
+{
+    const QList<QPair<QString, qint32>> lists = {
+        {to, eMessageRecipient_To}, {cc, eMessageRecipient_Cc}, {ccn, eMessageRecipient_Ccn}};
+    for (const auto &[list, type] : lists) {
+        for (const QString &address : addressesOf(list))
+            smtp.AddRecipient(address, QString(), type);
+    }
 }
 
 QByteArray rtfBytes(const QString &rtf)

@@ -6,11 +6,14 @@
 
 namespace mrv {
 
+class mrvSMTP;
+
 // mrv_eMessagePriority of a message to the e-mail's qd_eMessagePriority.
 qint32 emailPriority(qint32 messagePriority);
 
-// The addresses of a list handed to the transports ("|" between them).
-QStringList addressesOf(const QString &list);
+// Adds every address of the three lists ("|" between addresses) as To, Cc
+// and Ccn recipients, without names.
+void addRecipients(mrvSMTP &smtp, const QString &to, const QString &cc, const QString &ccn);
 
 // A stored RTF body as the RTF reader takes it: RTF is 7-bit text; a body
 // that came in as Unicode text keeps its characters as UTF-8.

@@ -160,12 +160,7 @@ void requireFiles(const QueuedMail &mail)
 void compose(mrvSMTP &smtp, const QueuedMail &mail)
 {
     requireFiles(mail);
-    const QList<QPair<QString, qint32>> lists = {
-        {mail.to, eMessageRecipient_To}, {mail.cc, eMessageRecipient_Cc}, {mail.ccn, eMessageRecipient_Ccn}};
-    for (const auto &[list, type] : lists) {
-        for (const QString &address : addressesOf(list))
-            smtp.AddRecipient(address, QString(), type);
-    }
+    addRecipients(smtp, mail.to, mail.cc, mail.ccn);
     smtp.setSubject(mail.subject);
     smtp.SetBodyText(htmlBodyOf(mail), eMessageBodyFormat_HTML);
     smtp.setPriority(emailPriority(mail.importance));
