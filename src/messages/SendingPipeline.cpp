@@ -272,15 +272,15 @@ qint32 SendingPipeline::deliverToFax(QString fax, const MessageCopy &stored, Mes
     return store.newKey(QStringLiteral("SYS_FAX"));
 }
 
-void SendingPipeline::copyFileAttachments(qint32 senderId, const QString &table, qint32 newKey)
+void SendingPipeline::copyAttachments(const QList<qint32> &attachments, const QString &table, qint32 newKey)
 {
-    MessageStore store(m_connection, m_config);
-    for (qint32 attachment : store.attachmentKeys(senderId))
+    for (qint32 attachment : attachments)
         m_records.copyAttachment(attachment, table, QString::number(newKey));
 }
 
 bool SendingPipeline::dispatchEmail(const QStringList &addresses, const MessageCopy &stored,
-                                    const OutgoingMessage &message, MessageStore &store, QString &connectLog)
+                                    const OutgoingMessage &message, const QList<qint32> &fileAttachments,
+                                    QString &connectLog)
 {
     QStringList to;
     QStringList cc;
@@ -294,10 +294,8 @@ bool SendingPipeline::dispatchEmail(const QStringList &addresses, const MessageC
             to << address;
     }
     QStringList attachmentIds;
-    if (stored.hasAttachments) {
-        for (qint32 key : store.attachmentKeys(stored.id))
-            attachmentIds << QString::number(key);
-    }
+    for (qint32 key : fileAttachments)
+        attachmentIds << QString::number(key);
     OutgoingEmail email;
     email.messageId = stored.id;
     email.subject = stored.subject;
@@ -379,6 +377,8 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
     // The copies only add objects of their own: the sender's stay as read here.
     const QList<qint32> embeddedObjects =
         recipients.users ? store.attachmentKeys(stored->id, QStringLiteral("SYS_MSG_MSTXT")) : QList<qint32>();
+    // Likewise the sender's files: copies are made for other owners only.
+    const QList<qint32> fileAttachments = stored->hasAttachments ? store.attachmentKeys(stored->id) : QList<qint32>();
     bool senderThreaded = false;
     for (const QString &recipient : recipients.merged) {
         if (recipient.contains(QLatin1Char('@')))
@@ -386,12 +386,8 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
         const bool fax = recipient.endsWith(kFaxMarker);
         const qint32 key = fax ? deliverToFax(recipient, *stored, store)
                                : deliverToUser(recipient, *stored, message, embeddedObjects, senderThreaded, store);
-        if (stored->hasAttachments && key > 0) {
-            if (!fax)
-                copyFileAttachments(stored->id, QStringLiteral("SYS_MSG"), key);
-            else
-                copyFileAttachments(stored->id, QStringLiteral("SYS_FAX"), key);
-        }
+        if (key > 0)
+            copyAttachments(fileAttachments, fax ? QStringLiteral("SYS_FAX") : QStringLiteral("SYS_MSG"), key);
     }
     result = true;
 
@@ -401,7 +397,7 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
             if (recipient.contains(QLatin1Char('@')))
                 addresses << recipient;
         }
-        result = dispatchEmail(addresses, *stored, message, store, connectLog);
+        result = dispatchEmail(addresses, *stored, message, fileAttachments, connectLog);
     }
     if (recipients.faxes || recipients.emails)
         stampLinkedDocument(*stored, recipients.faxes);

@@ -82,9 +82,9 @@ private:
     qint32 deliverToUser(const QString &user, const MessageCopy &stored, const OutgoingMessage &message,
                          const QList<qint32> &embeddedObjects, bool &senderThreaded, MessageStore &store);
     qint32 deliverToFax(QString fax, const MessageCopy &stored, MessageStore &store);
-    void copyFileAttachments(qint32 senderId, const QString &table, qint32 newKey);
+    void copyAttachments(const QList<qint32> &attachments, const QString &table, qint32 newKey);
     bool dispatchEmail(const QStringList &addresses, const MessageCopy &stored, const OutgoingMessage &message,
-                       MessageStore &store, QString &connectLog);
+                       const QList<qint32> &fileAttachments, QString &connectLog);
     void stampLinkedDocument(const MessageCopy &stored, bool faxes);
     void markAnswered(const OutgoingMessage &message);
 
