@@ -42,6 +42,14 @@ public:
     // with, "Provider=...;..." items separated by ";".
     virtual QString connectionText() const = 0;
 
+    // A unit of work: the statements until endWork reach the database
+    // together, which saves the engine a commit per statement. Units nest;
+    // the outermost decides. Rows written stay when work ends early: the
+    // caller undoes what it must. A host may ignore both and run every
+    // statement on its own.
+    virtual void beginWork() {}
+    virtual void endWork() {}
+
     // Throwing variant of openRecordSet for callers inside an error trap.
     std::unique_ptr<RecordSet> open(const QString &sql, qint32 mode = rsReadOnly)
     {
@@ -52,6 +60,37 @@ public:
             throw Failure(text.isEmpty() ? QStringLiteral("The query could not be opened") : text);
         return set;
     }
+};
+
+// Begins a unit of work and ends it when the scope does. Ending it early
+// with end() reports a failure to commit; the destructor cannot, so it only
+// runs when something else is already being reported.
+class Work
+{
+public:
+    explicit Work(Connection &connection) : m_connection(connection) { m_connection.beginWork(); }
+    ~Work()
+    {
+        if (m_open) {
+            try {
+                m_connection.endWork();
+            } catch (...) {
+                // The failure that is unwinding the stack is the one to report.
+            }
+        }
+    }
+    void end()
+    {
+        m_open = false;
+        m_connection.endWork();
+    }
+
+    Work(const Work &) = delete;
+    Work &operator=(const Work &) = delete;
+
+private:
+    Connection &m_connection;
+    bool m_open = true;
 };
 
 } // namespace mrv::host

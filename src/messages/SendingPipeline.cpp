@@ -364,6 +364,9 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
         }
     } removeOnFailure{store, senderId, result};
 
+    // The rows go in as one unit, but not the e-mail: other users must be
+    // able to write while the server is being talked to.
+    host::Work copies(m_connection);
     if (senderId <= 0) {
         senderId = writeSenderCopy(message, store);
         if (!message.attachments.isEmpty())
@@ -389,6 +392,7 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
         if (key > 0)
             copyAttachments(fileAttachments, fax ? QStringLiteral("SYS_FAX") : QStringLiteral("SYS_MSG"), key);
     }
+    copies.end();
     result = true;
 
     if (recipients.emails) {
@@ -399,9 +403,11 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
         }
         result = dispatchEmail(addresses, *stored, message, fileAttachments, connectLog);
     }
+    host::Work marks(m_connection);
     if (recipients.faxes || recipients.emails)
         stampLinkedDocument(*stored, recipients.faxes);
     markAnswered(message);
+    marks.end();
     if (recipients.users)
         m_records.raiseSignal(QStringLiteral("#NewMessage#"));
     return result;

@@ -12,12 +12,15 @@
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <sqlite3.h>
+
+#include <vector>
 
 namespace mrv::suite::db {
 
@@ -37,36 +40,94 @@ QString engineMessage(const QSqlError &error)
     return text.isEmpty() ? error.text().trimmed() : text;
 }
 
-// The first word of a statement, past blanks and comments. Scanned by hand:
-// tokenizing a whole INSERT with a long body just to read its verb would
-// double the cost of every write.
-QString firstWord(const QString &statement)
+qsizetype skipBlanksAndComments(const QString &statement, qsizetype at)
 {
-    qsizetype at = 0;
     const qsizetype size = statement.size();
     while (at < size) {
         if (statement.at(at).isSpace()) {
             ++at;
-        } else if (statement.mid(at, 2) == QLatin1String("--")) {
+        } else if (QStringView(statement).mid(at, 2) == QLatin1String("--")) {
             while (at < size && statement.at(at) != QLatin1Char('\n') && statement.at(at) != QChar(13))
                 ++at;
-        } else if (statement.mid(at, 2) == QLatin1String("/*")) {
+        } else if (QStringView(statement).mid(at, 2) == QLatin1String("/*")) {
             const qsizetype end = statement.indexOf(QLatin1String("*/"), at + 2);
             at = end < 0 ? size : end + 2;
         } else {
             break;
         }
     }
-    qsizetype end = at;
-    while (end < size && (statement.at(end).isLetter() || statement.at(end) == QLatin1Char('_')))
-        ++end;
-    return statement.mid(at, end - at).toUpper();
+    return at;
 }
 
-bool isInsert(const QString &statement)
+// The word (or quoted name) at `at`, past blanks and comments; `at` moves
+// past it. Scanned by hand: tokenizing a whole INSERT with a long body just
+// to read its first words would double the cost of every write.
+QString nextWord(const QString &statement, qsizetype &at)
 {
-    const QString verb = firstWord(statement);
+    at = skipBlanksAndComments(statement, at);
+    const qsizetype size = statement.size();
+    if (at >= size)
+        return {};
+    const QChar open = statement.at(at);
+    const QChar close = open == QLatin1Char('[') ? QLatin1Char(']') : open;
+    if (open == QLatin1Char('"') || open == QLatin1Char('[') || open == QLatin1Char('`')) {
+        const qsizetype end = statement.indexOf(close, at + 1);
+        if (end < 0)
+            return {};
+        const QString word = statement.mid(at + 1, end - at - 1);
+        at = end + 1;
+        return word;
+    }
+    const qsizetype start = at;
+    while (at < size && (statement.at(at).isLetterOrNumber() || statement.at(at) == QLatin1Char('_') ||
+                         statement.at(at) == QLatin1Char('$')))
+        ++at;
+    return statement.mid(start, at - start);
+}
+
+QString firstWord(const QString &statement)
+{
+    qsizetype at = 0;
+    return nextWord(statement, at).toUpper();
+}
+
+// The table an INSERT, REPLACE, UPDATE or DELETE writes to, in upper case;
+// empty when the statement is not one of them or is not understood.
+QString writtenTable(const QString &statement, const QString &verb)
+{
+    if (verb != QLatin1String("INSERT") && verb != QLatin1String("REPLACE") && verb != QLatin1String("UPDATE") &&
+        verb != QLatin1String("DELETE"))
+        return {};
+    qsizetype at = 0;
+    nextWord(statement, at);
+    QString word = nextWord(statement, at).toUpper();
+    if (word == QLatin1String("OR")) { // INSERT OR REPLACE, UPDATE OR IGNORE...
+        nextWord(statement, at);
+        word = nextWord(statement, at).toUpper();
+    }
+    if (word == QLatin1String("INTO") || word == QLatin1String("FROM"))
+        word = nextWord(statement, at).toUpper();
+    at = skipBlanksAndComments(statement, at);
+    if (at < statement.size() && statement.at(at) == QLatin1Char('.')) { // schema.table
+        ++at;
+        word = nextWord(statement, at).toUpper();
+    }
+    return word;
+}
+
+bool isInsert(const QString &verb)
+{
     return verb == QLatin1String("INSERT") || verb == QLatin1String("REPLACE");
+}
+
+// Statements that leave every table as it was. A ROLLBACK is not one of
+// them: it takes back what was read since the transaction began.
+bool leavesContentAlone(const QString &verb)
+{
+    static const QStringList kVerbs = {QStringLiteral("SELECT"), QStringLiteral("BEGIN"),     QStringLiteral("COMMIT"),
+                                       QStringLiteral("END"),    QStringLiteral("SAVEPOINT"), QStringLiteral("RELEASE"),
+                                       QStringLiteral("EXPLAIN")};
+    return kVerbs.contains(verb);
 }
 
 sqlite3 *sqliteHandle(const QSqlDatabase &database)
@@ -89,6 +150,27 @@ struct SuiteConnection::Private
     QString companyPrefix;
     const RoutineCatalog *routines = &RoutineCatalog::standard();
     int transactionDepth = 0;
+    std::vector<std::unique_ptr<Transaction>> work;
+    // Own writes by table, and those whose table is not known (DDL, a
+    // ROLLBACK, bulk loads), which may have changed any table.
+    QHash<QString, quint64> tableWrites;
+    quint64 anyTableWrites = 0;
+    // "PRAGMA data_version", prepared once on the engine's own handle: it is
+    // asked before every cached read, where QtSql's cost per query would
+    // outweigh the cache.
+    sqlite3_stmt *dataVersion = nullptr;
+
+    qint64 othersCommits()
+    {
+        sqlite3 *handle = sqliteHandle(database);
+        if (!handle)
+            return -1;
+        if (!dataVersion && sqlite3_prepare_v2(handle, "PRAGMA data_version", -1, &dataVersion, nullptr) != SQLITE_OK)
+            return -1;
+        const qint64 version = sqlite3_step(dataVersion) == SQLITE_ROW ? sqlite3_column_int64(dataVersion, 0) : -1;
+        sqlite3_reset(dataVersion);
+        return version;
+    }
 
     TranslationContext context() const { return {scopeIdentity, routines, companyPrefix}; }
 
@@ -102,12 +184,27 @@ struct SuiteConnection::Private
     // the engine inside one (a failed COMMIT, a batch that began one).
     void recoverAfterFailure()
     {
-        if (transactionDepth == 0 && engineInTransaction())
+        if (transactionDepth == 0 && engineInTransaction()) {
+            ++anyTableWrites;
             QSqlQuery(database).exec(QStringLiteral("ROLLBACK"));
+        }
+    }
+
+    void countWrite(const QString &nativeSql, const QString &verb)
+    {
+        if (leavesContentAlone(verb))
+            return;
+        const QString table = writtenTable(nativeSql, verb);
+        if (table.isEmpty())
+            ++anyTableWrites;
+        else
+            ++tableWrites[table];
     }
 
     QueryResult run(const QString &nativeSql, const QVariantList &values = {})
     {
+        const QString verb = firstWord(nativeSql);
+        countWrite(nativeSql, verb);
         QSqlQuery query(database);
         query.setForwardOnly(true);
         bool ok = false;
@@ -136,7 +233,7 @@ struct SuiteConnection::Private
                 row << query.value(i);
             result.rows << std::move(row);
         }
-        if (isInsert(nativeSql))
+        if (isInsert(verb))
             scopeIdentity = query.lastInsertId().toLongLong();
         return result;
     }
@@ -164,6 +261,8 @@ SuiteConnection::SuiteConnection(QSqlDatabase database, std::unique_ptr<Dialect>
 SuiteConnection::~SuiteConnection()
 {
     const QString name = d->name;
+    d->work.clear();
+    sqlite3_finalize(d->dataVersion);
     d->database.close();
     d->database = QSqlDatabase();
     d.reset();
@@ -238,7 +337,7 @@ SuiteConnection::Prepared SuiteConnection::prepare(const QString &nativeSql)
     auto query = std::make_shared<QSqlQuery>(d->database);
     if (!query->prepare(nativeSql))
         throw Failure(engineMessage(query->lastError()));
-    return Prepared(query);
+    return Prepared(query, &d->anyTableWrites);
 }
 
 qint64 SuiteConnection::Prepared::run(const QVariantList &values)
@@ -246,6 +345,7 @@ qint64 SuiteConnection::Prepared::run(const QVariantList &values)
     QSqlQuery *query = m_query.get();
     for (qsizetype i = 0; i < values.size(); ++i)
         query->bindValue(int(i), values.at(i));
+    ++*m_anyTableWrites;
     if (!query->exec())
         throw Failure(engineMessage(query->lastError()));
     return query->lastInsertId().toLongLong();
@@ -319,6 +419,25 @@ QString SuiteConnection::connectionText() const
     return QStringLiteral("Provider=SQLite;Data Source=") + d->database.databaseName();
 }
 
+void SuiteConnection::beginWork()
+{
+    d->work.push_back(std::make_unique<Transaction>(*this));
+}
+
+void SuiteConnection::endWork()
+{
+    if (d->work.empty())
+        throw Failure(QStringLiteral("No unit of work is open"));
+    const std::unique_ptr<Transaction> transaction = std::move(d->work.back());
+    d->work.pop_back();
+    transaction->commit();
+}
+
+ContentVersion SuiteConnection::contentVersion(const QString &table) const
+{
+    return {d->anyTableWrites + d->tableWrites.value(table.toUpper()), d->othersCommits()};
+}
+
 const Dialect &SuiteConnection::dialect() const
 {
     return *d->dialect;
@@ -361,8 +480,10 @@ SuiteConnection::SeparateScope::~SeparateScope()
 SuiteConnection::Transaction::Transaction(SuiteConnection &connection) : m_connection(connection)
 {
     m_outermost = m_connection.d->transactionDepth == 0;
+    // IMMEDIATE: a transaction that reads before it writes would otherwise
+    // fail at once, not wait, when another connection writes in between.
     if (m_outermost)
-        m_connection.nativeQuery(QStringLiteral("BEGIN"));
+        m_connection.nativeQuery(QStringLiteral("BEGIN IMMEDIATE"));
     ++m_connection.d->transactionDepth;
 }
 

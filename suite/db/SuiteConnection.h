@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ContentVersion.h"
 #include "Dialect.h"
 #include "host/Connection.h"
 
@@ -47,6 +48,9 @@ public:
     std::unique_ptr<host::StatementBuilder> newStatement() override;
     // "Provider=SQLite;Data Source=" and the database file.
     QString connectionText() const override;
+    // A Transaction that commits when the work ends, also after a failure.
+    void beginWork() override;
+    void endWork() override;
 
     // Runs suite-dialect SQL and returns all rows; throws Failure with the
     // engine's message. A text may hold several statements separated by ";":
@@ -67,10 +71,15 @@ public:
 
     private:
         friend class SuiteConnection;
-        explicit Prepared(std::shared_ptr<QSqlQuery> query) : m_query(std::move(query)) {}
+        Prepared(std::shared_ptr<QSqlQuery> query, quint64 *anyTableWrites)
+            : m_query(std::move(query)), m_anyTableWrites(anyTableWrites)
+        {}
         std::shared_ptr<QSqlQuery> m_query;
+        quint64 *m_anyTableWrites;
     };
     Prepared prepare(const QString &nativeSql);
+
+    ContentVersion contentVersion(const QString &table) const;
 
     const Dialect &dialect() const;
     QSqlDatabase database() const;

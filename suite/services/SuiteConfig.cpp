@@ -26,6 +26,17 @@ int specificity(const QString &user, const QString &application)
     return (user.isEmpty() ? 0 : 2) + (application.isEmpty() ? 0 : 1);
 }
 
+// SQL's UPPER folds ASCII letters only; so must the cache's keys.
+QString foldedKey(const QString &key)
+{
+    QString folded = key;
+    for (QChar &c : folded) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 'a' + 'A');
+    }
+    return folded;
+}
+
 } // namespace
 
 SuiteConfig::SuiteConfig(std::shared_ptr<db::SuiteConnection> connection, std::shared_ptr<host::UserManager> users,
@@ -43,22 +54,37 @@ QString SuiteConfig::currentUser() const
     return m_users ? m_users->userCode() : QString();
 }
 
-QString SuiteConfig::value(const QString &key, const QString &defaultValue) const
+const SuiteConfig::Snapshot &SuiteConfig::currentSnapshot() const
 {
+    const QString user = storedText(currentUser());
+    const db::ContentVersion version = m_connection->contentVersion(QStringLiteral("SYS_CFG"));
+    if (m_snapshot && m_snapshot->version == version && m_snapshot->user == user)
+        return *m_snapshot;
+
     const db::QueryResult rows = m_connection->nativeQuery(
-        QStringLiteral("SELECT CFVAL, CFUSR, CFAPP FROM SYS_CFG WHERE UPPER(CFKEY) = UPPER(?) AND CFVAL IS NOT NULL "
+        QStringLiteral("SELECT CFKEY, CFVAL, CFUSR, CFAPP FROM SYS_CFG WHERE CFVAL IS NOT NULL "
                        "AND UPPER(CFUSR) IN ('', UPPER(?)) AND UPPER(CFAPP) IN ('', UPPER(?))"),
-        {key, storedText(currentUser()), storedText(m_application)});
-    int best = -1;
-    QString found = defaultValue;
+        {user, storedText(m_application)});
+    // The version from before the read: a commit that slips in between is seen next time.
+    Snapshot snapshot{version, user, {}};
+    QHash<QString, int> ranks;
     for (const QVariantList &row : rows.rows) {
-        const int rank = specificity(row.at(1).toString(), row.at(2).toString());
-        if (rank > best) {
-            best = rank;
-            found = row.at(0).toString();
+        const QString key = foldedKey(row.at(0).toString());
+        const int rank = specificity(row.at(2).toString(), row.at(3).toString());
+        if (rank > ranks.value(key, -1)) {
+            ranks.insert(key, rank);
+            snapshot.values.insert(key, row.at(1).toString());
         }
     }
-    return found;
+    m_snapshot = std::move(snapshot);
+    return *m_snapshot;
+}
+
+QString SuiteConfig::value(const QString &key, const QString &defaultValue) const
+{
+    const Snapshot &snapshot = currentSnapshot();
+    const auto found = snapshot.values.constFind(foldedKey(key));
+    return found == snapshot.values.constEnd() ? defaultValue : *found;
 }
 
 void SuiteConfig::setValue(const QString &key, const QString &value, bool perUser, bool perApplication)

@@ -226,6 +226,36 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM T_TWO")).toInt(), 6);
     }
 
+    // A unit of work reaches other connections whole, when it ends; what
+    // was written before a failure stays, as it would statement by statement.
+    void unitOfWorkCommitsWholeAndKeepsRowsBeforeAFailure()
+    {
+        auto other = SuiteConnection::openSqlite(m_dir.filePath(QStringLiteral("c.db")));
+        const auto othersCount = [&] {
+            return other->query(QStringLiteral("SELECT COUNT(*) FROM T_TWO")).rows.value(0).value(0).toInt();
+        };
+        {
+            host::Work outer(*m_connection);
+            m_connection->execute(QStringLiteral("INSERT INTO T_TWO (X) VALUES ('w1')"));
+            {
+                host::Work inner(*m_connection);
+                m_connection->execute(QStringLiteral("INSERT INTO T_TWO (X) VALUES ('w2')"));
+                inner.end();
+            }
+            QCOMPARE(othersCount(), 5);
+            QVERIFY_THROWS_EXCEPTION(Failure, m_connection->execute(QStringLiteral("INSERT INTO NOWHERE VALUES (1)")));
+            m_connection->execute(QStringLiteral("INSERT INTO T_TWO (X) VALUES ('w3')"));
+            outer.end();
+        }
+        QCOMPARE(othersCount(), 8);
+        {
+            host::Work abandoned(*m_connection);
+            m_connection->execute(QStringLiteral("INSERT INTO T_TWO (X) VALUES ('w4')"));
+        } // ended by the destructor, as when an exception unwinds
+        QCOMPARE(othersCount(), 9);
+        QVERIFY_THROWS_EXCEPTION(Failure, m_connection->endWork());
+    }
+
     void lookupAndDelete()
     {
         QCOMPARE(

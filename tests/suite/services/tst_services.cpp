@@ -192,6 +192,57 @@ private Q_SLOTS:
         QCOMPARE(configOf("ROSSI", "other").value(QStringLiteral("EMAIL_RECEIPT"), "0"), perApplication ? "0" : "-1");
     }
 
+    // Reads are served from a cache; every way the table can change under it
+    // must show in the next read.
+    void configReadSeesEveryChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("own UPDATE") << "UPDATE SYS_CFG SET CFVAL = 'changed' WHERE CFKEY = 'MODE'"
+                                    << "changed";
+        QTest::newRow("bracketed name, comment first")
+            << "/* by hand */ update [sys_cfg] set CFVAL = 'changed' where CFKEY = 'MODE'"
+            << "changed";
+        QTest::newRow("schema-qualified DELETE") << "DELETE FROM main.SYS_CFG WHERE CFKEY = 'MODE'"
+                                                 << "default";
+        QTest::newRow("DELETE of every row") << "DELETE FROM SYS_CFG"
+                                             << "default";
+        QTest::newRow("INSERT OR REPLACE, quoted name")
+            << "INSERT OR REPLACE INTO \"SYS_CFG\" (CFKEY, CFUSR, CFAPP, CFVAL) VALUES ('MODE', 'ROSSI', '', 'mine')"
+            << "mine";
+        QTest::newRow("table rebuilt") << "DROP TABLE SYS_CFG; CREATE TABLE SYS_CFG (CFKEY TEXT, CFUSR TEXT, "
+                                          "CFAPP TEXT, CFVAL TEXT)"
+                                       << "default";
+        QTest::newRow("another connection") << "other: UPDATE SYS_CFG SET CFVAL = 'elsewhere'"
+                                            << "elsewhere";
+        QTest::newRow("rolled back") << "rollback: UPDATE SYS_CFG SET CFVAL = 'undone'"
+                                     << "global";
+    }
+
+    void configReadSeesEveryChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, expected);
+        insertConfigRow(QStringLiteral("MODE"), QStringLiteral(""), QStringLiteral(""), QStringLiteral("global"));
+        insertConfigRow(QStringLiteral("OTHER"), QStringLiteral(""), QStringLiteral(""), QStringLiteral("kept"));
+        const SuiteConfig config = configOf("ROSSI", "mrv");
+        QCOMPARE(config.value(QStringLiteral("MODE"), "default"), QStringLiteral("global"));
+
+        const auto connection = m_database->connection();
+        if (change.startsWith(QLatin1String("other: "))) {
+            const auto other = db::SuiteConnection::openSqlite(m_database->databasePath());
+            other->nativeQuery(change.mid(7));
+        } else if (change.startsWith(QLatin1String("rollback: "))) {
+            db::SuiteConnection::Transaction transaction(*connection);
+            connection->nativeQuery(change.mid(10));
+            QCOMPARE(config.value(QStringLiteral("MODE")), QStringLiteral("undone"));
+        } else {
+            for (const QString &statement : change.split(QStringLiteral("; ")))
+                connection->nativeQuery(statement);
+        }
+        QCOMPARE(config.value(QStringLiteral("MODE"), "default"), expected);
+    }
+
     void configWriteNeverDuplicatesARow()
     {
         SuiteConfig config = configOf("ROSSI", "mrv");
