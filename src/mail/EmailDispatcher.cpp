@@ -15,7 +15,6 @@
 #include "mail/mrvSMTP.h"
 #include "messages/MessageStore.h"
 #include "messages/SendingPipeline.h"
-#include "platform/richtext/HtmlWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -153,8 +152,10 @@ bool EmailDispatcher::SendEmail_SMTP(const OutgoingEmail &email, const QString &
         smtp.setRecords(m_records);
         addRecipients(smtp, email.to, email.cc, email.ccn);
         smtp.setSubject(email.subject);
-        smtp.SetBodyText(isHtml ? body : richtext::rtfToHtml(rtfBytes(body)),
-                         isHtml ? email.bodyFormat : qint32(eMessageBodyFormat_HTML));
+        if (isHtml)
+            smtp.SetBodyText(body, email.bodyFormat);
+        else
+            smtp.setRichTextBody(body);
         smtp.setPriority(emailPriority(email.priority));
         for (const QString &file : attachmentFiles(email.attachmentIds))
             smtp.AddAttachment(file);
@@ -191,7 +192,7 @@ bool EmailDispatcher::SendEmail_CDO(const OutgoingEmail &email, QString &connect
         smtp.setParams(account);
         addRecipients(smtp, email.to, email.cc, email.ccn);
         smtp.setSubject(email.subject);
-        smtp.SetBodyText(richtext::rtfToHtml(rtfBytes(email.rtfBody)), eMessageBodyFormat_HTML);
+        smtp.setRichTextBody(email.rtfBody);
         for (const QString &file : attachmentFiles(email.attachmentIds))
             smtp.AddAttachment(file);
         qint32 result = -1;

@@ -7,7 +7,9 @@
 #include "host/PathServices.h"
 #include "host/Records.h"
 #include "host/ValueTools.h"
+#include "mail/EmailParts.h"
 #include "mail/mrvEmailParams.h"
+#include "platform/richtext/HtmlWriter.h"
 #include "platform/smtp/HtmlImages.h"
 #include "platform/smtp/HtmlToText.h"
 #include "platform/smtp/SmtpSessionPool.h"
@@ -195,6 +197,20 @@ void mrvSMTP::SetBodyTextFromFile(const QString &sFileName, qint32 iFormat)
             setHtmlBody(text, QFileInfo(sFileName).absolutePath());
         else
             m_message.setBody(textBody(subtype, text));
+    });
+}
+
+bool mrvSMTP::setRichTextBody(const QString &rtf)
+{
+    return guarded(m_errors.get(), kObjectName, "SetBodyText", false, [&] {
+        QList<richtext::InlineImage> pictures;
+        const QString html = richtext::rtfToHtml(rtfBytes(rtf), &pictures);
+        setHtmlBody(html, QString());
+        smtp::MimeBody body = m_message.body();
+        for (const richtext::InlineImage &picture : pictures)
+            body.inlineImages.append({picture.fileName, picture.contentType, picture.content, picture.contentId});
+        m_message.setBody(body);
+        return true;
     });
 }
 

@@ -57,6 +57,9 @@ public:
     // alternative (BodyTextPlain) and carries the local images it shows.
     bool SetBodyText(const QString &sValue, qint32 iFormat = 0);
     void SetBodyTextFromFile(const QString &sFileName, qint32 iFormat = 1);
+    // A message body stored as RTF, sent as HTML: its pictures travel with
+    // it as inline parts, shown where the text has them.
+    bool setRichTextBody(const QString &rtf);
 
     QString BodyTextPlain() const;
     void setBodyTextPlain(const QString &value);

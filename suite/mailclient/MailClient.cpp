@@ -6,7 +6,6 @@
 #include "host/Failure.h"
 #include "mail/EmailParts.h"
 #include "mail/mrvSMTP.h"
-#include "platform/richtext/HtmlWriter.h"
 #include "services/SuiteSession.h"
 
 #include <QCoreApplication>
@@ -135,12 +134,10 @@ QueuedMail readQueuedMail(db::SuiteConnection &connection, qint32 id)
     return mail;
 }
 
-// The HTML the e-mail carries: RTF converted, and the "cid:" sources the
-// transport wrote pointed back at their files, which the SMTP sender embeds.
+// The HTML of a queued HTML body, with the "cid:" sources the transport
+// wrote pointed back at their files, which the SMTP sender embeds.
 QString htmlBodyOf(const QueuedMail &mail)
 {
-    if (mail.bodyIsRtf)
-        return richtext::rtfToHtml(rtfBytes(mail.body));
     QString html = mail.body;
     for (const QueuedFile &file : mail.files) {
         if (!file.contentId.isEmpty())
@@ -162,7 +159,10 @@ void compose(mrvSMTP &smtp, const QueuedMail &mail)
     requireFiles(mail);
     addRecipients(smtp, mail.to, mail.cc, mail.ccn);
     smtp.setSubject(mail.subject);
-    smtp.SetBodyText(htmlBodyOf(mail), eMessageBodyFormat_HTML);
+    if (mail.bodyIsRtf)
+        smtp.setRichTextBody(mail.body);
+    else
+        smtp.SetBodyText(htmlBodyOf(mail), eMessageBodyFormat_HTML);
     smtp.setPriority(emailPriority(mail.importance));
     for (const QueuedFile &file : mail.files) {
         if (file.contentId.isEmpty())

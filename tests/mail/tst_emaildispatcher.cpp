@@ -1,4 +1,5 @@
 #include "DemoSuite.h"
+#include "RichTextSamples.h"
 #include "SmtpTestServer.h"
 #include "db/SuiteConnection.h"
 #include "facade/Types.h"
@@ -133,6 +134,42 @@ private Q_SLOTS:
             QVERIFY(html);
             QVERIFY2(html->text.contains(QStringLiteral("grazie per l'ordine è confermato")), qPrintable(html->text));
         }
+    }
+
+    // A picture pasted into a message travels inside the e-mail and shows
+    // where the text has it, whichever SMTP account sends it.
+    void picturesOfRichTextBodiesTravelInline_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("account") << QStringLiteral("ACCOUNT");
+        QTest::newRow("cdo") << QStringLiteral("CDO");
+    }
+
+    void picturesOfRichTextBodiesTravelInline()
+    {
+        QFETCH(QString, mode);
+        configure(QStringLiteral("EXCHANGE_MODE"), mode);
+        configure(QStringLiteral("CDO_EMAIL"), QStringLiteral("m.rossi@brambilla.example.it"));
+        configure(QStringLiteral("CDO_SMTP_SERVER"), QStringLiteral("127.0.0.1"));
+        configure(QStringLiteral("CDO_SMTP_PORT"), QString::number(m_server->port()));
+        const QByteArray picture = testing::encodedImage("png", 5, 3, Qt::blue);
+        OutgoingEmail withPicture = email();
+        withPicture.rtfBody = QString::fromLatin1(testing::wordPadRtf(
+            "Il nostro logo: {\\pict\\pngblip\\picw5\\pich3 " + picture.toHex() + "}\\par Saluti\\par"));
+
+        QString log;
+        QVERIFY2(dispatcher().SendEmail(withPicture, log), qPrintable(log));
+        QCOMPARE(m_server->receivedMessages().size(), 1);
+        const auto message = m_server->receivedMessages().first();
+        QCOMPARE(message.structure(),
+                 QStringLiteral("multipart/alternative(text/plain,multipart/related(text/html,image/png))"));
+        const auto *image = message.partOfType(QStringLiteral("image/png"));
+        QCOMPARE(image->content, picture);
+        QVERIFY(!image->contentId.isEmpty());
+        const QString html = message.partOfType(QStringLiteral("text/html"))->text;
+        const qsizetype logo = html.indexOf(QStringLiteral("Il nostro logo"));
+        const qsizetype shown = html.indexOf(QStringLiteral("cid:") + image->contentId.mid(1).chopped(1));
+        QVERIFY2(logo >= 0 && shown > logo && shown < html.indexOf(QStringLiteral("Saluti")), qPrintable(html));
     }
 
     void nothingToSendIsNoSending()
