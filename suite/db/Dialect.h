@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -9,6 +10,7 @@ namespace mrv::suite::db {
 
 class RoutineCatalog;
 struct ColumnDef;
+struct SqlToken;
 
 // What a translation needs to know about the connection it runs on.
 struct TranslationContext
@@ -32,6 +34,8 @@ public:
 
     virtual QString name() const = 0;
     virtual QString translate(const QString &sql, const TranslationContext &context) const = 0;
+    // The same for one statement already split into tokens (SqlTokenizer).
+    virtual QString translate(QList<SqlToken> tokens, const TranslationContext &context) const = 0;
 
     // DDL pieces for the schema catalog.
     virtual QString columnType(const ColumnDef &column) const = 0;

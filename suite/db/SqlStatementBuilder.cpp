@@ -19,18 +19,20 @@ void SqlStatementBuilder::initialize(const QString &table, const QString &extraC
     m_extra = extraClause.trimmed();
     m_where.clear();
     m_columns.clear();
+    m_columnIndex.clear();
     m_parameters.clear();
 }
 
 void SqlStatementBuilder::addColumn(const QString &name, const QVariant &value, qint32 typeCode)
 {
     const QString literal = m_values.sqlLiteral(value, typeCode);
-    for (auto &column : m_columns) {
-        if (column.first.compare(name, Qt::CaseInsensitive) == 0) {
-            column.second = literal;
-            return;
-        }
+    // A column set twice keeps its first place and its last value.
+    const QString key = name.toUpper();
+    if (const auto known = m_columnIndex.constFind(key); known != m_columnIndex.constEnd()) {
+        m_columns[*known].second = literal;
+        return;
     }
+    m_columnIndex.insert(key, m_columns.size());
     m_columns.append({name, literal});
 }
 

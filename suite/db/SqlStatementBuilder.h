@@ -2,6 +2,7 @@
 
 #include "host/StatementBuilder.h"
 
+#include <QHash>
 #include <QList>
 #include <QPair>
 
@@ -34,6 +35,7 @@ private:
     QString m_extra;
     QString m_where;
     QList<QPair<QString, QString>> m_columns; // name, literal
+    QHash<QString, qsizetype> m_columnIndex;  // upper-case name -> position in m_columns
     QList<host::ProcedureParameter> m_parameters;
 };
 

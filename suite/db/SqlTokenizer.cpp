@@ -73,7 +73,12 @@ private:
 
     QChar charAt(qsizetype pos) const { return pos < m_sql.size() ? m_sql.at(pos) : QChar(); }
 
-    bool startsWith(qsizetype pos, QStringView text) const { return QStringView(m_sql).mid(pos).startsWith(text); }
+    // Every token that begins with two fixed characters (comments, operators,
+    // binary literals): checked here, inline, at every position of the text.
+    bool startsWith(qsizetype pos, const char16_t (&pair)[3]) const
+    {
+        return charAt(pos) == QChar(pair[0]) && charAt(pos + 1) == QChar(pair[1]);
+    }
 
     // Width in UTF-16 units of the character at pos: 2 for a well-formed surrogate pair.
     qsizetype widthAt(qsizetype pos) const
@@ -163,7 +168,8 @@ private:
 
     qsizetype operatorEnd(qsizetype pos) const
     {
-        for (const QStringView twoCharacters : {u"<>", u"<=", u">=", u"!=", u"!<", u"!>", u"||"}) {
+        static constexpr char16_t kTwoCharacterOperators[][3] = {u"<>", u"<=", u">=", u"!=", u"!<", u"!>", u"||"};
+        for (const auto &twoCharacters : kTwoCharacterOperators) {
             if (startsWith(pos, twoCharacters))
                 return pos + 2;
         }
@@ -180,10 +186,10 @@ QList<SqlToken> tokenizeSql(const QString &sql)
     return SqlScanner(sql).tokens();
 }
 
-QStringList splitStatements(const QString &sql)
+QList<QList<SqlToken>> splitStatements(const QList<SqlToken> &tokens)
 {
-    QStringList statements;
-    QString current;
+    QList<QList<SqlToken>> statements;
+    QList<SqlToken> current;
     bool significant = false;
     const auto finishStatement = [&] {
         if (significant)
@@ -191,15 +197,27 @@ QStringList splitStatements(const QString &sql)
         current.clear();
         significant = false;
     };
-    for (const SqlToken &token : tokenizeSql(sql)) {
+    for (const SqlToken &token : tokens) {
         if (token.isPunctuation(u';')) {
             finishStatement();
             continue;
         }
-        current += token.text;
+        current << token;
         significant = significant || token.isSignificant();
     }
     finishStatement();
+    return statements;
+}
+
+QStringList splitStatements(const QString &sql)
+{
+    QStringList statements;
+    for (const QList<SqlToken> &tokens : splitStatements(tokenizeSql(sql))) {
+        QString statement;
+        for (const SqlToken &token : tokens)
+            statement += token.text;
+        statements << statement;
+    }
     return statements;
 }
 

@@ -43,5 +43,7 @@ QList<SqlToken> tokenizeSql(const QString &sql);
 // identifiers and comments. Statements holding nothing but blanks and
 // comments are dropped.
 QStringList splitStatements(const QString &sql);
+// The same on tokens already read, for a caller that goes on with them.
+QList<QList<SqlToken>> splitStatements(const QList<SqlToken> &tokens);
 
 } // namespace mrv::suite::db

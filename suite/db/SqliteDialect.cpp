@@ -683,7 +683,12 @@ public:
 
     QString translate(const QString &sql, const TranslationContext &context) const override
     {
-        const TokenText text(tokenizeSql(sql));
+        return translate(tokenizeSql(sql), context);
+    }
+
+    QString translate(QList<SqlToken> tokens, const TranslationContext &context) const override
+    {
+        const TokenText text(std::move(tokens));
         return SqliteTranslator(text, {0, text.tokens.size()}, context, Depth{}).translate();
     }
 

@@ -241,10 +241,10 @@ struct SuiteConnection::Private
     QueryResult runSuiteSql(const QString &sql)
     {
         QueryResult last;
-        const QStringList statements = splitStatements(sql);
+        const QList<QList<SqlToken>> statements = splitStatements(tokenizeSql(sql));
         if (statements.isEmpty())
             throw Failure(QStringLiteral("The statement is empty"));
-        for (const QString &statement : statements)
+        for (const QList<SqlToken> &statement : statements)
             last = run(dialect->translate(statement, context()));
         return last;
     }
