@@ -10,11 +10,13 @@
 #include "mail/EmailParts.h"
 #include "mail/mrvEmailParams.h"
 #include "platform/richtext/HtmlWriter.h"
+#include "platform/richtext/RtfReader.h"
 #include "platform/smtp/HtmlImages.h"
 #include "platform/smtp/HtmlToText.h"
 #include "platform/smtp/SmtpSessionPool.h"
 
 #include <QFile>
+#include <QTextDocument>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -203,10 +205,14 @@ void mrvSMTP::SetBodyTextFromFile(const QString &sFileName, qint32 iFormat)
 bool mrvSMTP::setRichTextBody(const QString &rtf)
 {
     return guarded(m_errors.get(), kObjectName, "SetBodyText", false, [&] {
+        // Both versions from the one document read: the plain text from the
+        // rich text itself, not recovered from the HTML made of it.
+        const std::unique_ptr<QTextDocument> document = richtext::readRtf(rtfBytes(rtf));
         QList<richtext::InlineImage> pictures;
-        const QString html = richtext::rtfToHtml(rtfBytes(rtf), &pictures);
-        setHtmlBody(html, QString());
-        smtp::MimeBody body = m_message.body();
+        smtp::MimeBody body;
+        body.subtype = QStringLiteral("html");
+        body.text = richtext::toHtml(*document, &pictures);
+        body.alternativeText = richtext::toPlainText(*document);
         for (const richtext::InlineImage &picture : pictures)
             body.inlineImages.append({picture.fileName, picture.contentType, picture.content, picture.contentId});
         m_message.setBody(body);
