@@ -115,6 +115,22 @@ QString writtenTable(const QString &statement, const QString &verb)
     return word;
 }
 
+// SQLite keeps text as UTF-8, where half a surrogate pair has no spelling:
+// a statement holding one would fail with a meaningless message. It becomes
+// U+FFFD, as in every conversion of such text to UTF-8.
+QString withoutLoneSurrogates(const QString &sql)
+{
+    QString text = sql;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const QChar c = text.at(at);
+        if (c.isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
+            ++at;
+        else if (c.isSurrogate())
+            text[at] = QChar(QChar::ReplacementCharacter);
+    }
+    return text;
+}
+
 bool isInsert(const QString &verb)
 {
     return verb == QLatin1String("INSERT") || verb == QLatin1String("REPLACE");
@@ -207,11 +223,12 @@ struct SuiteConnection::Private
         countWrite(nativeSql, verb);
         QSqlQuery query(database);
         query.setForwardOnly(true);
+        const QString statement = withoutLoneSurrogates(nativeSql);
         bool ok = false;
         if (values.isEmpty()) {
-            ok = query.exec(nativeSql);
+            ok = query.exec(statement);
         } else {
-            ok = query.prepare(nativeSql);
+            ok = query.prepare(statement);
             for (const QVariant &value : values)
                 query.addBindValue(value);
             ok = ok && query.exec();

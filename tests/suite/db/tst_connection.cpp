@@ -108,6 +108,37 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM T_ONE")).toInt(), 0);
     }
 
+    // Half a surrogate pair cannot be stored as UTF-8: the statement still
+    // runs, and the character reads back as U+FFFD.
+    void loneSurrogatesAreStoredAsReplacementCharacters_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("stored");
+        const QChar high(0xD83D);
+        const QChar low(0xDE42);
+        const QString replacement(QChar::ReplacementCharacter);
+        QTest::newRow("high alone") << QStringLiteral("a") + high + QStringLiteral("b") << "a" + replacement + "b";
+        QTest::newRow("low alone") << QString(low) << replacement;
+        QTest::newRow("high at the end") << QStringLiteral("ab") + high << "ab" + replacement;
+        QTest::newRow("reversed pair") << QString(low) + high << replacement + replacement;
+        QTest::newRow("pair kept") << QString(high) + low << QString(high) + low;
+    }
+
+    void loneSurrogatesAreStoredAsReplacementCharacters()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, stored);
+        auto statement = m_connection->newStatement();
+        statement->initialize(QStringLiteral("T_ONE"));
+        statement->addColumn(QStringLiteral("NOTE"), value, host::tcShortText);
+        m_connection->execute(statement->build(host::skInsert));
+        QCOMPARE(scalar(QStringLiteral("SELECT NOTE FROM T_ONE")).toString(), stored);
+        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM T_ONE WHERE NOTE = ") +
+                        m_values.sqlLiteral(value, host::tcShortText))
+                     .toInt(),
+                 1);
+    }
+
     void statementBuilderRoundTrip()
     {
         const QDateTime when(QDate(2026, 2, 28), QTime(23, 59, 58));
