@@ -189,10 +189,11 @@ qint32 SendingPipeline::deliverToUser(const QString &user, const MessageCopy &st
         senderThreaded = true;
     } else {
         const auto answered = store.threadAndOrigin(qint32(host::valueTools().toNumber(message.replying)));
-        const std::optional<qint32> thread = answered ? answered->first : std::nullopt;
-        const std::optional<qint32> firstSender = answered ? answered->second : std::nullopt;
-        store.setThread(key, thread);
-        store.setThread(stored.id, firstSender ? store.thread(*firstSender) : std::nullopt);
+        store.setThread(key, answered ? answered->first : std::nullopt);
+        std::optional<qint32> senderThread;
+        if (answered && answered->second)
+            senderThread = store.thread(*answered->second);
+        store.setThread(stored.id, senderThread);
     }
     return key;
 }
