@@ -1,4 +1,5 @@
 #include "DemoSuite.h"
+#include "RichTextSamples.h"
 #include "SmtpTestServer.h"
 #include "db/SuiteConnection.h"
 #include "facade/Types.h"
@@ -55,7 +56,10 @@ class MailClientTest : public QObject
         entry.messageId = 1;
         entry.subject = QStringLiteral("Conferma d'ordine");
         entry.bodyIsRtf = htmlBody.isEmpty();
-        entry.body = htmlBody.isEmpty() ? QStringLiteral("{\\rtf1\\ansi Ordine \\'e8 confermato.\\par}") : htmlBody;
+        entry.body = htmlBody.isEmpty()
+                         ? QStringLiteral("{\\rtf1\\ansi Ordine \\'e8 confermato.{\\pict\\pngblip %1}\\par}")
+                               .arg(QString::fromLatin1(testing::encodedImage("png", 2, 2).toHex()))
+                         : htmlBody;
         entry.to = to;
         entry.importance = mspHigh;
         entry.queuedBy = QStringLiteral("ROSSI");
@@ -147,6 +151,10 @@ private Q_SLOTS:
         const testing::ReceivedPart *rtfBody = received.last().partOfType(QStringLiteral("text/html"));
         QVERIFY(rtfBody);
         QVERIFY2(rtfBody->text.contains(QStringLiteral("è confermato")), qPrintable(rtfBody->text));
+        // The picture of the RTF body travels inline, as through the account transport.
+        QCOMPARE(received.last().structure(),
+                 QStringLiteral("multipart/alternative(text/plain,multipart/related(text/html,image/png))"));
+        QCOMPARE(received.last().partOfType(QStringLiteral("image/png"))->content, testing::encodedImage("png", 2, 2));
 
         QVERIFY(client.runOnce().isEmpty());
         QCOMPARE(m_server->receivedMessages().size(), 2);
