@@ -5,18 +5,15 @@
 // the connection (the floor the resolver cannot beat) and the one-second
 // target.
 #include "BenchTiming.h"
+#include "DemoSuite.h"
 #include "db/DemoData.h"
-#include "db/SchemaManager.h"
 #include "db/SuiteConnection.h"
 #include "facade/mrvMessage.h"
 #include "services/SuiteSession.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTextStream>
 
-#include <ctime>
 #include <functional>
 
 using namespace mrv;
@@ -148,22 +145,15 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const int customers = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
-    QTemporaryDir dir;
     QTextStream out(stdout);
-    const QString path = dir.filePath(QStringLiteral("demo.db"));
-    {
-        auto connection = db::SuiteConnection::openSqlite(path);
-        db::SchemaManager::create(*connection, {});
-        db::DemoData::seed(*connection);
-        db::DemoData::addCustomers(*connection, db::DemoData::firstCompany(), customers);
-    }
-
-    auto session = SuiteSession::open(path, QStringLiteral("ROSSI"), db::DemoData::firstCompany(), dir.path());
-    session->config()->setValue(QStringLiteral("EXCHANGE_MODE"), QStringLiteral("ACCOUNT"));
-    session->config()->setValue(QStringLiteral("FAX_SERVER"), QStringLiteral("FAXSRV"));
-    const QStringList items = typedItems(*session->connection());
-    auto recording = std::make_shared<RecordingConnection>(session->connection());
-    mrvMessage &message = *session->message();
+    const testing::DemoSuite suite;
+    SuiteSession &session = suite.session();
+    db::DemoData::addCustomers(*session.connection(), db::DemoData::firstCompany(), customers);
+    session.config()->setValue(QStringLiteral("EXCHANGE_MODE"), QStringLiteral("ACCOUNT"));
+    session.config()->setValue(QStringLiteral("FAX_SERVER"), QStringLiteral("FAXSRV"));
+    const QStringList items = typedItems(*session.connection());
+    auto recording = std::make_shared<RecordingConnection>(session.connection());
+    mrvMessage &message = *session.message();
     message.setConnection(recording);
 
     const QString typed = items.join(QLatin1Char(';'));
@@ -176,7 +166,7 @@ int main(int argc, char *argv[])
         message.ResolveRecipients(nullptr, typed, resolved, &unknown);
     });
     const QStringList queries = recording->queries();
-    const Timing functions = bestOf(kRuns, [&] { replay(*session->connection(), queries); });
+    const Timing functions = bestOf(kRuns, [&] { replay(*session.connection(), queries); });
 
     out << "customers: " << customers << ", typed items: " << items.size() << '\n'
         << "resolved: " << entries(resolved) << ", unknown: " << entries(unknown)

@@ -12,8 +12,8 @@
 // inbox copies SendMessage itself wrote, read back, so both sides write the
 // same bytes into the same table of the same database file.
 #include "BenchTiming.h"
+#include "DemoSuite.h"
 #include "db/DemoData.h"
-#include "db/SchemaManager.h"
 #include "db/SuiteConnection.h"
 #include "facade/mrvMessage.h"
 #include "host/StatementBuilder.h"
@@ -21,11 +21,8 @@
 #include "services/SuiteSession.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTextStream>
 
-#include <ctime>
 #include <functional>
 
 using namespace mrv;
@@ -102,19 +99,11 @@ qint64 lastSenderCopy(db::SuiteConnection &connection)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
     QTextStream out(stdout);
-    const QString path = dir.filePath(QStringLiteral("demo.db"));
-    {
-        auto connection = db::SuiteConnection::openSqlite(path);
-        db::SchemaManager::create(*connection, {});
-        db::DemoData::seed(*connection);
-        addGroupOfGeneratedUsers(*connection);
-    }
-
-    auto session = SuiteSession::open(path, QStringLiteral("ROSSI"), db::DemoData::firstCompany(), dir.path());
-    db::SuiteConnection &connection = *session->connection();
-    mrvMessage &message = *session->message();
+    const testing::DemoSuite suite;
+    db::SuiteConnection &connection = *suite.session().connection();
+    addGroupOfGeneratedUsers(connection);
+    mrvMessage &message = *suite.session().message();
     const QString body = letterBody();
     bool sent = true;
     const Timing send = bestOf(

@@ -20,19 +20,16 @@
 // the configuration, RTF body converted, composed, sent on the kept
 // connection), without the message store: what the e-mail itself costs.
 #include "BenchTiming.h"
+#include "DemoSuite.h"
+#include "SmtpTestServer.h"
 #include "db/DemoData.h"
-#include "db/SchemaManager.h"
-#include "db/SuiteConnection.h"
 #include "facade/mrvMessage.h"
 #include "mail/mrvSMTP.h"
 #include "services/SuiteSession.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <stdexcept>
@@ -46,7 +43,6 @@ const int kMessages = 200;
 const int kRounds = 3;
 // The Python of the Debian packages, which has python3-aiosmtpd.
 const QString kPython = QStringLiteral("/usr/bin/python3");
-constexpr int kStartTimeoutMs = 20000;
 constexpr int kReferenceTimeoutMs = 300000;
 
 // Both read the first `count` messages the server stored (NNNN.eml, with
@@ -92,37 +88,6 @@ for sender, to, subject, plain, html in fields:
 client.quit()
 print(f"{time.perf_counter() - start:.6f} {time.process_time() - processor:.6f}")
 )";
-
-QString serverScript()
-{
-    return QDir::cleanPath(QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
-                           QStringLiteral("/../tests/servers/smtp_server.py"));
-}
-
-// The server writes what it receives into `folder`; returns its port.
-quint16 startServer(QProcess &server, const QString &folder)
-{
-    server.start(kPython, {serverScript(), QStringLiteral("--folder"), folder});
-    const QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired() && server.state() != QProcess::NotRunning) {
-        while (server.canReadLine()) {
-            const QString line = QString::fromUtf8(server.readLine()).trimmed();
-            if (line.startsWith(QLatin1String("READY ")))
-                return line.section(QLatin1Char(' '), 1).toUShort();
-        }
-        server.waitForReadyRead(100);
-    }
-    throw std::runtime_error("The SMTP server did not start: " + server.readAllStandardError().toStdString());
-}
-
-void stopServer(QProcess &server)
-{
-    server.terminate();
-    if (!server.waitForFinished(5000)) {
-        server.kill();
-        server.waitForFinished(5000);
-    }
-}
 
 void configureAccount(SuiteConfig &config, quint16 port)
 {
@@ -209,27 +174,21 @@ qsizetype storedMessages(const QString &folder)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
     QTextStream out(stdout);
-    const QString path = dir.filePath(QStringLiteral("demo.db"));
-    const QString folder = dir.filePath(QStringLiteral("received"));
-    {
-        auto connection = db::SuiteConnection::openSqlite(path);
-        db::SchemaManager::create(*connection, {});
-        db::DemoData::seed(*connection);
+    const testing::DemoSuite suite;
+    SuiteSession &session = suite.session();
+    testing::SmtpTestServer server;
+    if (!server.start()) {
+        out << server.errorText() << '\n';
+        return 1;
     }
-    QProcess server;
+    configureAccount(*session.config(), server.port());
+    const QString folder = server.folder();
     try {
-        const quint16 port = startServer(server, folder);
-        auto session = SuiteSession::open(path, QStringLiteral("ROSSI"), db::DemoData::firstCompany(), dir.path());
-        configureAccount(*session->config(), port);
-
         int failed = 0;
-        const Timing component = bestOf(kRounds, [&] { failed += sendThroughComponent(*session->message()); });
+        const Timing component = bestOf(kRounds, [&] { failed += sendThroughComponent(*session.message()); });
         const qsizetype received = storedMessages(folder);
-        const bool complete = failed == 0 && received == kRounds * kMessages;
-        if (!complete) {
-            stopServer(server);
+        if (failed > 0 || received != kRounds * kMessages) {
             out << "e-mails: " << kRounds * kMessages << ", failed: " << failed
                 << ", received by the server: " << received << "; no comparison\n";
             return 1;
@@ -237,14 +196,13 @@ int main(int argc, char *argv[])
         Timing replay;
         Timing composing;
         for (int round = 0; round < kRounds; ++round) {
-            const Timing replayed = sendThroughPython(kReplayReference, folder, port);
-            const Timing composed = sendThroughPython(kComposingReference, folder, port);
+            const Timing replayed = sendThroughPython(kReplayReference, folder, server.port());
+            const Timing composed = sendThroughPython(kComposingReference, folder, server.port());
             replay = round == 0 ? replayed : faster(replay, replayed);
             composing = round == 0 ? composed : faster(composing, composed);
         }
         int aloneFailed = 0;
-        const Timing alone = bestOf(kRounds, [&] { aloneFailed += sendThroughSmtpAlone(*session); });
-        stopServer(server);
+        const Timing alone = bestOf(kRounds, [&] { aloneFailed += sendThroughSmtpAlone(session); });
 
         out << "e-mails: " << kMessages << " per round, " << kRounds << " rounds, all received by the server\n"
             << "SendMessage, one call per e-mail: " << shown(component) << '\n'
@@ -256,7 +214,6 @@ int main(int argc, char *argv[])
             << "beside smtplib composing -> " << verdict(component, composing) << '\n';
         return 0;
     } catch (const std::exception &error) {
-        stopServer(server);
         out << error.what() << '\n';
         return 1;
     }

@@ -168,11 +168,15 @@ SmtpTestServer::~SmtpTestServer()
     stop();
 }
 
+QString SmtpTestServer::folder() const
+{
+    return m_folder.filePath(QStringLiteral("messages"));
+}
+
 QStringList SmtpTestServer::arguments() const
 {
-    QStringList arguments = {scriptPath(QStringLiteral("smtp_server.py")), QStringLiteral("--folder"),
-                             m_folder.filePath(QStringLiteral("messages")), QStringLiteral("--port"),
-                             QString::number(m_options.port)};
+    QStringList arguments = {scriptPath(QStringLiteral("smtp_server.py")), QStringLiteral("--folder"), folder(),
+                             QStringLiteral("--port"), QString::number(m_options.port)};
     if (m_options.tls == SmtpServerOptions::Tls::StartTls)
         arguments << QStringLiteral("--starttls");
     if (m_options.tls == SmtpServerOptions::Tls::Implicit)
@@ -248,9 +252,9 @@ void SmtpTestServer::stop()
 QList<ReceivedMessage> SmtpTestServer::receivedMessages() const
 {
     QList<ReceivedMessage> messages;
-    const QDir folder(m_folder.filePath(QStringLiteral("messages")));
-    for (const QString &name : folder.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
-        QFile file(folder.filePath(name));
+    const QDir arrived(folder());
+    for (const QString &name : arrived.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        QFile file(arrived.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             throw Failure(QStringLiteral("Cannot read ") + file.fileName());
         messages.append(ReceivedMessage::fromJson(file.readAll()));

@@ -94,6 +94,8 @@ public:
     QString errorText() const { return m_error; }
 
     quint16 port() const { return m_port; }
+    // Where the messages arrive: NNNN.eml as received, NNNN.json parsed.
+    QString folder() const;
     // The server's certificate (TLS modes), to be trusted as a CA file.
     QString certificatePath() const { return m_certificate; }
     QString keyPath() const;
