@@ -1,4 +1,5 @@
 #include "DemoSuite.h"
+#include "IdleWindow.h"
 #include "db/SuiteConnection.h"
 #include "facade/ComServer.h"
 #include "facade/Types.h"
@@ -78,18 +79,7 @@ QString libraryFileOf(const char *symbol)
 }
 
 // A loaded window that does nothing: enough for the registry to hold.
-class IdleWindow : public ComponentWindow
-{
-public:
-    bool isEnabled() const override { return true; }
-    void focus() override {}
-    void hide() override {}
-    bool unload() override
-    {
-        WindowRegistry::instance().remove(this);
-        return true;
-    }
-};
+using IdleWindow = testing::IdleWindow<ComponentWindow>;
 
 // Something that keeps the component loaded for as long as it is held.
 using Holder = std::function<std::shared_ptr<void>()>;

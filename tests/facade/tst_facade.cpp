@@ -1,4 +1,5 @@
 #include "DemoSuite.h"
+#include "IdleWindow.h"
 #include "db/SuiteConnection.h"
 #include "facade/Factories.h"
 #include "facade/Types.h"
@@ -200,17 +201,9 @@ public:
     }
 };
 
-class FakeDataBoundWindow : public DataBoundWindow
+class FakeDataBoundWindow : public testing::IdleWindow<DataBoundWindow>
 {
 public:
-    bool isEnabled() const override { return true; }
-    void focus() override {}
-    void hide() override {}
-    bool unload() override
-    {
-        WindowRegistry::instance().remove(this);
-        return true;
-    }
     QVariantMap boundValues() const override { return m_values; }
     void setBoundValues(const QVariantMap &values) override { m_values = values; }
 

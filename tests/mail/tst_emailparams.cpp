@@ -1,4 +1,5 @@
 #include "DemoSuite.h"
+#include "IdleWindow.h"
 #include "db/SuiteConnection.h"
 #include "facade/Factories.h"
 #include "facade/Types.h"
@@ -12,20 +13,12 @@ using namespace mrv;
 
 namespace {
 
-class FakeWizard : public EmailParamsWizard
+class FakeWizard : public testing::IdleWindow<EmailParamsWizard>
 {
 public:
     static inline bool answer = false;
     static inline QString seenServer;
 
-    bool isEnabled() const override { return true; }
-    void focus() override {}
-    void hide() override {}
-    bool unload() override
-    {
-        WindowRegistry::instance().remove(this);
-        return true;
-    }
     void setErrors(std::shared_ptr<host::Errors>) override {}
     void setRecords(std::shared_ptr<host::Records>) override {}
     void setEmailParams(mrvEmailParams *params) override { m_params = params; }
