@@ -378,31 +378,6 @@ private Q_SLOTS:
         m_message->UnloadForms();
     }
 
-    void propertiesReturnWhatWasStored()
-    {
-        mrvMessage fresh;
-        QVERIFY(!fresh.Connection() && !fresh.Records() && !fresh.Errors() && !fresh.UserManager() &&
-                !fresh.ConfigClass());
-        QVERIFY(!fresh.Bookmark().isValid());
-        QVERIFY(fresh.ProductName().isEmpty() && fresh.Param3().isEmpty());
-        const QString odd = QStringLiteral("é'\";--\r\n");
-        fresh.setProductName(odd);
-        fresh.setFilterQuery(odd);
-        fresh.setFixedKey(odd);
-        fresh.setViewName(odd);
-        fresh.setOrderBy(odd);
-        fresh.setParam1(odd);
-        fresh.setParam2(odd);
-        fresh.setParam3(odd);
-        fresh.setBookmark(mrv::null());
-        for (const QString &value : {fresh.ProductName(), fresh.FilterQuery(), fresh.FixedKey(), fresh.ViewName(),
-                                     fresh.OrderBy(), fresh.Param1(), fresh.Param2(), fresh.Param3()})
-            QCOMPARE(value, odd);
-        QVERIFY(mrv::isNull(fresh.Bookmark()));
-        fresh.setRecords(m_suite->session().records());
-        QCOMPARE(fresh.Records(), std::static_pointer_cast<host::Records>(m_suite->session().records()));
-    }
-
     void missingWindowsAreReportedNotCrashed_data()
     {
         QTest::addColumn<QString>("procedure");

@@ -79,15 +79,6 @@ private Q_SLOTS:
         QCOMPARE(toAutomationBoolean(false), qint16(0));
     }
 
-    void recipientTypeFieldsInOrder()
-    {
-        const mrv_tRecipientType type{
-            3, QStringLiteral("Agente"), true, QStringLiteral("AGE_NTI"), QStringLiteral("AGEML"), QString()};
-        QCOMPARE(type.Code, 3);
-        QCOMPARE(type.Table, QStringLiteral("AGE_NTI"));
-        QVERIFY(type.Selected);
-    }
-
     void nullIsNotEmpty()
     {
         QVERIFY(isNull(mrv::null()));
