@@ -209,16 +209,4 @@ QList<QList<SqlToken>> splitStatements(const QList<SqlToken> &tokens)
     return statements;
 }
 
-QStringList splitStatements(const QString &sql)
-{
-    QStringList statements;
-    for (const QList<SqlToken> &tokens : splitStatements(tokenizeSql(sql))) {
-        QString statement;
-        for (const SqlToken &token : tokens)
-            statement += token.text;
-        statements << statement;
-    }
-    return statements;
-}
-
 } // namespace mrv::suite::db

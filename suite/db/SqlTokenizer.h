@@ -39,11 +39,9 @@ struct SqlToken
 // comment or bracket runs to the end as one token).
 QList<SqlToken> tokenizeSql(const QString &sql);
 
-// The statements of a text, split at every ";" outside literals, quoted
-// identifiers and comments. Statements holding nothing but blanks and
-// comments are dropped.
-QStringList splitStatements(const QString &sql);
-// The same on tokens already read, for a caller that goes on with them.
+// The statements of a text's tokens, split at every ";" outside literals,
+// quoted identifiers and comments. Statements holding nothing but blanks
+// and comments are dropped.
 QList<QList<SqlToken>> splitStatements(const QList<SqlToken> &tokens);
 
 } // namespace mrv::suite::db

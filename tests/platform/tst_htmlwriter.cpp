@@ -44,6 +44,11 @@ QByteArray picture(const QByteArray &words, const QByteArray &data)
     return "{\\pict" + words + " " + data.toHex() + "}";
 }
 
+QString rtfToHtml(const QByteArray &rtf, QList<InlineImage> *images = nullptr)
+{
+    return toHtml(*readRtf(rtf), images);
+}
+
 QString firstFamily(const QTextCharFormat &format)
 {
     const QStringList families = format.fontFamilies().toStringList();

@@ -1,7 +1,6 @@
 #include "platform/richtext/HtmlWriter.h"
 
 #include "platform/richtext/RichTextModel.h"
-#include "platform/richtext/RtfReader.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -662,11 +661,6 @@ QString toPlainText(const QTextDocument &document)
     QStringList lines;
     appendPlainText(document.rootFrame()->begin(), lines);
     return lines.join(QLatin1Char('\n'));
-}
-
-QString rtfToHtml(const QByteArray &rtf, QList<InlineImage> *images)
-{
-    return toHtml(*readRtf(rtf), images);
 }
 
 } // namespace mrv::richtext

@@ -30,7 +30,4 @@ QString toHtml(const QTextDocument &document, QList<InlineImage> *images = nullp
 // line per paragraph and table cell, list items with their bullet or number.
 QString toPlainText(const QTextDocument &document);
 
-// The RTF-to-HTML converter of the e-mail transports.
-QString rtfToHtml(const QByteArray &rtf, QList<InlineImage> *images = nullptr);
-
 } // namespace mrv::richtext
