@@ -38,6 +38,8 @@ struct Call
     bool useServerConfig = false;
 };
 
+const QString none; // an empty list
+
 struct Outcome
 {
     bool allFound = false;
@@ -92,19 +94,6 @@ class ResolverTest : public QObject
 
     QList<InteractionCall> chooserCalls() const { return m_chooser->calls(QStringLiteral("chooseRecipients")); }
 
-    // The recipient texts the address book search gives for an item, in order.
-    QStringList searchResults(const QString &item, const Installation &installation) const
-    {
-        const QString sql = QStringLiteral("SELECT IND FROM dbo.XFN_IND_ALL_CHK('%1', %2, %3, 0)")
-                                .arg(item)
-                                .arg(installation.exchangeMode == QLatin1String("NONE") ? 0 : 1)
-                                .arg(installation.faxServer == QLatin1String("NONE") ? 0 : 1);
-        QStringList texts;
-        for (const QVariantList &row : session().connection()->query(sql).rows)
-            texts << row.value(0).toString();
-        return texts;
-    }
-
     QStringList reports() const
     {
         QStringList texts;
@@ -137,90 +126,56 @@ private Q_SLOTS:
         QTest::addColumn<QString>("resolved");
         QTest::addColumn<QString>("unknown");
 
-        const QString santoroMail = QStringLiteral("Santoro Meccanica S.r.l. <info@santoro1.example.it>");
-        const QString unknownAddress = QStringLiteral("nessuno@altrove.example.com");
-        const QString unknownNumber = QStringLiteral("06 1234567");
+        const QString address = QStringLiteral("nessuno@altrove.example.com");
+        const QString number = QStringLiteral("06 1234567");
+        const Call noEmail{.email = false};
+        const Call serverConfig{.useServerConfig = true};
+        const QString longName = QString(10000, u'y') + QStringLiteral(" <ROSSI>");
+        const QString loneSurrogate = QStringLiteral("Mario ") + QChar(0xD800) + QStringLiteral(" <ROSSI>");
 
         // An exact match of the text between angle brackets keeps the item as typed.
-        QTest::newRow("user code in brackets")
-            << "Mario Rossi <ROSSI>" << kNoTransport << Call{} << "Mario Rossi <ROSSI>"
-            << "";
-        QTest::newRow("user code in brackets, quoted, another case")
-            << "Capo <\"rossi\">" << kNoTransport << Call{} << "Capo <\"rossi\">"
-            << "";
-        QTest::newRow("group code alone in brackets") << "<VENDITE>" << kNoTransport << Call{} << "<VENDITE>"
-                                                      << "";
-        QTest::newRow("known address in brackets") << "Ufficio acquisti <info@santoro1.example.it>" << kMail << Call{}
-                                                   << "Ufficio acquisti <info@santoro1.example.it>"
-                                                   << "";
+        QTest::newRow("quoted code in brackets, another case")
+            << "Capo <\"rossi\">" << kNoTransport << Call{} << "Capo <\"rossi\">" << none;
         QTest::newRow("known address in brackets, e-mail not allowed")
-            << "Ufficio acquisti <info@santoro1.example.it>" << kFaxServer << Call{} << ""
-            << "Ufficio acquisti <info@santoro1.example.it>";
-        QTest::newRow("known fax number in brackets")
-            << "Santoro <\"02/4000038\">" << kFaxServer << Call{} << "Santoro <\"02/4000038\">"
-            << "";
-        QTest::newRow("customer code in brackets is no exact match")
-            << "Santoro <C000001>" << kMailAndFax << Call{} << ""
-            << "Santoro <C000001>";
-
+            << "Ufficio <info@santoro1.example.it>" << kFaxServer << Call{} << none
+            << "Ufficio <info@santoro1.example.it>";
         // A single entry found by the search replaces the item.
-        QTest::newRow("user code") << "ROSSI" << kNoTransport << Call{} << "Mario Rossi <ROSSI>"
-                                   << "";
-        QTest::newRow("user by first name") << "laura" << kNoTransport << Call{} << "Laura Bianchi <BIANCHI>"
-                                            << "";
-        QTest::newRow("group by the start of its name")
-            << "amministraz" << kNoTransport << Call{} << "Amministrazione <AMMINISTR>"
-            << "";
-        QTest::newRow("known address") << "INFO@santoro1.example.it" << kMail << Call{} << santoroMail << "";
-        QTest::newRow("known fax number written otherwise")
-            << "02-4000038" << kFaxServer << Call{} << "Santoro Meccanica S.r.l. <\"02 4000038\">"
-            << "";
-        QTest::newRow("customer code, e-mail only") << "c000001" << kMail << Call{} << santoroMail << "";
-        QTest::newRow("customer code, no channel allowed") << "C000001" << kNoTransport << Call{} << ""
-                                                           << "C000001";
-        QTest::newRow("contact by surname")
-            << "Lombardi" << kMail << Call{} << "Stefano Lombardi <stefano@marini2.example.it>"
-            << "";
-        QTest::newRow("agent by first name")
-            << "Beatrice" << kMail << Call{} << "Beatrice Greco <beatrice.greco@agenti.example.it>"
-            << "";
-        QTest::newRow("branch by name, fax only") << "gatti forniture s.n.c. - mag" << kFaxServer << Call{}
-                                                  << "Gatti Forniture S.n.c. - Magazzino <\"081 4000447\">"
-                                                  << "";
-        QTest::newRow("known fax number, fax not allowed") << "02/4000038" << kMail << Call{} << ""
-                                                           << "02/4000038";
-
-        // Server-side resolution accepts codes, addresses and numbers, not names.
-        QTest::newRow("server: user code")
-            << "bianchi" << kNoTransport << Call{.addressBookServer = true} << "Laura Bianchi <BIANCHI>"
-            << "";
-        QTest::newRow("server: no names") << "laura" << kNoTransport << Call{.addressBookServer = true} << ""
-                                          << "laura";
-
+        QTest::newRow("user code") << "ROSSI" << kNoTransport << Call{} << "Mario Rossi <ROSSI>" << none;
+        QTest::newRow("known address") << "INFO@santoro1.example.it" << kMail << Call{}
+                                       << "Santoro Meccanica S.r.l. <info@santoro1.example.it>" << none;
+        QTest::newRow("customer code, no channel allowed") << "C000001" << kNoTransport << Call{} << none << "C000001";
+        QTest::newRow("server: no names")
+            << "laura" << kNoTransport << Call{.addressBookServer = true} << none << "laura";
         // Addresses and numbers unknown to the book, by availability.
-        QTest::newRow("unknown address, e-mail allowed") << unknownAddress << kMail << Call{} << unknownAddress << "";
-        QTest::newRow("unknown address, no transport")
-            << unknownAddress << kNoTransport << Call{} << "" << unknownAddress;
-        QTest::newRow("unknown address, bEmail False")
-            << unknownAddress << kMail << Call{.email = false} << "" << unknownAddress;
-        QTest::newRow("unknown address, fax allowed only")
-            << unknownAddress << kMailAndFax << Call{.email = false} << "" << unknownAddress;
+        QTest::newRow("unknown address, e-mail allowed") << address << kMail << Call{} << address << none;
+        QTest::newRow("unknown address, no transport") << address << kNoTransport << Call{} << none << address;
+        QTest::newRow("unknown address, bEmail False") << address << kMail << noEmail << none << address;
+        QTest::newRow("unknown address, fax allowed only") << address << kMailAndFax << noEmail << none << address;
         QTest::newRow("server configuration: bEmail alone decides")
-            << unknownAddress << kNoTransport << Call{.useServerConfig = true} << unknownAddress << "";
+            << address << kNoTransport << serverConfig << address << none;
         QTest::newRow("server configuration: bEmail False")
-            << unknownAddress << kMail << Call{.email = false, .useServerConfig = true} << "" << unknownAddress;
-        QTest::newRow("unknown number, fax server") << unknownNumber << kFaxServer << Call{} << unknownNumber << "";
-        QTest::newRow("unknown number, fax shown ever")
-            << "+39 06 1234567" << kFaxShownEver << Call{} << "+39 06 1234567"
-            << "";
-        QTest::newRow("unknown number, no transport") << unknownNumber << kNoTransport << Call{} << "" << unknownNumber;
-        QTest::newRow("unknown number, bFax False")
-            << unknownNumber << kFaxServer << Call{.fax = false} << "" << unknownNumber;
-        QTest::newRow("unknown number, e-mail allowed only") << unknownNumber << kMail << Call{} << "" << unknownNumber;
+            << address << kMail << Call{.email = false, .useServerConfig = true} << none << address;
+        QTest::newRow("unknown number, fax server") << number << kFaxServer << Call{} << number << none;
+        QTest::newRow("unknown number, fax shown ever") << number << kFaxShownEver << Call{} << number << none;
+        QTest::newRow("unknown number, no transport") << number << kNoTransport << Call{} << none << number;
+        QTest::newRow("unknown number, bFax False") << number << kFaxServer << Call{.fax = false} << none << number;
+        QTest::newRow("unknown number, e-mail allowed only") << number << kMail << Call{} << none << number;
         QTest::newRow("server configuration does not allow fax")
-            << unknownNumber << kNoTransport << Call{.useServerConfig = true} << "" << unknownNumber;
-        QTest::newRow("unknown word") << "Zorzi" << kMailAndFax << Call{} << ""
-                                      << "Zorzi";
+            << number << kNoTransport << serverConfig << none << number;
+        QTest::newRow("unknown word") << "Zorzi" << kMailAndFax << Call{} << none << "Zorzi";
+        // Malformed and hostile input: never a failure, never a change.
+        QTest::newRow("two opening brackets") << "<<a" << kMailAndFax << Call{} << none << "<<a";
+        QTest::newRow("brackets the wrong way round")
+            << "Mario > ROSSI <" << kMailAndFax << Call{} << none << "Mario > ROSSI <";
+        QTest::newRow("unbalanced quote inside brackets")
+            << "<\"ROSSI>" << kMailAndFax << Call{} << "<\"ROSSI>" << none;
+        QTest::newRow("control characters inside")
+            << "Mario\tRossi\r\n<ROSSI>" << kMailAndFax << Call{} << "Mario\tRossi\r\n<ROSSI>" << none;
+        QTest::newRow("10,000-character name with a code") << longName << kMailAndFax << Call{} << longName << none;
+        QTest::newRow("statement after a quote")
+            << "x'; DROP TABLE SYS_USR; --" << kMailAndFax << Call{} << none << "x'; DROP TABLE SYS_USR; --";
+        QTest::newRow("comment around a code") << "/* bianchi */" << kMailAndFax << Call{} << none << "/* bianchi */";
+        QTest::newRow("broken UTF-16") << loneSurrogate << kMailAndFax << Call{} << none << loneSurrogate;
     }
 
     void resolvesByTheDecisionOrder()
@@ -231,34 +186,29 @@ private Q_SLOTS:
         QFETCH(QString, resolved);
         QFETCH(QString, unknown);
         install(installation);
+        const QVariant users = m_suite->scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_USR"));
 
         const Outcome outcome = resolve(typed, call);
         QCOMPARE(outcome.resolved, resolved);
         QCOMPARE(outcome.unknown, unknown);
         QCOMPARE(outcome.allFound, unknown.isEmpty());
         QCOMPARE(chooserCalls().size(), 0);
-    }
-
-    void severalEntriesWithoutSuggestionsGiveTheLast_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<Installation>("installation");
-        QTest::newRow("two groups") << "Ufficio" << kNoTransport;
-        QTest::newRow("customer, contact, branch and agent") << "Greco" << kMailAndFax;
-        QTest::newRow("one customer by e-mail and by fax") << "Santoro" << kMailAndFax;
+        QCOMPARE(m_suite->scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_USR")), users);
     }
 
     void severalEntriesWithoutSuggestionsGiveTheLast()
     {
-        QFETCH(QString, typed);
-        QFETCH(Installation, installation);
-        install(installation);
-        const QStringList entries = searchResults(typed, installation);
+        install(kMailAndFax);
+        QStringList entries;
+        for (const QVariantList &row :
+             session()
+                 .connection()
+                 ->query(QStringLiteral("SELECT IND FROM dbo.XFN_IND_ALL_CHK('Greco', 1, 1, 0)"))
+                 .rows)
+            entries << row.value(0).toString();
         QVERIFY2(entries.size() >= 2 && entries.first() != entries.last(), qPrintable(entries.join(u'|')));
-
-        const Outcome outcome = resolve(typed);
+        const Outcome outcome = resolve(QStringLiteral("Greco"));
         QCOMPARE(outcome.resolved, entries.last());
-        QCOMPARE(outcome.unknown, QString());
         QVERIFY(outcome.allFound);
         QCOMPARE(chooserCalls().size(), 0);
     }
@@ -274,24 +224,18 @@ private Q_SLOTS:
 
         const QString groups = QStringLiteral("'SYS_GRU:TECNICO','SYS_GRU:VENDITE'");
         const QString sales = QStringLiteral("Ufficio vendite <VENDITE>");
-        const QString both = QStringLiteral("Ufficio tecnico <TECNICO>; Ufficio vendite <VENDITE>");
         const QString address = QStringLiteral("nessuno@altrove.example.com");
         QTest::newRow("several entries, one chosen") << "Ufficio" << kNoTransport << sales << true << groups << sales;
-        QTest::newRow("several entries, two chosen") << "Ufficio" << kNoTransport << both << true << groups << both;
-        QTest::newRow("several entries, nothing chosen") << "Ufficio" << kNoTransport << "" << true << groups << "";
-        QTest::newRow("no entry, one chosen") << "Nicolò Perché" << kNoTransport << "Mario Rossi <ROSSI>" << true << ""
-                                              << "Mario Rossi <ROSSI>";
-        QTest::newRow("no entry, nothing chosen") << "Zorzi" << kMailAndFax << "" << true << ""
-                                                  << "";
-        QTest::newRow("unknown address, e-mail not allowed") << address << kNoTransport << "" << true << ""
-                                                             << "";
-        QTest::newRow("one entry needs no choice") << "laura" << kNoTransport << sales << false << ""
-                                                   << "Laura Bianchi <BIANCHI>";
-        QTest::newRow("exact match needs no choice") << "Capo <ROSSI>" << kNoTransport << sales << false << ""
-                                                     << "Capo <ROSSI>";
-        QTest::newRow("unknown address accepted first") << address << kMail << sales << false << "" << address;
-        QTest::newRow("unknown number accepted first") << "06 1234567" << kFaxServer << sales << false << ""
-                                                       << "06 1234567";
+        QTest::newRow("several entries, nothing chosen") << "Ufficio" << kNoTransport << none << true << groups << none;
+        QTest::newRow("no entry, one chosen")
+            << "Nicolò Perché" << kNoTransport << "Mario Rossi <ROSSI>" << true << none << "Mario Rossi <ROSSI>";
+        QTest::newRow("unknown address, e-mail not allowed")
+            << address << kNoTransport << sales << true << none << sales;
+        QTest::newRow("one entry needs no choice")
+            << "laura" << kNoTransport << sales << false << none << "Laura Bianchi <BIANCHI>";
+        QTest::newRow("exact match needs no choice")
+            << "Capo <ROSSI>" << kNoTransport << sales << false << none << "Capo <ROSSI>";
+        QTest::newRow("unknown address accepted first") << address << kMail << sales << false << none << address;
     }
 
     void suggestionsGoThroughTheChooser()
@@ -325,36 +269,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("resolved");
         QTest::addColumn<QString>("unknown");
-        QTest::addColumn<bool>("allFound");
 
         const QString rossi = QStringLiteral("Mario Rossi <ROSSI>");
         const QString bianchi = QStringLiteral("Laura Bianchi <BIANCHI>");
-        QTest::newRow("empty lists") << ""
-                                     << ""
-                                     << "bianchi; Zorzi" << bianchi << "Zorzi" << false;
-        QTest::newRow("resolved list kept") << rossi << ""
-                                            << "bianchi" << rossi + "; " + bianchi << "" << true;
-        QTest::newRow("unknown list kept") << ""
-                                           << "Pluto"
-                                           << "Zorzi"
-                                           << ""
-                                           << "Pluto; Zorzi" << false;
-        QTest::newRow("an unknown list passed in stays unknown") << ""
-                                                                 << "Pluto"
-                                                                 << "bianchi" << bianchi << "Pluto" << false;
+        QTest::newRow("resolved list kept") << rossi << none << "bianchi" << rossi + "; " + bianchi << none;
+        QTest::newRow("unknown list kept, and stays unknown") << none << "Pluto"
+                                                              << "bianchi" << bianchi << "Pluto";
         QTest::newRow("items in order, blanks and empty items skipped")
-            << rossi << ""
-            << " bianchi ;; <VENDITE> ; ;Zorzi;Pluto " << rossi + "; " + bianchi + "; <VENDITE>"
-            << "Zorzi; Pluto" << false;
-        QTest::newRow("empty input") << ""
-                                     << ""
-                                     << ""
-                                     << ""
-                                     << "" << true;
-        QTest::newRow("empty input keeps the lists") << rossi << "Pluto"
-                                                     << "" << rossi << "Pluto" << false;
-        QTest::newRow("separators and blanks only") << rossi << ""
-                                                    << " ; ;;\t; " << rossi << "" << true;
+            << rossi << "Pluto"
+            << " bianchi ;; <VENDITE> ; ;Zorzi;\tPippo " << rossi + "; " + bianchi + "; <VENDITE>"
+            << "Pluto; Zorzi; Pippo";
+        QTest::newRow("separators and blanks only") << rossi << none << " ; ;;\t; " << rossi << none;
     }
 
     void appendsAfterWhatTheCallerPassed()
@@ -364,118 +289,18 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, resolved);
         QFETCH(QString, unknown);
-        QFETCH(bool, allFound);
 
         const Outcome outcome = resolve(typed, {}, resolvedBefore, unknownBefore);
         QCOMPARE(outcome.resolved, resolved);
         QCOMPARE(outcome.unknown, unknown);
-        QCOMPARE(outcome.allFound, allFound);
-    }
-
-    void unknownListMayBeLeftOut_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("resolved");
-        QTest::addColumn<bool>("allFound");
-        QTest::newRow("all found") << "bianchi; <ROSSI>"
-                                   << "Laura Bianchi <BIANCHI>; <ROSSI>" << true;
-        QTest::newRow("one unknown") << "bianchi; Zorzi"
-                                     << "Laura Bianchi <BIANCHI>" << false;
-        QTest::newRow("nothing typed") << ""
-                                       << "" << true;
+        QCOMPARE(outcome.allFound, unknown.isEmpty());
     }
 
     void unknownListMayBeLeftOut()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, resolved);
-        QFETCH(bool, allFound);
-        QString resolvedList;
-        QCOMPARE(session().message()->ResolveRecipients(nullptr, typed, resolvedList), allFound);
-        QCOMPARE(resolvedList, resolved);
-    }
-
-    void badInputNeverRaises_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("resolved");
-        QTest::addColumn<QString>("unknown");
-
-        const QString longWord(10000, u'x');
-        const QString longName = QString(10000, u'y') + QStringLiteral(" <ROSSI>");
-        const QString longAddress = QString(9990, u'a') + QStringLiteral("@example.it");
-        const QString deepParentheses = QString(500, u'(') + QStringLiteral("bianchi") + QString(500, u')');
-        QTest::newRow("stray separators") << ";;;bianchi;;;"
-                                          << "Laura Bianchi <BIANCHI>"
-                                          << "";
-        QTest::newRow("two opening brackets") << "<<a"
-                                              << ""
-                                              << "<<a";
-        QTest::newRow("closing bracket only") << "a>"
-                                              << ""
-                                              << "a>";
-        QTest::newRow("lone double quote") << "\""
-                                           << ""
-                                           << "\"";
-        QTest::newRow("empty brackets") << "Mario <>"
-                                        << ""
-                                        << "Mario <>";
-        QTest::newRow("brackets the wrong way round") << "Mario > ROSSI <"
-                                                      << ""
-                                                      << "Mario > ROSSI <";
-        QTest::newRow("unbalanced quote inside brackets") << "<\"ROSSI>"
-                                                          << "<\"ROSSI>"
-                                                          << "";
-        QTest::newRow("10,000-character word") << longWord << "" << longWord;
-        QTest::newRow("10,000-character name with a code") << longName << longName << "";
-        QTest::newRow("10,000-character address") << longAddress << "" << longAddress;
-        QTest::newRow("accented name") << "Nicolò Perché"
-                                       << ""
-                                       << "Nicolò Perché";
-        QTest::newRow("accented text in brackets") << "Nicolò <Perché>"
-                                                   << ""
-                                                   << "Nicolò <Perché>";
-        QTest::newRow("other scripts") << "Ζεύς;東京"
-                                       << ""
-                                       << "Ζεύς; 東京";
-        QTest::newRow("statement after a quote") << "x'; DROP TABLE SYS_USR; --"
-                                                 << ""
-                                                 << "x'; DROP TABLE SYS_USR; --";
-        QTest::newRow("condition after a quote") << "') OR 1=1 --"
-                                                 << ""
-                                                 << "') OR 1=1 --";
-        QTest::newRow("comment around a code") << "/* bianchi */"
-                                               << ""
-                                               << "/* bianchi */";
-        QTest::newRow("parameter and prefix markers") << "@TEXT $PIND_KEY"
-                                                      << ""
-                                                      << "@TEXT $PIND_KEY";
-        QTest::newRow("a function call") << "dbo.XFN_IND_ALL_CNT('a', 1, 1, 0)"
-                                         << ""
-                                         << "dbo.XFN_IND_ALL_CNT('a', 1, 1, 0)";
-        QTest::newRow("deep parentheses") << deepParentheses << "" << deepParentheses;
-        const QString withNul = QStringLiteral("bian") + QChar(0) + QStringLiteral("chi");
-        const QString loneSurrogate = QStringLiteral("Mario ") + QChar(0xD800) + QStringLiteral(" <ROSSI>");
-        QTest::newRow("NUL inside a code") << withNul << "" << withNul;
-        QTest::newRow("broken UTF-16") << loneSurrogate << "" << loneSurrogate;
-        QTest::newRow("control characters inside") << "Mario\tRossi\r\n<ROSSI>"
-                                                   << "Mario\tRossi\r\n<ROSSI>"
-                                                   << "";
-    }
-
-    void badInputNeverRaises()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, resolved);
-        QFETCH(QString, unknown);
-        install(kMailAndFax);
-        const QVariant users = m_suite->scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_USR"));
-
-        const Outcome outcome = resolve(typed);
-        QCOMPARE(outcome.resolved, resolved);
-        QCOMPARE(outcome.unknown, unknown);
-        QCOMPARE(outcome.allFound, unknown.isEmpty());
-        QCOMPARE(m_suite->scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_USR")), users);
+        QString resolved;
+        QVERIFY(!session().message()->ResolveRecipients(nullptr, QStringLiteral("bianchi; Zorzi"), resolved));
+        QCOMPARE(resolved, QStringLiteral("Laura Bianchi <BIANCHI>"));
     }
 
     void missingHostObjectsAreReported_data()
