@@ -12,6 +12,8 @@
 
 #include <QTest>
 
+#include <stdexcept>
+
 using namespace mrv;
 
 namespace {
@@ -261,6 +263,7 @@ using FacadeCall = std::function<bool(mrvMessage &)>;
 } // namespace
 
 Q_DECLARE_METATYPE(FacadeCall)
+Q_DECLARE_METATYPE(Factories::Factory)
 
 // The facade: the table-to-window map, the reuse rule, the order in which
 // context reaches a window, and the operations that work on the database.
@@ -318,37 +321,49 @@ private Q_SLOTS:
         m_message->UnloadForms();
     }
 
-    // A window or helper nobody registered: reported, and the operation fails.
-    void missingWindowsAreReportedNotCrashed_data()
+    // Whatever a window's factory throws, or when nobody registered one,
+    // the operation reports it under its name and fails.
+    void failuresAreReportedNotThrown_data()
     {
+        QTest::addColumn<Factories::Factory>("factory");
         QTest::addColumn<QString>("procedure");
         QTest::addColumn<FacadeCall>("fails");
-        QTest::newRow("message window") << "NewRecord" << FacadeCall([](mrvMessage &m) {
+        QTest::addColumn<QString>("description");
+        const FacadeCall newRecord = [](mrvMessage &m) {
             return m.NewRecord(nullptr, QStringLiteral("SYS_MSG")).isEmpty();
-        });
-        QTest::newRow("data-bound window") << "OpenRecord" << FacadeCall([](mrvMessage &m) {
+        };
+        QTest::newRow("no message window")
+            << Factories::Factory() << "NewRecord" << newRecord << "The window frmSYS_MSG is not available";
+        QTest::newRow("no data-bound window") << Factories::Factory() << "OpenRecord" << FacadeCall([](mrvMessage &m) {
             return !m.OpenRecord(nullptr, QStringLiteral("SYS_NTF"), QStringLiteral("1"));
-        });
-        QTest::newRow("address book") << "mrvSelectAddressBook" << FacadeCall([](mrvMessage &m) {
-            return m.mrvSelectAddressBook(nullptr).isEmpty();
-        });
-        QTest::newRow("e-mail parameters")
-            << "mrvShowEmailConfig" << FacadeCall([](mrvMessage &m) { return !m.mrvShowEmailConfig(nullptr); });
+        }) << "The window frmSYS_NTF is not available";
+        QTest::newRow("no e-mail parameters")
+            << Factories::Factory() << "mrvShowEmailConfig"
+            << FacadeCall([](mrvMessage &m) { return !m.mrvShowEmailConfig(nullptr); })
+            << "The window mrvEmailParams is not available";
+        QTest::newRow("a standard exception")
+            << Factories::Factory([]() -> std::unique_ptr<ComponentObject> { throw std::runtime_error("boom"); })
+            << "NewRecord" << newRecord << "boom";
+        QTest::newRow("anything else, without a result")
+            << Factories::Factory([]() -> std::unique_ptr<ComponentObject> { throw 42; }) << "mrvShowAddressBook"
+            << FacadeCall([](mrvMessage &m) {
+                   m.mrvShowAddressBook(nullptr);
+                   return true;
+               })
+            << "Unknown error";
     }
 
-    void missingWindowsAreReportedNotCrashed()
+    void failuresAreReportedNotThrown()
     {
+        QFETCH(Factories::Factory, factory);
         QFETCH(QString, procedure);
         QFETCH(FacadeCall, fails);
+        QFETCH(QString, description);
         for (const auto &fake : fakes())
-            Factories::removeFactory(fake.first);
+            factory ? Factories::add(fake.first, factory) : Factories::removeFactory(fake.first);
         QVERIFY(fails(*m_message));
         QCOMPARE(WindowRegistry::instance().count(), 0);
-        QCOMPARE(reportedProcedures().size(), 1);
-        QVERIFY2(
-            reportedProcedures().first().startsWith(QStringLiteral("mrvMessage.") + procedure + QStringLiteral(": ")),
-            qPrintable(reportedProcedures().first()));
-        QVERIFY(reportedProcedures().first().contains(QLatin1String("not available")));
+        QCOMPARE(reportedProcedures(), QStringList{"mrvMessage." + procedure + ": " + description});
     }
 
     void newRecordOfMessageTables_data()

@@ -289,26 +289,6 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Failure, store.newKey(QStringLiteral("SYS_MSG")));
     }
 
-    void updateRewritesOnlyItsRowAndRemoveDeletesIt()
-    {
-        const qint32 neighbourId = insertRow(everyColumn());
-        const MessageCopy neighbour = *m_store->read(neighbourId);
-        MessageCopy changed = *m_store->read(insertRow(everyColumn()));
-        changed.folder = msfTrash;
-        changed.subject = QStringLiteral("Oggetto cambiato");
-        changed.thread = std::nullopt;
-        changed.readAt = QDateTime();
-        changed.hasAttachments = false;
-        m_store->update(changed);
-        QCOMPARE(described(storedColumns(*m_store->read(changed.id))), described(storedColumns(changed)));
-        QCOMPARE(described(storedColumns(*m_store->read(neighbourId))), described(storedColumns(neighbour)));
-
-        m_store->remove(changed.id);
-        QVERIFY(!m_store->read(changed.id));
-        QVERIFY(!m_store->threadAndOrigin(changed.id));
-        QVERIFY(m_store->read(neighbourId));
-    }
-
     // A message's files, the objects embedded in its body, another message's
     // files and a fax's files are all rows of the same table.
     void attachmentsAreTheMessagesFilesOnly()

@@ -56,6 +56,7 @@ private Q_SLOTS:
             scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1 AND MSSND = %1").arg(sender)).toInt(),
             3);
         QVERIFY2(log.contains(QLatin1String("(250) - ")), qPrintable(log));
+        QCOMPARE(scalar(QStringLiteral("SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 2")).toInt(), 1);
 
         QCOMPARE(server.receivedMessages().size(), 1);
         const auto message = server.receivedMessages().first();

@@ -27,6 +27,7 @@ const Installation kMail{QStringLiteral("ACCOUNT"), QStringLiteral("NONE"), QStr
 const Installation kFaxServer{QStringLiteral("NONE"), QStringLiteral("FAXSRV"), QStringLiteral("0")};
 const Installation kFaxShownEver{QStringLiteral("NONE"), QStringLiteral("NONE"), QStringLiteral("1")};
 const Installation kMailAndFax{QStringLiteral("ACCOUNT"), QStringLiteral("FAXSRV"), QStringLiteral("0")};
+const Installation kNothingStored{};
 
 // The optional arguments of ResolveRecipients after the lists.
 struct Call
@@ -74,8 +75,13 @@ class ResolverTest : public QObject
 
     SuiteSession &session() const { return m_suite->session(); }
 
+    // Empty values are removed, so that the defaults apply.
     void install(const Installation &installation) const
     {
+        session().connection()->query(QStringLiteral(
+            "DELETE FROM SYS_CFG WHERE UPPER(CFKEY) IN ('EXCHANGE_MODE', 'FAX_SERVER', 'SHOW_FAX_EVER')"));
+        if (installation.exchangeMode.isEmpty())
+            return;
         const auto config = session().config();
         config->setValue(QStringLiteral("EXCHANGE_MODE"), installation.exchangeMode);
         config->setValue(QStringLiteral("FAX_SERVER"), installation.faxServer);
@@ -162,6 +168,10 @@ private Q_SLOTS:
         QTest::newRow("unknown number, e-mail allowed only") << number << kMail << Call{} << none << number;
         QTest::newRow("server configuration does not allow fax")
             << number << kNoTransport << serverConfig << none << number;
+        QTest::newRow("nothing stored: no e-mail") << address << kNothingStored << Call{} << none << address;
+        QTest::newRow("nothing stored: no fax") << number << kNothingStored << Call{} << none << number;
+        QTest::newRow("nothing stored: bEmail alone decides")
+            << address << kNothingStored << serverConfig << address << none;
         QTest::newRow("unknown word") << "Zorzi" << kMailAndFax << Call{} << none << "Zorzi";
         // Malformed and hostile input: never a failure, never a change.
         QTest::newRow("two opening brackets") << "<<a" << kMailAndFax << Call{} << none << "<<a";
@@ -330,6 +340,7 @@ private Q_SLOTS:
         QCOMPARE(reported.size(), 1);
         QCOMPARE(reported.first().object, QStringLiteral("mrvMessage"));
         QCOMPARE(reported.first().procedure, QStringLiteral("ResolveRecipients"));
+        QCOMPARE(reported.first().number, 91);
         session().errors()->clearRecentReports();
     }
 
@@ -349,36 +360,15 @@ private Q_SLOTS:
         session().errors()->clearRecentReports();
     }
 
-    // Without configuration values, neither e-mail nor fax is available; a
-    // host without a configuration object gets the same defaults.
-    void defaultsAllowNeitherEmailNorFax_data()
+    // A host without a configuration object gets the defaults: neither
+    // e-mail nor fax.
+    void withoutConfigurationObjectNeitherEmailNorFax()
     {
-        QTest::addColumn<bool>("withConfiguration");
-        QTest::newRow("no values stored") << true;
-        QTest::newRow("no configuration object") << false;
-    }
-
-    void defaultsAllowNeitherEmailNorFax()
-    {
-        QFETCH(bool, withConfiguration);
-        testing::DemoSuite fresh;
-        auto message = fresh.session().message();
-        if (!withConfiguration)
-            message->setConfigClass(nullptr);
-        const QString typed = QStringLiteral("nessuno@altrove.example.com; 06 1234567; bianchi");
-
-        QString resolved;
-        QString unknown;
-        QVERIFY(!message->ResolveRecipients(nullptr, typed, resolved, &unknown));
-        QCOMPARE(resolved, QStringLiteral("Laura Bianchi <BIANCHI>"));
-        QCOMPARE(unknown, QStringLiteral("nessuno@altrove.example.com; 06 1234567"));
-
-        resolved.clear();
-        unknown.clear();
-        QVERIFY(!message->ResolveRecipients(nullptr, typed, resolved, &unknown, false, true, true, false, true));
-        QCOMPARE(resolved, QStringLiteral("nessuno@altrove.example.com; Laura Bianchi <BIANCHI>"));
-        QCOMPARE(unknown, QStringLiteral("06 1234567"));
-        QCOMPARE(fresh.session().errors()->recentReports().size(), 0);
+        install(kMailAndFax);
+        session().message()->setConfigClass(nullptr);
+        const Outcome outcome = resolve(QStringLiteral("nessuno@altrove.example.com; 06 1234567"));
+        session().message()->setConfigClass(session().config());
+        QCOMPARE(outcome.unknown, QStringLiteral("nessuno@altrove.example.com; 06 1234567"));
     }
 };
 
