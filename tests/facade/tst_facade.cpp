@@ -36,7 +36,7 @@ template <typename Answer = bool> Answer logged(const char *call, const QVariant
 struct Script
 {
     bool openMessage = true;
-    bool refuseUnload = false;
+    const ComponentWindow *refusingToUnload = nullptr;
     bool selectTemplate = true;
     qint32 chosenTemplate = 0;
     qint32 templateFields = 1;
@@ -60,7 +60,7 @@ public:
     void hide() override {}
     bool unload() override
     {
-        if (script.refuseUnload)
+        if (this == script.refusingToUnload)
             return false;
         WindowRegistry::instance().remove(this);
         return true;
@@ -317,7 +317,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        script.refuseUnload = false;
+        script.refusingToUnload = nullptr;
         m_message->UnloadForms();
     }
 
@@ -488,10 +488,10 @@ private Q_SLOTS:
     {
         for (const char *key : {"1", "2", "3"})
             m_message->OpenRecord(nullptr, QStringLiteral("SYS_FAX"), QLatin1String(key));
-        script.refuseUnload = true;
+        script.refusingToUnload = m_message->GetForms().first();
         QVERIFY(!m_message->UnloadForms());
         QCOMPARE(m_message->GetForms().size(), 3);
-        script.refuseUnload = false;
+        script.refusingToUnload = nullptr;
         QVERIFY(m_message->UnloadForms());
         QVERIFY(m_message->GetForms().isEmpty());
     }

@@ -99,9 +99,11 @@ private Q_SLOTS:
 
     void emailAddressesAreSplitForTheTransport()
     {
-        // Anna is named in To and in Cc: an address found in the Cc list goes to Cc.
-        auto m = message(QStringLiteral("Anna <anna@x.example>; ROSSI; solo@x.example"),
-                         QStringLiteral("(cc@x.example); anna@x.example"), QStringLiteral("hidden@x.example"));
+        // Anna is named in To and in Cc, cc@x.example in Cc and in Ccn: an
+        // address found in the Cc list goes to Cc.
+        auto m =
+            message(QStringLiteral("Anna <anna@x.example>; ROSSI; solo@x.example"),
+                    QStringLiteral("(cc@x.example); anna@x.example"), QStringLiteral("hidden@x.example; cc@x.example"));
         m.bodyFormat = eMessageBodyFormat_HTML;
         QVERIFY(send(m));
         QCOMPARE(m_dispatched.size(), 1);
