@@ -317,24 +317,14 @@ private Q_SLOTS:
         QVERIFY(m_store->attachmentNames({}).isEmpty());
     }
 
-    void groupsAndTheirMembers_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<bool>("isGroup");
-        QTest::addColumn<QStringList>("members");
-        QTest::newRow("demo office") << "TECNICO" << true << QStringList{"ROMANO", "ROSSI", "VERDI"};
-        QTest::newRow("quote in the code") << "R&D 'NORD'" << true << QStringList{"VERDI"};
-        QTest::newRow("group without members") << "VUOTO" << true << QStringList();
-        QTest::newRow("a user is not a group") << "ROSSI" << false << QStringList();
-    }
-
+    // Which codes are groups and who is in them the sending pipeline shows on
+    // the demo groups; a quote in the code and a group without members only here.
     void groupsAndTheirMembers()
     {
-        QFETCH(QString, code);
-        QFETCH(bool, isGroup);
-        QFETCH(QStringList, members);
-        QCOMPARE(m_store->isGroup(code), isGroup);
-        QCOMPARE(sorted(m_store->groupMembers(code)), members);
+        QVERIFY(m_store->isGroup(QStringLiteral("R&D 'NORD'")));
+        QCOMPARE(m_store->groupMembers(QStringLiteral("R&D 'NORD'")), QStringList{"VERDI"});
+        QVERIFY(m_store->isGroup(QStringLiteral("VUOTO")));
+        QVERIFY(m_store->groupMembers(QStringLiteral("VUOTO")).isEmpty());
     }
 
     // The queue's key is read by identity even where message keys are read
