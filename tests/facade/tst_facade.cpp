@@ -366,72 +366,61 @@ private Q_SLOTS:
         QCOMPARE(reportedProcedures(), QStringList{"mrvMessage." + procedure + ": " + description});
     }
 
-    void newRecordOfMessageTables_data()
+    // Each table opens its window with the context in the order that window
+    // expects. A mailbox message that fails to open leaves no window; a stored
+    // message keeps its window, which decides.
+    void recordsOpenInTheWindowOfTheirTable_data()
     {
+        QTest::addColumn<bool>("opening");
         QTest::addColumn<QString>("table");
         QTest::addColumn<QStringList>("params");
-        QTest::addColumn<QString>("create");
-        QTest::newRow("message, type from Param3")
-            << "SYS_MSG" << QStringList{"ROSSI", "DOC_VEN|3", "5"} << "CreateMessage(5,ROSSI,DOC_VEN|3,,0)";
-        QTest::newRow("task") << "SYS_TSK" << QStringList{"VERDI", "DOC_VEN|9", "7"}
-                              << "CreateMessage(1,VERDI,DOC_VEN|9,,0)";
-        QTest::newRow("fax table, lower case")
-            << "azi_fax" << QStringList{"0212345", "", "1"} << "CreateMessage(1,0212345,,,0)";
-        QTest::newRow("file, any case") << "SYS_TSK" << QStringList{"ROSSI", "FiLe:///tmp/a b.pdf", "DOC_VEN|1"}
-                                        << "CreateMessage(1,ROSSI,DOC_VEN|1,/tmp/a b.pdf,0)";
-        QTest::newRow("file message") << "SYS_MSG" << QStringList{"ROSSI", "file://x.txt", "L"}
-                                      << "CreateMessage(0,ROSSI,L,x.txt,0)";
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("windows");
+        const QStringList listed{"setErrors", "setRecords", "setViewName(SYS_MSG_INB)", "setBookmark(7)"};
+        const QStringList opened = listed + QStringList{"setFilterQuery(MSFLD = 1)", "setOrderBy(MSDTS DESC)"};
+        const auto created = [&](const QString &call) { return listed + QStringList{call}; };
+        const auto opening = [&](const QString &call) { return opened + QStringList{call}; };
+        const QStringList type1{"", "", "1"};
+        QTest::newRow("new message, type from Param3") << false << "SYS_MSG" << QStringList{"ROSSI", "DOC_VEN|3", "5"}
+                                                       << true << created("CreateMessage(5,ROSSI,DOC_VEN|3,,0)") << 1;
+        QTest::newRow("new task") << false << "SYS_TSK" << QStringList{"VERDI", "DOC_VEN|9", "7"} << true
+                                  << created("CreateMessage(1,VERDI,DOC_VEN|9,,0)") << 1;
+        QTest::newRow("new fax, lower case") << false << "azi_fax" << QStringList{"0212345", "", "1"} << true
+                                             << created("CreateMessage(1,0212345,,,0)") << 1;
+        QTest::newRow("new task with a file, any case")
+            << false << "SYS_TSK" << QStringList{"ROSSI", "FiLe:///tmp/a b.pdf", "DOC_VEN|1"} << true
+            << created("CreateMessage(1,ROSSI,DOC_VEN|1,/tmp/a b.pdf,0)") << 1;
+        QTest::newRow("new message with a file") << false << "SYS_MSG" << QStringList{"ROSSI", "file://x.txt", "L"}
+                                                 << true << created("CreateMessage(0,ROSSI,L,x.txt,0)") << 1;
+        QTest::newRow("new mailbox message") << false << "SYS_EXC" << type1 << true << QStringList() << 0;
+        QTest::newRow("stored message") << true << "SYS_MSG" << type1 << true << opening("OpenMessage(12,1)") << 1;
+        QTest::newRow("stored message that fails")
+            << true << "SYS_MSG" << type1 << false << opening("OpenMessage(12,1)") << 1;
+        QTest::newRow("mailbox message that fails")
+            << true << "SYS_EXC" << type1 << false << opening("OpenMessage(12,2)") << 0;
+        QTest::newRow("fax") << true << "AZI_FAX" << type1 << true << opening("OpenFax(12)") << 1;
+        QTest::newRow("task") << true << "SYS_TSK" << type1 << true << QStringList() << 0;
+        QTest::newRow("not a table of messages") << true << "CON_TRO" << type1 << true << QStringList() << 0;
     }
 
-    void newRecordOfMessageTables()
+    void recordsOpenInTheWindowOfTheirTable()
     {
+        QFETCH(bool, opening);
         QFETCH(QString, table);
         QFETCH(QStringList, params);
-        QFETCH(QString, create);
+        QFETCH(bool, opens);
+        QFETCH(QStringList, expected);
+        QFETCH(int, windows);
         m_message->setParam1(params.at(0));
         m_message->setParam2(params.at(1));
         m_message->setParam3(params.at(2));
-        QCOMPARE(m_message->NewRecord(nullptr, table), QString());
-        QCOMPARE(calls, (QStringList{"setErrors", "setRecords", "setViewName(SYS_MSG_INB)", "setBookmark(7)", create}));
-        QCOMPARE(m_message->GetForms().size(), 1);
-    }
-
-    void unknownTablesOpenNothing()
-    {
-        QCOMPARE(m_message->NewRecord(nullptr, QStringLiteral("SYS_EXC")), QString());
-        QVERIFY(!m_message->OpenRecord(nullptr, QStringLiteral("SYS_TSK"), QStringLiteral("1")));
-        QVERIFY(!m_message->OpenRecord(nullptr, QStringLiteral("CON_TRO"), QStringLiteral("1")));
-        QVERIFY(calls.isEmpty());
-        QCOMPARE(WindowRegistry::instance().count(), 0);
-        QVERIFY(errors().recentReports().isEmpty());
-    }
-
-    // A mailbox message that fails to open leaves no window; a stored
-    // message keeps its window, which decides.
-    void openRecordPicksTheWindowOfTheTable_data()
-    {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<bool>("opens");
-        QTest::addColumn<QString>("open");
-        QTest::addColumn<int>("windows");
-        QTest::newRow("stored message") << "SYS_MSG" << true << "OpenMessage(12,1)" << 1;
-        QTest::newRow("stored message that fails") << "SYS_MSG" << false << "OpenMessage(12,1)" << 1;
-        QTest::newRow("mailbox message that fails") << "SYS_EXC" << false << "OpenMessage(12,2)" << 0;
-        QTest::newRow("fax") << "AZI_FAX" << true << "OpenFax(12)" << 1;
-    }
-
-    void openRecordPicksTheWindowOfTheTable()
-    {
-        QFETCH(QString, table);
-        QFETCH(bool, opens);
-        QFETCH(QString, open);
-        QFETCH(int, windows);
         script.openMessage = opens;
-        m_message->setParam3(QStringLiteral("1"));
-        QVERIFY(!m_message->OpenRecord(nullptr, table, QStringLiteral("12")));
-        QCOMPARE(calls, (QStringList{"setErrors", "setRecords", "setViewName(SYS_MSG_INB)", "setBookmark(7)",
-                                     "setFilterQuery(MSFLD = 1)", "setOrderBy(MSDTS DESC)", open}));
-        QCOMPARE(WindowRegistry::instance().count(), windows);
+        QVERIFY(opening ? !m_message->OpenRecord(nullptr, table, QStringLiteral("12"))
+                        : m_message->NewRecord(nullptr, table).isEmpty());
+        QCOMPARE(calls, expected);
+        QCOMPARE(m_message->GetForms().size(), windows);
+        QVERIFY(errors().recentReports().isEmpty());
     }
 
     void openRecordReusesAModelessWindowByTag()
