@@ -51,29 +51,6 @@ ClassFactory *factoryOf(const char *classId)
 // Something that keeps the component loaded for as long as it is held.
 using Holder = std::function<std::shared_ptr<void>()>;
 
-std::shared_ptr<void> liveObject()
-{
-    return std::shared_ptr<ComObject>(factoryOf(kMessageName)->CreateInstance());
-}
-
-std::shared_ptr<void> lockedFactory()
-{
-    ClassFactory *factory = factoryOf(kMessageName);
-    factory->LockServer(true);
-    return std::shared_ptr<void>(nullptr, [factory](void *) { factory->LockServer(false); });
-}
-
-std::shared_ptr<void> loadedWindow()
-{
-    ComponentWindow *window = WindowRegistry::instance().add(std::make_unique<testing::IdleWindow<ComponentWindow>>());
-    return std::shared_ptr<void>(nullptr, [window](void *) { window->unload(); });
-}
-
-std::shared_ptr<void> hostSession()
-{
-    return std::make_shared<testing::DemoSuite>();
-}
-
 // "group/key" -> value, everything a registry file holds.
 QVariantMap registryContents(const QString &path)
 {
@@ -162,10 +139,19 @@ private Q_SLOTS:
     void anythingAliveKeepsTheLibraryLoaded_data()
     {
         QTest::addColumn<Holder>("hold");
-        QTest::newRow("an object") << Holder(liveObject);
-        QTest::newRow("a locked factory") << Holder(lockedFactory);
-        QTest::newRow("a loaded window") << Holder(loadedWindow);
-        QTest::newRow("a host session") << Holder(hostSession);
+        QTest::newRow("an object") << Holder(
+            [] { return std::shared_ptr<void>(factoryOf(kMessageName)->CreateInstance()); });
+        QTest::newRow("a locked factory") << Holder([] {
+            factoryOf(kMessageName)->LockServer(true);
+            return std::shared_ptr<void>(nullptr, [](void *) { factoryOf(kMessageName)->LockServer(false); });
+        });
+        QTest::newRow("a loaded window") << Holder([] {
+            ComponentWindow *window =
+                WindowRegistry::instance().add(std::make_unique<testing::IdleWindow<ComponentWindow>>());
+            return std::shared_ptr<void>(nullptr, [window](void *) { window->unload(); });
+        });
+        QTest::newRow("a host session") << Holder(
+            [] { return std::shared_ptr<void>(std::make_shared<testing::DemoSuite>()); });
     }
 
     void anythingAliveKeepsTheLibraryLoaded()

@@ -229,12 +229,6 @@ private Q_SLOTS:
             connection().nativeQuery(QStringLiteral("DROP TRIGGER IF EXISTS ") + QLatin1String(trigger));
     }
 
-    void cleanupTestCase()
-    {
-        m_store.reset();
-        m_suite.reset();
-    }
-
     void everyColumnIsReadAndWrittenBack_data()
     {
         QTest::addColumn<Columns>("row");
