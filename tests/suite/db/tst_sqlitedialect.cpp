@@ -143,8 +143,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("statements");
         QTest::newRow("two") << u"SELECT 1; SELECT 2"_s << QStringList{u"SELECT 1"_s, u" SELECT 2"_s};
         QTest::newRow("semicolons in literals and comments")
-            << u"SELECT ';' AS [a;b]; -- ;\rSELECT \"x;\" /* ; */;"_s
-            << QStringList{u"SELECT ';' AS [a;b]"_s, u" -- ;\rSELECT \"x;\" /* ; */"_s};
+            << u"SELECT ';' AS [a;b]; -- ;\rSELECT \"x;\" /* /* ; */ ; */;"_s
+            << QStringList{u"SELECT ';' AS [a;b]"_s, u" -- ;\rSELECT \"x;\" /* /* ; */ ; */"_s};
         QTest::newRow("only empty statements") << u";; /* nothing */ ;\r\n"_s << QStringList{};
         QTest::newRow("unterminated literal") << u"SELECT 'a;b"_s << QStringList{u"SELECT 'a;b"_s};
     }

@@ -133,6 +133,7 @@ private Q_SLOTS:
         row("list of two", false, u"info@alfa.it; ordini@alfa.it"_s, false);
         row("name and address", false, u"Alfa <info@alfa.it>"_s, false);
         row("leading dot", false, u".info@alfa.it"_s, false);
+        row("dot before the at", false, u"info.@alfa.it"_s, false);
         row("two dots", false, u"info@alfa..it"_s, false);
         row("label ending with a hyphen", false, u"info@alfa-.it"_s, false);
         row("accented", false, u"nicolò@example.it"_s, false);
