@@ -2,12 +2,9 @@
 #include "db/Routines.h"
 #include "db/SchemaCatalog.h"
 #include "db/SqlTokenizer.h"
+#include "db/SuiteConnection.h"
 #include "host/Failure.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -53,7 +50,7 @@ private:
     std::unique_ptr<Dialect> m_dialect = makeSqliteDialect();
     RoutineCatalog m_routines = testRoutines();
     QTemporaryDir m_dir;
-    QSqlDatabase m_database;
+    std::shared_ptr<SuiteConnection> m_connection;
 
     TranslationContext context(const QVariant &key = {}) const
     {
@@ -77,20 +74,19 @@ private:
     // the engine's complaint, so that a comparison shows what went wrong.
     QStringList run(const QString &sql)
     {
-        QSqlQuery query(m_database);
-        if (!query.exec(sql))
-            return {query.lastError().text(), sql};
-        QStringList columns;
-        for (int index = 0; index < query.record().count(); ++index)
-            columns << query.record().fieldName(index);
-        QStringList lines{columns.join(u',')};
-        while (query.next()) {
-            QStringList fields;
-            for (int index = 0; index < columns.size(); ++index)
-                fields << query.value(index).toString();
-            lines << fields.join(u',');
+        try {
+            const QueryResult result = m_connection->nativeQuery(sql);
+            QStringList lines{result.columns.join(u',')};
+            for (const QVariantList &row : result.rows) {
+                QStringList fields;
+                for (const QVariant &field : row)
+                    fields << field.toString();
+                lines << fields.join(u',');
+            }
+            return lines;
+        } catch (const Failure &failure) {
+            return {failure.message(), sql};
         }
-        return lines;
     }
 
     QStringList runTranslated(const QString &sql) { return run(m_dialect->translate(sql, context())); }
@@ -99,20 +95,13 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        m_database = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"dialect"_s);
-        m_database.setDatabaseName(m_dir.filePath(u"dialect.db"_s));
-        QVERIFY2(m_database.open(), qPrintable(m_database.lastError().text()));
+        m_connection = SuiteConnection::openSqlite(m_dir.filePath(u"dialect.db"_s));
         createCustomers(u"A01_CON_TRO"_s, {u"'C001', 'Rossi Spa', 1"_s, u"'C002', 'Bianchi Srl', 0"_s,
                                            u"'C003', 'Verdi Snc', 1"_s, u"'C004', 'Azzurri Sas', 1"_s});
         createCustomers(u"A02_CON_TRO"_s, {u"'C001', 'Neri Spa', 1"_s, u"'C005', 'Gialli Spa', 0"_s});
     }
 
-    void cleanupTestCase()
-    {
-        m_database.close();
-        m_database = {};
-        QSqlDatabase::removeDatabase(u"dialect"_s);
-    }
+    void cleanupTestCase() { m_connection.reset(); }
 
     void tokenizerGivesBackItsInput_data()
     {
