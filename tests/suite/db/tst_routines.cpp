@@ -88,10 +88,12 @@ private:
         m_connection->setCompanyPrefix(u"A01_"_s);
     }
 
-    QueryResult search(const QString &call, const QString &text, bool email, bool fax, bool server = false)
+    // The channels the caller allows: E e-mail, F fax; S when the server
+    // resolves on its own.
+    QueryResult search(const QString &call, const QString &text, const QString &channels)
     {
-        return m_connection->query(
-            u"%1(%2, %3, %4, %5)"_s.arg(call, quoted(text)).arg(int(email)).arg(int(fax)).arg(int(server)));
+        const auto flag = [&channels](char channel) { return QString::number(int(channels.contains(channel))); };
+        return m_connection->query(u"%1(%2, %3, %4, %5)"_s.arg(call, quoted(text), flag('E'), flag('F'), flag('S')));
     }
 
     int count(const QString &sql) { return m_connection->query(sql).rows.first().first().toInt(); }
@@ -119,27 +121,25 @@ private Q_SLOTS:
     void countFindsWhatCanBeSentAsTyped_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("email");
-        QTest::addColumn<bool>("fax");
+        QTest::addColumn<QString>("channels");
         QTest::addColumn<int>("expected");
-        QTest::newRow("user code in another case, blanks around") << " rossi " << false << false << 1;
-        QTest::newRow("group code") << "vendite" << false << false << 1;
-        QTest::newRow("e-mail address") << "INFO@alfa.it" << true << false << 1;
-        QTest::newRow("e-mail address, e-mail not allowed") << "info@alfa.it" << false << true << 0;
-        QTest::newRow("a user's own address") << "mario.rossi@example.it" << true << false << 1;
-        QTest::newRow("fax number with other separators") << "06 123-4567" << false << true << 1;
-        QTest::newRow("fax number, fax not allowed") << "061234567" << true << false << 0;
-        QTest::newRow("telephone number is no fax") << "06 7654321" << true << true << 0;
-        QTest::newRow("name") << "Alfa Srl" << true << true << 0;
+        QTest::newRow("user code in another case, blanks around") << u" rossi "_s << u""_s << 1;
+        QTest::newRow("group code") << u"vendite"_s << u""_s << 1;
+        QTest::newRow("e-mail address") << u"INFO@alfa.it"_s << u"E"_s << 1;
+        QTest::newRow("e-mail address, e-mail not allowed") << u"info@alfa.it"_s << u"F"_s << 0;
+        QTest::newRow("a user's own address") << u"mario.rossi@example.it"_s << u"E"_s << 1;
+        QTest::newRow("fax number with other separators") << u"06 123-4567"_s << u"F"_s << 1;
+        QTest::newRow("fax number, fax not allowed") << u"061234567"_s << u"E"_s << 0;
+        QTest::newRow("telephone number is no fax") << u"06 7654321"_s << u"EF"_s << 0;
+        QTest::newRow("name") << u"Alfa Srl"_s << u"EF"_s << 0;
     }
 
     void countFindsWhatCanBeSentAsTyped()
     {
         QFETCH(QString, text);
-        QFETCH(bool, email);
-        QFETCH(bool, fax);
+        QFETCH(QString, channels);
         QFETCH(int, expected);
-        QCOMPARE(search(u"SELECT dbo.A01_XFN_IND_ALL_CNT"_s, text, email, fax).rows.first().first().toInt(), expected);
+        QCOMPARE(search(u"SELECT dbo.A01_XFN_IND_ALL_CNT"_s, text, channels).rows.first().first().toInt(), expected);
     }
 
     void eachCompanySearchesItsOwnBook()
@@ -154,43 +154,37 @@ private Q_SLOTS:
     void checkListsTheRecipientsMeant_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("email");
-        QTest::addColumn<bool>("fax");
-        QTest::addColumn<bool>("server");
+        QTest::addColumn<QString>("channels");
         QTest::addColumn<QStringList>("expected");
         const QString alfaEmail = u"Alfa Srl <info@alfa.it>"_s;
         const QString alfaFax = u"Alfa Srl <\"06/1234567\">"_s;
         const QString depotFax = u"Alfa Deposito <\"06 999888\">"_s;
         const QString carla = u"Carla Neri <carla@alfa.it>"_s;
-        QTest::newRow("code and names") << "rossi" << true << false << false
+        QTest::newRow("code and names") << u"rossi"_s << u"E"_s
                                         << QStringList{"Beta Rossi Spa <amministrazione@beta.it>",
                                                        "Mario Rossi <ROSSI>", "Paolo Rossi <paolo@agenti.it>"};
-        QTest::newRow("start of a name") << "alf" << true << true << false << QStringList{depotFax, alfaEmail, alfaFax};
-        QTest::newRow("e-mail only") << "alf" << true << false << false << QStringList{alfaEmail};
-        QTest::newRow("fax only") << "ALFA" << false << true << false << QStringList{depotFax, alfaFax};
-        QTest::newRow("names are not searched for the server") << "alfa" << true << true << true << QStringList{};
-        QTest::newRow("customer code") << "c001" << true << true << true << QStringList{alfaEmail, alfaFax};
+        QTest::newRow("start of a name") << u"alf"_s << u"EF"_s << QStringList{depotFax, alfaEmail, alfaFax};
+        QTest::newRow("e-mail only") << u"alf"_s << u"E"_s << QStringList{alfaEmail};
+        QTest::newRow("fax only") << u"ALFA"_s << u"F"_s << QStringList{depotFax, alfaFax};
+        QTest::newRow("names are not searched for the server") << u"alfa"_s << u"EFS"_s << QStringList{};
+        QTest::newRow("customer code") << u"c001"_s << u"EFS"_s << QStringList{alfaEmail, alfaFax};
         QTest::newRow("address keeps its own slot")
-            << "ufficio@alfa.it" << true << false << true << QStringList{"Alfa Srl <ufficio@alfa.it>"};
-        QTest::newRow("fax number") << "061234567" << false << true << false << QStringList{alfaFax};
-        QTest::newRow("second word of a name") << "neri" << true << true << false << QStringList{carla};
-        QTest::newRow("several words") << "carla n" << true << true << false << QStringList{carla};
-        QTest::newRow("middle of a word") << "arla" << true << true << false << QStringList{};
-        QTest::newRow("group, no channel needed")
-            << "vendite" << false << false << false << QStringList{"Ufficio vendite <VENDITE>"};
-        QTest::newRow("empty text") << "  " << true << true << false << QStringList{};
+            << u"ufficio@alfa.it"_s << u"ES"_s << QStringList{"Alfa Srl <ufficio@alfa.it>"};
+        QTest::newRow("fax number") << u"061234567"_s << u"F"_s << QStringList{alfaFax};
+        QTest::newRow("second word of a name") << u"neri"_s << u"EF"_s << QStringList{carla};
+        QTest::newRow("several words") << u"carla n"_s << u"EF"_s << QStringList{carla};
+        QTest::newRow("middle of a word") << u"arla"_s << u"EF"_s << QStringList{};
+        QTest::newRow("group, no channel needed") << u"vendite"_s << u""_s << QStringList{"Ufficio vendite <VENDITE>"};
+        QTest::newRow("empty text") << u"  "_s << u"EF"_s << QStringList{};
     }
 
     void checkListsTheRecipientsMeant()
     {
         QFETCH(QString, text);
-        QFETCH(bool, email);
-        QFETCH(bool, fax);
-        QFETCH(bool, server);
+        QFETCH(QString, channels);
         QFETCH(QStringList, expected);
         QStringList found;
-        for (const QVariantList &row :
-             search(u"SELECT * FROM dbo.A01_XFN_IND_ALL_CHK"_s, text, email, fax, server).rows)
+        for (const QVariantList &row : search(u"SELECT * FROM dbo.A01_XFN_IND_ALL_CHK"_s, text, channels).rows)
             found << row.first().toString();
         found.sort();
         expected.sort();
