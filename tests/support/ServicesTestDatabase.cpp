@@ -43,21 +43,6 @@ void ServicesTestDatabase::seed()
         m_connection->nativeQuery(QString::fromLatin1(statement));
 }
 
-QString ServicesTestDatabase::folder() const
-{
-    return m_dir.path();
-}
-
-QString ServicesTestDatabase::databasePath() const
-{
-    return m_dir.filePath(QStringLiteral("suite.db"));
-}
-
-std::shared_ptr<suite::db::SuiteConnection> ServicesTestDatabase::connection() const
-{
-    return m_connection;
-}
-
 std::shared_ptr<suite::SuiteUserManager> ServicesTestDatabase::users(const QString &user, const QString &company) const
 {
     return std::make_shared<suite::SuiteUserManager>(m_connection, user, company);
