@@ -22,21 +22,6 @@ DemoSuite::DemoSuite(const QString &user, const QString &company)
 
 DemoSuite::~DemoSuite() = default;
 
-QString DemoSuite::folder() const
-{
-    return m_dir.path();
-}
-
-QString DemoSuite::databasePath() const
-{
-    return m_dir.filePath(QStringLiteral("demo.db"));
-}
-
-suite::SuiteSession &DemoSuite::session() const
-{
-    return *m_session;
-}
-
 std::unique_ptr<suite::SuiteSession> DemoSuite::openAs(const QString &user, const QString &company) const
 {
     return suite::SuiteSession::open(databasePath(), user, company, m_dir.filePath(QStringLiteral("product")));

@@ -21,12 +21,13 @@ public:
     explicit DemoSuite(const QString &user = QStringLiteral("ROSSI"), const QString &company = QStringLiteral("A01"));
     ~DemoSuite();
 
-    QString folder() const;
-    QString databasePath() const;
-    suite::SuiteSession &session() const;
+    QString folder() const { return m_dir.path(); }
+    QString databasePath() const { return m_dir.filePath(QStringLiteral("demo.db")); }
+    suite::SuiteSession &session() const { return *m_session; }
 
     // A second session on the same database, as another user.
-    std::unique_ptr<suite::SuiteSession> openAs(const QString &user, const QString &company = QStringLiteral("A01")) const;
+    std::unique_ptr<suite::SuiteSession> openAs(const QString &user,
+                                                const QString &company = QStringLiteral("A01")) const;
 
     // The first column of the first row of a query in the suite's dialect;
     // invalid when no row.

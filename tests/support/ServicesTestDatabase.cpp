@@ -36,30 +36,11 @@ ServicesTestDatabase::~ServicesTestDatabase()
 
 void ServicesTestDatabase::seed()
 {
-    const QList<QStringList> users = {{QStringLiteral("BIANCHI"), QStringLiteral("Luca Bianchi")},
-                                      {QStringLiteral("ROSSI"), QStringLiteral("Mario Rossi")},
-                                      {QStringLiteral("VERDI"), QStringLiteral("Anna Verdi")}};
-    for (const QStringList &user : users)
-        m_connection->nativeQuery(QStringLiteral("INSERT INTO SYS_USR (CDUSR, USNAM) VALUES (?, ?)"),
-                                  {user.at(0), user.at(1)});
-    m_connection->nativeQuery(QStringLiteral("INSERT INTO SYS_GRU (CDGRU, GRDES) VALUES ('VEN', 'Vendite')"));
-    m_connection->nativeQuery(QStringLiteral("INSERT INTO SYS_USG (CDGRU, CDUSR) VALUES ('VEN', "
-                                             "'VERDI'), ('VEN', 'ROSSI')"));
-}
-
-QString ServicesTestDatabase::folder() const
-{
-    return m_dir.path();
-}
-
-QString ServicesTestDatabase::databasePath() const
-{
-    return m_dir.filePath(QStringLiteral("suite.db"));
-}
-
-std::shared_ptr<suite::db::SuiteConnection> ServicesTestDatabase::connection() const
-{
-    return m_connection;
+    for (const char *statement : {"INSERT INTO SYS_USR (CDUSR, USNAM) VALUES ('BIANCHI', 'Luca Bianchi'), "
+                                  "('ROSSI', 'Mario Rossi'), ('VERDI', 'Anna Verdi')",
+                                  "INSERT INTO SYS_GRU (CDGRU, GRDES) VALUES ('VEN', 'Vendite')",
+                                  "INSERT INTO SYS_USG (CDGRU, CDUSR) VALUES ('VEN', 'VERDI'), ('VEN', 'ROSSI')"})
+        m_connection->nativeQuery(QString::fromLatin1(statement));
 }
 
 std::shared_ptr<suite::SuiteUserManager> ServicesTestDatabase::users(const QString &user, const QString &company) const

@@ -26,9 +26,9 @@ public:
     ServicesTestDatabase();
     ~ServicesTestDatabase();
 
-    QString folder() const;
-    QString databasePath() const;
-    std::shared_ptr<suite::db::SuiteConnection> connection() const;
+    QString folder() const { return m_dir.path(); }
+    QString databasePath() const { return m_dir.filePath(QStringLiteral("suite.db")); }
+    std::shared_ptr<suite::db::SuiteConnection> connection() const { return m_connection; }
     std::shared_ptr<suite::SuiteUserManager> users(const QString &user = QStringLiteral("ROSSI"),
                                                    const QString &company = QStringLiteral("A01")) const;
 

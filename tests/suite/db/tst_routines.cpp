@@ -11,99 +11,64 @@
 
 using namespace mrv;
 using namespace mrv::suite::db;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QString quoted(const QString &text)
+QString quoted(QString text)
 {
-    QString doubled = text;
-    return u'\'' + doubled.replace(u'\'', QStringLiteral("''")) + u'\'';
-}
-
-QStringList sorted(QStringList values)
-{
-    values.sort();
-    return values;
-}
-
-QStringList columnValues(const QueryResult &result, const QString &column)
-{
-    const qsizetype index = result.columns.indexOf(column);
-    QStringList values;
-    for (const QVariantList &row : result.rows)
-        values << row.at(index).toString();
-    return values;
+    return u'\'' + text.replace(u'\'', u"''"_s) + u'\'';
 }
 
 // A small suite: three users, a group, and in company A01 customers, a
-// contact, a branch and an agent with addresses and numbers. Company B02
-// has one customer of its own.
+// contact, a branch and an agent with addresses and numbers; sales documents
+// 1 to 5 numbered 30, 10, 50, 20, 40. Company B02 has one customer.
 const QStringList seed = {
-    "INSERT INTO SYS_USR (CDUSR, USNAM, USEML) VALUES ('ROSSI', 'Mario Rossi', 'mario.rossi@example.it')",
-    "INSERT INTO SYS_USR (CDUSR, USNAM) VALUES ('BIANCHI', 'Anna Bianchi')",
-    "INSERT INTO SYS_USR (CDUSR, USNAM) VALUES ('VERDI', 'Luca Verdi')",
-    "INSERT INTO SYS_GRU (CDGRU, GRDES) VALUES ('VENDITE', 'Ufficio vendite')",
-    "INSERT INTO SYS_USG (CDGRU, CDUSR) VALUES ('VENDITE', 'ROSSI')",
-    "INSERT INTO A01_CON_TRO (CDCON, CORAS) VALUES ('C001', 'Alfa Srl')",
-    "INSERT INTO A01_CON_TRO (CDCON, CORAS) VALUES ('C002', 'Beta Rossi Spa')",
-    "INSERT INTO A01_CON_TRO (CDCON, CORAS) VALUES ('C003', 'Gamma Sas')",
-    "INSERT INTO A01_CON_RIF (RECORD_ID, CDCON, RFNOM) VALUES (7, 'C001', 'Carla Neri')",
-    "INSERT INTO A01_CON_SED (RECORD_ID, CDCON, CDSED, SERAS) VALUES (4, 'C001', '01', 'Alfa Deposito')",
-    "INSERT INTO A01_AGE_NTI (CDAGE, AGRAS) VALUES ('AG1', 'Paolo Rossi')",
-    "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES ('CON_TRO', 'C001', 'E', '@ Ufficio', "
-    "'ufficio@alfa.it')",
-    "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES ('CON_TRO', 'C001', 'E', '@ Principale', "
-    "'info@alfa.it')",
-    "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES ('CON_TRO', 'C002', 'E', "
-    "'@ Amministrazione', 'amministrazione@beta.it')",
-    "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES ('CON_RIF', '7', 'E', '@ Principale', "
-    "'carla@alfa.it')",
-    "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES ('AGE_NTI', 'AG1', 'E', '@ Principale', "
-    "'paolo@agenti.it')",
-    "INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES ('CON_TRO', 'C001', 'Tel. (uff.)', '06 7654321')",
-    "INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES ('CON_TRO', 'C001', 'Fax (uff.)', '06/1234567')",
-    "INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES ('CON_TRO', 'C003', 'Fax (ab.)', '02-555.111')",
-    "INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES ('CON_SED', '4', 'Fax (uff.)', '06 999888')",
-    "INSERT INTO B02_CON_TRO (CDCON, CORAS) VALUES ('C001', 'Omega Spa')",
-    // Sales documents 1 to 5, numbered 30, 10, 50, 20, 40.
-    "INSERT INTO A01_DOC_VEN (DTANN, DTNUM) VALUES (2024, 30), (2024, 10), (2024, 50), (2024, 20), (2024, 40)",
-    "INSERT INTO B02_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES ('CON_TRO', 'C001', 'E', '@ Principale', "
-    "'omega@example.com')",
+    u"INSERT INTO SYS_USR (CDUSR, USNAM, USEML) VALUES ('ROSSI', 'Mario Rossi', 'mario.rossi@example.it'), "
+    u"('BIANCHI', 'Anna Bianchi', NULL), ('VERDI', 'Luca Verdi', NULL)"_s,
+    u"INSERT INTO SYS_GRU (CDGRU, GRDES) VALUES ('VENDITE', 'Ufficio vendite')"_s,
+    u"INSERT INTO SYS_USG (CDGRU, CDUSR) VALUES ('VENDITE', 'ROSSI')"_s,
+    u"INSERT INTO A01_CON_TRO (CDCON, CORAS) VALUES ('C001', 'Alfa Srl'), ('C002', 'Beta Rossi Spa'), "
+    u"('C003', 'Gamma Sas')"_s,
+    u"INSERT INTO A01_CON_RIF (RECORD_ID, CDCON, RFNOM) VALUES (7, 'C001', 'Carla Neri')"_s,
+    u"INSERT INTO A01_CON_SED (RECORD_ID, CDCON, CDSED, SERAS) VALUES (4, 'C001', '01', 'Alfa Deposito')"_s,
+    u"INSERT INTO A01_AGE_NTI (CDAGE, AGRAS) VALUES ('AG1', 'Paolo Rossi')"_s,
+    u"INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES "
+    u"('CON_TRO', 'C001', 'E', '@ Ufficio', 'ufficio@alfa.it'), ('CON_TRO', 'C001', 'E', '@ Principale', "
+    u"'info@alfa.it'), ('CON_TRO', 'C002', 'E', '@ Amministrazione', 'amministrazione@beta.it'), "
+    u"('CON_RIF', '7', 'E', '@ Principale', 'carla@alfa.it'), ('AGE_NTI', 'AG1', 'E', '@ Principale', "
+    u"'paolo@agenti.it')"_s,
+    u"INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES ('CON_TRO', 'C001', 'Tel. (uff.)', '06 7654321'), "
+    u"('CON_TRO', 'C001', 'Fax (uff.)', '06/1234567'), ('CON_TRO', 'C003', 'Fax (ab.)', '02-555.111'), "
+    u"('CON_SED', '4', 'Fax (uff.)', '06 999888')"_s,
+    u"INSERT INTO A01_DOC_VEN (DTANN, DTNUM) VALUES (2024, 30), (2024, 10), (2024, 50), (2024, 20), (2024, 40)"_s,
+    u"INSERT INTO B02_CON_TRO (CDCON, CORAS) VALUES ('C001', 'Omega Spa')"_s,
+    u"INSERT INTO B02_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES ('CON_TRO', 'C001', 'E', '@ Principale', "
+    u"'omega@example.com')"_s,
 };
 
-// Messages and faxes around the sales document 5. Dates order the history.
+// Messages and faxes around the sales document 5; dates order the history.
+// 1: BIANCHI wrote to ROSSI (2: ROSSI's copy, unread). 3: VERDI wrote to
+// BIANCHI only (4: BIANCHI's copy, read). 5 and 6: drafts of ROSSI and
+// BIANCHI. 7: a public copy made by BIANCHI. 8: a task in ROSSI's inbox,
+// associated with the document rather than linked. 9: another document.
 const QStringList history = {
-    // 1: BIANCHI wrote to ROSSI (2: ROSSI's copy, unread).
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY) "
-    "VALUES (1, 0, 2, 1, 'BIANCHI', 'Offerta', '2024-01-01 09:00:00', 1, 'DOC_VEN', '5')",
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY, MSSND) "
-    "VALUES (2, 0, 1, 0, 'ROSSI', 'Offerta', '2024-01-01 09:00:00', 1, 'DOC_VEN', '5', 1)",
-    // 3: VERDI wrote to BIANCHI only (4: BIANCHI's copy, read).
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY) "
-    "VALUES (3, 0, 2, 1, 'VERDI', 'Prezzi', '2024-01-02 09:00:00', 1, 'DOC_VEN', '5')",
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY, MSSND) "
-    "VALUES (4, 0, 1, 1, 'BIANCHI', 'Prezzi', '2024-01-02 09:00:00', 1, 'DOC_VEN', '5', 3)",
-    // 5: ROSSI's draft; 6: BIANCHI's draft.
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY) "
-    "VALUES (5, 0, 0, 1, 'ROSSI', 'Bozza', '2024-01-03 09:00:00', 1, 'DOC_VEN', '5')",
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY) "
-    "VALUES (6, 0, 0, 1, 'BIANCHI', 'Appunti', '2024-01-04 09:00:00', 1, 'DOC_VEN', '5')",
-    // 7: a public copy made by BIANCHI.
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY) "
-    "VALUES (7, 4, 4, 4, 'BIANCHI', 'Circolare', '2024-01-05 09:00:00', 1, 'DOC_VEN', '5')",
-    // 8: a task in ROSSI's inbox, associated with the document rather than linked.
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, TKCPL, MSASS, MSATB, MSAKE) "
-    "VALUES (8, 1, 1, 1, 'ROSSI', 'Consegna', '2024-01-06 09:00:00', 40, 1, 'DOC_VEN', '5')",
-    // 9: another document.
-    "INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY) "
-    "VALUES (9, 0, 1, 0, 'ROSSI', 'Altro', '2024-01-07 09:00:00', 1, 'DOC_VEN', '6')",
+    u"INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, MSLNK, MSTBL, MSKEY, MSSND) VALUES "
+    u"(1, 0, 2, 1, 'BIANCHI', 'Offerta', '2024-01-01 09:00:00', 1, 'DOC_VEN', '5', NULL), "
+    u"(2, 0, 1, 0, 'ROSSI', 'Offerta', '2024-01-01 09:00:00', 1, 'DOC_VEN', '5', 1), "
+    u"(3, 0, 2, 1, 'VERDI', 'Prezzi', '2024-01-02 09:00:00', 1, 'DOC_VEN', '5', NULL), "
+    u"(4, 0, 1, 1, 'BIANCHI', 'Prezzi', '2024-01-02 09:00:00', 1, 'DOC_VEN', '5', 3), "
+    u"(5, 0, 0, 1, 'ROSSI', 'Bozza', '2024-01-03 09:00:00', 1, 'DOC_VEN', '5', NULL), "
+    u"(6, 0, 0, 1, 'BIANCHI', 'Appunti', '2024-01-04 09:00:00', 1, 'DOC_VEN', '5', NULL), "
+    u"(7, 4, 4, 4, 'BIANCHI', 'Circolare', '2024-01-05 09:00:00', 1, 'DOC_VEN', '5', NULL), "
+    u"(9, 0, 1, 0, 'ROSSI', 'Altro', '2024-01-07 09:00:00', 1, 'DOC_VEN', '6', NULL)"_s,
+    u"INSERT INTO SYS_MSG (RECORD_ID, MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSDTS, TKCPL, MSASS, MSATB, MSAKE) "
+    u"VALUES (8, 1, 1, 1, 'ROSSI', 'Consegna', '2024-01-06 09:00:00', 40, 1, 'DOC_VEN', '5')"_s,
     // Faxes: received and linked, sent and linked, another document.
-    "INSERT INTO SYS_FAX (RECORD_ID, FXTYP, FXRAS, FXOBJ, FXDAT, FXUSR, FXLNK, FXTBL, FXKEY) "
-    "VALUES (1, 0, 'Alfa Srl', 'Ordine', '2024-01-08 09:00:00', 'VERDI', 1, 'DOC_VEN', '5')",
-    "INSERT INTO SYS_FAX (RECORD_ID, FXTYP, FXRAS, FXOBJ, FXDTR, FXUSR, FXLNK, FXTBL, FXKEY) "
-    "VALUES (2, 3, 'Alfa Srl', 'Conferma', '2023-12-31 09:00:00', 'ROSSI', 1, 'DOC_VEN', '5')",
-    "INSERT INTO SYS_FAX (RECORD_ID, FXTYP, FXRAS, FXOBJ, FXDAT, FXUSR, FXLNK, FXTBL, FXKEY) "
-    "VALUES (3, 0, 'Beta', 'Altro', '2024-01-09 09:00:00', 'ROSSI', 1, 'DOC_VEN', '6')",
+    u"INSERT INTO SYS_FAX (RECORD_ID, FXTYP, FXRAS, FXOBJ, FXDAT, FXDTR, FXUSR, FXLNK, FXTBL, FXKEY) VALUES "
+    u"(1, 0, 'Alfa Srl', 'Ordine', '2024-01-08 09:00:00', NULL, 'VERDI', 1, 'DOC_VEN', '5'), "
+    u"(2, 3, 'Alfa Srl', 'Conferma', NULL, '2023-12-31 09:00:00', 'ROSSI', 1, 'DOC_VEN', '5'), "
+    u"(3, 0, 'Beta', 'Altro', '2024-01-09 09:00:00', NULL, 'ROSSI', 1, 'DOC_VEN', '6')"_s,
 };
 
 } // namespace
@@ -119,33 +84,36 @@ private:
     void refreshAddressBook(const QString &prefix)
     {
         m_connection->setCompanyPrefix(prefix);
-        m_connection->runProcedure(QStringLiteral("XSC_IND_ALL_LST"), {});
-        m_connection->setCompanyPrefix(QStringLiteral("A01_"));
+        m_connection->runProcedure(u"XSC_IND_ALL_LST"_s, {});
+        m_connection->setCompanyPrefix(u"A01_"_s);
     }
 
-    QString searchArguments(const QString &text, bool email, bool fax, bool server) const
+    // The channels the caller allows: E e-mail, F fax; S when the server
+    // resolves on its own.
+    QueryResult search(const QString &call, const QString &text, const QString &channels)
     {
-        return QStringLiteral("(%1, %2, %3, %4)").arg(quoted(text)).arg(int(email)).arg(int(fax)).arg(int(server));
+        const auto flag = [&channels](char channel) { return QString::number(int(channels.contains(channel))); };
+        return m_connection->query(u"%1(%2, %3, %4, %5)"_s.arg(call, quoted(text), flag('E'), flag('F'), flag('S')));
     }
+
+    int count(const QString &sql) { return m_connection->query(sql).rows.first().first().toInt(); }
 
     std::unique_ptr<host::RecordSet> moveFrom(const QString &list, const QVariant &bookmark)
     {
-        return m_connection->runProcedure(QStringLiteral("SYS_XSP_SYS_MOV_REC"),
-                                          {{QStringLiteral("@SQL"), list, host::tcText, 1024},
-                                           {QStringLiteral("@BOOKMARK"), bookmark, host::tcInt32, 0}});
+        return m_connection->runProcedure(u"SYS_XSP_SYS_MOV_REC"_s, {{u"@SQL"_s, list, host::tcText, 1024},
+                                                                     {u"@BOOKMARK"_s, bookmark, host::tcInt32, 0}});
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_folder.isValid());
-        m_connection = SuiteConnection::openSqlite(m_folder.filePath(QStringLiteral("routines.db")));
-        SchemaManager::create(*m_connection, {{QStringLiteral("A01"), QStringLiteral("Alfa")},
-                                              {QStringLiteral("B02"), QStringLiteral("Beta")}});
+        m_connection = SuiteConnection::openSqlite(m_folder.filePath(u"routines.db"_s));
+        SchemaManager::create(*m_connection, {{u"A01"_s, u"Alfa"_s}, {u"B02"_s, u"Beta"_s}});
         for (const QString &statement : seed + history)
             m_connection->nativeQuery(statement);
-        refreshAddressBook(QStringLiteral("A01_"));
-        refreshAddressBook(QStringLiteral("B02_"));
+        refreshAddressBook(u"A01_"_s);
+        refreshAddressBook(u"B02_"_s);
     }
 
     void cleanupTestCase() { m_connection.reset(); }
@@ -153,103 +121,85 @@ private Q_SLOTS:
     void countFindsWhatCanBeSentAsTyped_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("email");
-        QTest::addColumn<bool>("fax");
+        QTest::addColumn<QString>("channels");
         QTest::addColumn<int>("expected");
-        QTest::newRow("user code") << "ROSSI" << false << false << 1;
-        QTest::newRow("user code in another case, blanks around") << " rossi " << false << false << 1;
-        QTest::newRow("group code") << "vendite" << false << false << 1;
-        QTest::newRow("e-mail address") << "INFO@alfa.it" << true << false << 1;
-        QTest::newRow("e-mail address, e-mail not allowed") << "info@alfa.it" << false << true << 0;
-        QTest::newRow("a user's own address") << "mario.rossi@example.it" << true << false << 1;
-        QTest::newRow("fax number as stored") << "06/1234567" << false << true << 1;
-        QTest::newRow("fax number with other separators") << "06 123-4567" << false << true << 1;
-        QTest::newRow("fax number, fax not allowed") << "061234567" << true << false << 0;
-        QTest::newRow("telephone number is no fax") << "06 7654321" << true << true << 0;
-        QTest::newRow("name") << "Alfa Srl" << true << true << 0;
-        QTest::newRow("customer code") << "C001" << true << true << 0;
-        QTest::newRow("unknown address") << "nobody@example.it" << true << true << 0;
-        QTest::newRow("address of another company") << "omega@example.com" << true << true << 0;
+        QTest::newRow("user code in another case, blanks around") << u" rossi "_s << u""_s << 1;
+        QTest::newRow("group code") << u"vendite"_s << u""_s << 1;
+        QTest::newRow("e-mail address") << u"INFO@alfa.it"_s << u"E"_s << 1;
+        QTest::newRow("e-mail address, e-mail not allowed") << u"info@alfa.it"_s << u"F"_s << 0;
+        QTest::newRow("a user's own address") << u"mario.rossi@example.it"_s << u"E"_s << 1;
+        QTest::newRow("fax number with other separators") << u"06 123-4567"_s << u"F"_s << 1;
+        QTest::newRow("fax number, fax not allowed") << u"061234567"_s << u"E"_s << 0;
+        QTest::newRow("telephone number is no fax") << u"06 7654321"_s << u"EF"_s << 0;
+        QTest::newRow("name") << u"Alfa Srl"_s << u"EF"_s << 0;
     }
 
     void countFindsWhatCanBeSentAsTyped()
     {
         QFETCH(QString, text);
-        QFETCH(bool, email);
-        QFETCH(bool, fax);
+        QFETCH(QString, channels);
         QFETCH(int, expected);
-        const QueryResult result = m_connection->query(QStringLiteral("SELECT dbo.A01_XFN_IND_ALL_CNT") +
-                                                       searchArguments(text, email, fax, false));
-        QCOMPARE(result.rows.first().first().toInt(), expected);
+        QCOMPARE(search(u"SELECT dbo.A01_XFN_IND_ALL_CNT"_s, text, channels).rows.first().first().toInt(), expected);
+    }
+
+    void eachCompanySearchesItsOwnBook()
+    {
+        const QString call = u"SELECT dbo.%1XFN_IND_ALL_CNT('omega@example.com', 1, 1, 0)"_s;
+        QCOMPARE(count(call.arg(u"B02_"_s)), 1);
+        QCOMPARE(count(call.arg(u"A01_"_s)), 0);
+        // Without a prefix in the call, the connection's company searches.
+        QCOMPARE(count(call.arg(QString())), 0);
     }
 
     void checkListsTheRecipientsMeant_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("email");
-        QTest::addColumn<bool>("fax");
-        QTest::addColumn<bool>("server");
+        QTest::addColumn<QString>("channels");
         QTest::addColumn<QStringList>("expected");
-        const QString alfaEmail = QStringLiteral("Alfa Srl <info@alfa.it>");
-        const QString alfaFax = QStringLiteral("Alfa Srl <\"06/1234567\">");
-        const QString depotFax = QStringLiteral("Alfa Deposito <\"06 999888\">");
-        QTest::newRow("code and names") << "rossi" << true << false << false
+        const QString alfaEmail = u"Alfa Srl <info@alfa.it>"_s;
+        const QString alfaFax = u"Alfa Srl <\"06/1234567\">"_s;
+        const QString depotFax = u"Alfa Deposito <\"06 999888\">"_s;
+        const QString carla = u"Carla Neri <carla@alfa.it>"_s;
+        QTest::newRow("code and names") << u"rossi"_s << u"E"_s
                                         << QStringList{"Beta Rossi Spa <amministrazione@beta.it>",
                                                        "Mario Rossi <ROSSI>", "Paolo Rossi <paolo@agenti.it>"};
-        QTest::newRow("start of a name, both channels")
-            << "alf" << true << true << false << QStringList{depotFax, alfaEmail, alfaFax};
-        QTest::newRow("start of a name, e-mail only") << "alf" << true << false << false << QStringList{alfaEmail};
-        QTest::newRow("start of a name, fax only")
-            << "ALFA" << false << true << false << QStringList{depotFax, alfaFax};
-        QTest::newRow("names are not searched for the server") << "alfa" << true << true << true << QStringList{};
-        QTest::newRow("customer code") << "c001" << true << true << true << QStringList{alfaEmail, alfaFax};
+        QTest::newRow("start of a name") << u"alf"_s << u"EF"_s << QStringList{depotFax, alfaEmail, alfaFax};
+        QTest::newRow("e-mail only") << u"alf"_s << u"E"_s << QStringList{alfaEmail};
+        QTest::newRow("fax only") << u"ALFA"_s << u"F"_s << QStringList{depotFax, alfaFax};
+        QTest::newRow("names are not searched for the server") << u"alfa"_s << u"EFS"_s << QStringList{};
+        QTest::newRow("customer code") << u"c001"_s << u"EFS"_s << QStringList{alfaEmail, alfaFax};
         QTest::newRow("address keeps its own slot")
-            << "ufficio@alfa.it" << true << false << true << QStringList{"Alfa Srl <ufficio@alfa.it>"};
-        QTest::newRow("fax number") << "061234567" << false << true << false << QStringList{alfaFax};
-        QTest::newRow("second word of a name")
-            << "neri" << true << true << false << QStringList{"Carla Neri <carla@alfa.it>"};
-        QTest::newRow("several words") << "carla n" << true << true << false
-                                       << QStringList{"Carla Neri <carla@alfa.it>"};
-        QTest::newRow("middle of a word") << "arla" << true << true << false << QStringList{};
-        QTest::newRow("group by name, no channel needed")
-            << "vendite" << false << false << false << QStringList{"Ufficio vendite <VENDITE>"};
-        QTest::newRow("a party without the allowed channel") << "gamma" << true << false << false << QStringList{};
-        QTest::newRow("empty text") << "  " << true << true << false << QStringList{};
+            << u"ufficio@alfa.it"_s << u"ES"_s << QStringList{"Alfa Srl <ufficio@alfa.it>"};
+        QTest::newRow("fax number") << u"061234567"_s << u"F"_s << QStringList{alfaFax};
+        QTest::newRow("second word of a name") << u"neri"_s << u"EF"_s << QStringList{carla};
+        QTest::newRow("several words") << u"carla n"_s << u"EF"_s << QStringList{carla};
+        QTest::newRow("middle of a word") << u"arla"_s << u"EF"_s << QStringList{};
+        QTest::newRow("group, no channel needed") << u"vendite"_s << u""_s << QStringList{"Ufficio vendite <VENDITE>"};
+        QTest::newRow("empty text") << u"  "_s << u"EF"_s << QStringList{};
     }
 
     void checkListsTheRecipientsMeant()
     {
         QFETCH(QString, text);
-        QFETCH(bool, email);
-        QFETCH(bool, fax);
-        QFETCH(bool, server);
+        QFETCH(QString, channels);
         QFETCH(QStringList, expected);
-        const QueryResult result = m_connection->query(QStringLiteral("SELECT * FROM dbo.A01_XFN_IND_ALL_CHK") +
-                                                       searchArguments(text, email, fax, server));
-        QCOMPARE(sorted(columnValues(result, QStringLiteral("IND"))), sorted(expected));
+        QStringList found;
+        for (const QVariantList &row : search(u"SELECT * FROM dbo.A01_XFN_IND_ALL_CHK"_s, text, channels).rows)
+            found << row.first().toString();
+        found.sort();
+        expected.sort();
+        QCOMPARE(found, expected);
     }
 
     void checkNamesTheEntries()
     {
-        const QueryResult result =
-            m_connection->query(QStringLiteral("SELECT * FROM dbo.XFN_IND_ALL_CHK('carla', 1, 1, 0)"));
+        const QueryResult result = m_connection->query(u"SELECT * FROM dbo.XFN_IND_ALL_CHK('carla', 1, 1, 0)"_s);
         QCOMPARE(result.columns, (QStringList{"IND", "COD", "TAB", "DES"}));
-        QCOMPARE(result.rows.size(), 1);
-        QCOMPARE(result.rows.first(),
-                 (QVariantList{"Carla Neri <carla@alfa.it>", "CON_RIF:7", "CON_RIF", "Carla Neri"}));
+        QCOMPARE(result.rows,
+                 (QList<QVariantList>{{"Carla Neri <carla@alfa.it>", "CON_RIF:7", "CON_RIF", "Carla Neri"}}));
         // The entry codes select the candidates in the checking list.
-        const QueryResult candidates = m_connection->query(
-            QStringLiteral("SELECT INNAM, INTAB FROM A01_IND_ALL_VER WHERE INTBC IN ('CON_RIF:7')"));
-        QCOMPARE(candidates.rows, (QList<QVariantList>{{"Carla Neri", "CON_RIF"}}));
-    }
-
-    void eachCompanySearchesItsOwnBook()
-    {
-        const QString count = QStringLiteral("SELECT dbo.%1XFN_IND_ALL_CNT('omega@example.com', 1, 1, 0)");
-        QCOMPARE(m_connection->query(count.arg(QStringLiteral("B02_"))).rows.first().first().toInt(), 1);
-        QCOMPARE(m_connection->query(count.arg(QStringLiteral("A01_"))).rows.first().first().toInt(), 0);
-        // Without a prefix in the call, the connection's company searches.
-        QCOMPARE(m_connection->query(count.arg(QString())).rows.first().first().toInt(), 0);
+        QCOMPARE(m_connection->query(u"SELECT INNAM, INTAB FROM A01_IND_ALL_VER WHERE INTBC IN ('CON_RIF:7')"_s).rows,
+                 (QList<QVariantList>{{"Carla Neri", "CON_RIF"}}));
     }
 
     void everySearchRuleIsAnIndexLookup_data()
@@ -264,13 +214,13 @@ private Q_SLOTS:
     void everySearchRuleIsAnIndexLookup()
     {
         QFETCH(QString, query);
-        TranslationContext context{std::nullopt, &RoutineCatalog::standard(), QStringLiteral("A01_")};
+        TranslationContext context{std::nullopt, &RoutineCatalog::standard(), u"A01_"_s};
         const QString native = m_connection->dialect().translate(query, context);
-        const QueryResult plan = m_connection->nativeQuery(QStringLiteral("EXPLAIN QUERY PLAN ") + native);
-        const qsizetype detail = plan.columns.indexOf(QStringLiteral("detail"));
-        static const QRegularExpression derived(QStringLiteral("^(CO-ROUTINE|MATERIALIZE) (\\S+)"));
-        static const QRegularExpression scan(QStringLiteral("^SCAN (\\S+)"));
-        QSet<QString> intermediate{QStringLiteral("CONSTANT")};
+        const QueryResult plan = m_connection->nativeQuery(u"EXPLAIN QUERY PLAN "_s + native);
+        const qsizetype detail = plan.columns.indexOf(u"detail"_s);
+        static const QRegularExpression derived(u"^(CO-ROUTINE|MATERIALIZE) (\\S+)"_s);
+        static const QRegularExpression scan(u"^SCAN (\\S+)"_s);
+        QSet<QString> intermediate{u"CONSTANT"_s};
         int searches = 0;
         for (const QVariantList &step : plan.rows) {
             const QString text = step.at(detail).toString();
@@ -278,46 +228,43 @@ private Q_SLOTS:
                 intermediate.insert(match.captured(2));
             if (const QRegularExpressionMatch match = scan.match(text); match.hasMatch())
                 QVERIFY2(intermediate.contains(match.captured(1)), qPrintable(text));
-            searches += text.startsWith(QStringLiteral("SEARCH")) ? 1 : 0;
+            searches += text.startsWith(u"SEARCH"_s) ? 1 : 0;
         }
         QVERIFY(searches >= 3);
     }
 
     void refreshFollowsTheSources()
     {
-        const QString count = QStringLiteral("SELECT dbo.XFN_IND_ALL_CNT('ufficio@alfa.it', 1, 1, 0)");
-        const QString parties = QStringLiteral("SELECT COUNT(*) FROM A01_IND_ALL");
-        const int before = m_connection->query(parties).rows.first().first().toInt();
-        QCOMPARE(m_connection->query(count).rows.first().first().toInt(), 1);
-
-        m_connection->nativeQuery(QStringLiteral("DELETE FROM A01_IND_WEB WHERE WBIND = 'ufficio@alfa.it'"));
-        refreshAddressBook(QStringLiteral("A01_"));
-        QCOMPARE(m_connection->query(count).rows.first().first().toInt(), 0);
-        QCOMPARE(m_connection->query(parties).rows.first().first().toInt(), before);
-
-        m_connection->nativeQuery(QStringLiteral("INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES "
-                                                 "('CON_TRO', 'C001', 'E', '@ Ufficio', 'ufficio@alfa.it')"));
-        refreshAddressBook(QStringLiteral("A01_"));
-        QCOMPARE(m_connection->query(count).rows.first().first().toInt(), 1);
+        const QString found = u"SELECT dbo.XFN_IND_ALL_CNT('ufficio@alfa.it', 1, 1, 0)"_s;
+        const QString parties = u"SELECT COUNT(*) FROM A01_IND_ALL"_s;
+        const int before = count(parties);
+        QCOMPARE(count(found), 1);
+        m_connection->nativeQuery(u"DELETE FROM A01_IND_WEB WHERE WBIND = 'ufficio@alfa.it'"_s);
+        refreshAddressBook(u"A01_"_s);
+        QCOMPARE(count(found), 0);
+        QCOMPARE(count(parties), before);
+        m_connection->nativeQuery(u"INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES "
+                                  u"('CON_TRO', 'C001', 'E', '@ Ufficio', 'ufficio@alfa.it')"_s);
+        refreshAddressBook(u"A01_"_s);
+        QCOMPARE(count(found), 1);
+        m_connection->setCompanyPrefix(QString());
+        QVERIFY_THROWS_EXCEPTION(Failure, m_connection->runProcedure(u"XSC_IND_ALL_LST"_s, {}));
+        m_connection->setCompanyPrefix(u"A01_"_s);
     }
 
     void addressBookListShowsSlotsAndFlags()
     {
-        const QueryResult alfa = m_connection->query(
-            QStringLiteral("SELECT INNAM, INTBC, ININD, ININT, INEML, INFAX, INEPR, INEUF, INFUF, INCDS "
-                           "FROM A01_IND_ALL_LST WHERE INTBC = 'CON_TRO' AND ININD = 'C001'"));
-        QCOMPARE(alfa.rows, (QList<QVariantList>{{"Alfa Srl", "CON_TRO", "C001", 0, 1, 1, "info@alfa.it",
-                                                  "ufficio@alfa.it", "06/1234567", "C001"}}));
-        const QueryResult user = m_connection->query(QStringLiteral(
-            "SELECT INEEE, ININT, INEML, INEPR FROM A01_IND_ALL_LST WHERE INTBC = 'SYS_USR' AND ININD = 'ROSSI'"));
-        QCOMPARE(user.rows, (QList<QVariantList>{{"Mario Rossi <ROSSI>", 1, 1, "mario.rossi@example.it"}}));
-    }
-
-    void refreshNeedsACompany()
-    {
-        m_connection->setCompanyPrefix(QString());
-        QVERIFY_THROWS_EXCEPTION(Failure, m_connection->runProcedure(QStringLiteral("XSC_IND_ALL_LST"), {}));
-        m_connection->setCompanyPrefix(QStringLiteral("A01_"));
+        QCOMPARE(m_connection
+                     ->query(u"SELECT INNAM, INTBC, ININD, ININT, INEML, INFAX, INEPR, INEUF, INFUF, INCDS "
+                             u"FROM A01_IND_ALL_LST WHERE INTBC = 'CON_TRO' AND ININD = 'C001'"_s)
+                     .rows,
+                 (QList<QVariantList>{{"Alfa Srl", "CON_TRO", "C001", 0, 1, 1, "info@alfa.it", "ufficio@alfa.it",
+                                       "06/1234567", "C001"}}));
+        QCOMPARE(m_connection
+                     ->query(u"SELECT INEEE, ININT, INEML, INEPR FROM A01_IND_ALL_LST WHERE INTBC = 'SYS_USR' AND "
+                             u"ININD = 'ROSSI'"_s)
+                     .rows,
+                 (QList<QVariantList>{{"Mario Rossi <ROSSI>", 1, 1, "mario.rossi@example.it"}}));
     }
 
     void historyShowsEachSendingOnce_data()
@@ -336,8 +283,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, user);
         QFETCH(QStringList, expected);
-        const QueryResult result = m_connection->query(
-            QStringLiteral("SELECT * FROM dbo.XFN_MSG_FAX_GET(\r'DOC_VEN',\r'5',\r%1)").arg(quoted(user)));
+        const QueryResult result =
+            m_connection->query(u"SELECT * FROM dbo.XFN_MSG_FAX_GET(\r'DOC_VEN',\r'5',\r%1)"_s.arg(quoted(user)));
         QCOMPARE(result.columns, (QStringList{"RECORD_ID", "HSPRY", "HSTYP", "_ICON", "HSFRM", "HSDES", "HSDAT",
                                               "HSCPL", "HSDTR", "HSUSR", "HSTAB"}));
         QStringList items;
@@ -348,13 +295,12 @@ private Q_SLOTS:
 
     void historyMarksTasksAndFaxes()
     {
-        const QueryResult result = m_connection->query(
-            QStringLiteral("SELECT HSTAB, RECORD_ID, HSTYP, HSCPL, HSUSR FROM "
-                           "dbo.XFN_MSG_FAX_GET('DOC_VEN', '5', 'ROSSI') WHERE RECORD_ID IN (1, 8)"));
+        const QueryResult result = m_connection->query(u"SELECT HSTAB, RECORD_ID, HSTYP, HSCPL, HSUSR FROM "
+                                                       u"dbo.XFN_MSG_FAX_GET('DOC_VEN', '5', 'ROSSI') WHERE "
+                                                       u"RECORD_ID IN (1, 8)"_s);
         QCOMPARE(result.rows.size(), 2);
-        QCOMPARE(result.rows.at(0).mid(0, 3), (QVariantList{"SYS_FAX", 1, "FAX"}));
+        QCOMPARE(result.rows.at(0).mid(0, 3) << result.rows.at(0).at(4), (QVariantList{"SYS_FAX", 1, "FAX", "VERDI"}));
         QVERIFY(result.rows.at(0).at(3).isNull());
-        QCOMPARE(result.rows.at(0).at(4).toString(), QStringLiteral("VERDI"));
         QCOMPARE(result.rows.at(1), (QVariantList{"SYS_MSG", 8, "1", 40, "ROSSI"}));
     }
 
@@ -364,12 +310,10 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("bookmark");
         QTest::addColumn<qint64>("next");
         QTest::addColumn<qint64>("previous");
-        const QString byKey = QStringLiteral("SELECT RECORD_ID FROM A01_DOC_VEN ORDER BY RECORD_ID");
-        const QString byPosition = QStringLiteral("SELECT TOP 100 PERCENT RECORD_ID,\r"
-                                                  "               ROW_NUMBER() OVER(ORDER BY DTNUM DESC, RECORD_ID) "
-                                                  "POSITION\rFROM A01_DOC_VEN\rWHERE DTANN = 2024");
+        const QString byKey = u"SELECT RECORD_ID FROM A01_DOC_VEN ORDER BY RECORD_ID"_s;
+        const QString byPosition = u"SELECT TOP 100 PERCENT RECORD_ID,\r               ROW_NUMBER() OVER(ORDER BY "
+                                   u"DTNUM DESC, RECORD_ID) POSITION\rFROM A01_DOC_VEN\rWHERE DTANN = 2024"_s;
         QTest::newRow("first") << byKey << QVariant(1) << qint64(2) << qint64(0);
-        QTest::newRow("middle") << byKey << QVariant(3) << qint64(4) << qint64(2);
         QTest::newRow("last") << byKey << QVariant(5) << qint64(0) << qint64(4);
         QTest::newRow("bookmark not in the list") << byKey << QVariant(99) << qint64(0) << qint64(0);
         QTest::newRow("no bookmark") << byKey << QVariant() << qint64(0) << qint64(0);
@@ -387,25 +331,21 @@ private Q_SLOTS:
         QFETCH(qint64, previous);
         const auto neighbours = moveFrom(list, bookmark);
         QVERIFY(!neighbours->eof());
-        QCOMPARE(neighbours->field(QStringLiteral("NEXT")).toLongLong(), next);
-        QCOMPARE(neighbours->field(QStringLiteral("PREV")).toLongLong(), previous);
+        QCOMPARE(neighbours->field(u"NEXT"_s).toLongLong(), next);
+        QCOMPARE(neighbours->field(u"PREV"_s).toLongLong(), previous);
     }
 
     void moveNeedsItsParameters()
     {
-        QVERIFY_THROWS_EXCEPTION(Failure,
-                                 m_connection->runProcedure(QStringLiteral("SYS_XSP_SYS_MOV_REC"),
-                                                            {{QStringLiteral("@BOOKMARK"), 1, host::tcInt32, 0}}));
-        QVERIFY_THROWS_EXCEPTION(Failure, moveFrom(QStringLiteral("SELECT DTNUM FROM A01_DOC_VEN"), 1));
+        QVERIFY_THROWS_EXCEPTION(
+            Failure, m_connection->runProcedure(u"SYS_XSP_SYS_MOV_REC"_s, {{u"@BOOKMARK"_s, 1, host::tcInt32, 0}}));
+        QVERIFY_THROWS_EXCEPTION(Failure, moveFrom(u"SELECT DTNUM FROM A01_DOC_VEN"_s, 1));
     }
 
     void notificationParameterValue()
     {
-        m_connection->nativeQuery(
-            QStringLiteral("INSERT INTO SYS_NTG (RECORD_ID, NGDES, NGVAL) VALUES (5, 'Soglia', '100')"));
-        QCOMPARE(
-            m_connection->query(QStringLiteral("SELECT dbo.A01_XFN_SYS_NTG_GET(5)")).rows.first().first().toString(),
-            QStringLiteral("100"));
+        m_connection->nativeQuery(u"INSERT INTO SYS_NTG (RECORD_ID, NGDES, NGVAL) VALUES (5, 'Soglia', '100')"_s);
+        QCOMPARE(count(u"SELECT dbo.A01_XFN_SYS_NTG_GET(5)"_s), 100);
     }
 };
 

@@ -6,11 +6,11 @@
 #include "services/SuiteRecords.h"
 #include "services/SuiteUserManager.h"
 
-#include <QSet>
 #include <QTest>
 
 using namespace mrv;
 using namespace mrv::suite;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,7 +24,7 @@ public:
     host::DataBound *bound = nullptr;
     QStringList events;
     QVariantMap values{{"DTDES", {}}, {"DTTBL", {}}, {"DTQRY", {}}};
-    QSet<qint32> refusedStatuses;
+    bool refuseEditing = false;
     bool refuseSave = false;
     QString keyAtLoadUnbound;
     QString keyAtSaveUnbound;
@@ -43,7 +43,7 @@ public:
     void setDefaultValue() override
     {
         events << "setDefaultValue";
-        values["DTTBL"] = QStringLiteral("CON_TRO");
+        values["DTTBL"] = u"CON_TRO"_s;
     }
     void afterToolbarLoad() override { events << "afterToolbarLoad"; }
     void beforeShowForm() override { events << "beforeShowForm"; }
@@ -56,10 +56,10 @@ public:
     void beforeFindRecord() override { events << "beforeFindRecord"; }
     void beforeStatusChange(qint32 status, bool &cancel) override
     {
-        events << QStringLiteral("beforeStatusChange %1").arg(status);
-        cancel = refusedStatuses.contains(status);
+        events << u"beforeStatusChange %1"_s.arg(status);
+        cancel = refuseEditing && status == host::rsEditing;
     }
-    void statusChanged(qint32 status) override { events << QStringLiteral("statusChanged %1").arg(status); }
+    void statusChanged(qint32 status) override { events << u"statusChanged %1"_s.arg(status); }
     void validate(bool &cancel) override
     {
         events << "validate";
@@ -71,8 +71,7 @@ public:
         events << "saveUnboundData";
         keyAtSaveUnbound = bound->recordKey();
         descriptionStoredAtSaveUnbound =
-            m_connection
-                .nativeQuery(QStringLiteral("SELECT DTDES FROM SYS_DAT WHERE RECORD_ID = ?"), {keyAtSaveUnbound})
+            m_connection.nativeQuery(u"SELECT DTDES FROM SYS_DAT WHERE RECORD_ID = ?"_s, {keyAtSaveUnbound})
                 .rows.value(0)
                 .value(0)
                 .toString();
@@ -105,19 +104,19 @@ private:
     QString insertDataset(const QString &description, const QString &table)
     {
         m_database->connection()->nativeQuery(
-            QStringLiteral("INSERT INTO SYS_DAT (DTDES, DTTBL, DTQRY, DTCON) VALUES (?, ?, 'SELECT 1', 'CDCON')"),
+            u"INSERT INTO SYS_DAT (DTDES, DTTBL, DTQRY, DTCON) VALUES (?, ?, 'SELECT 1', 'CDCON')"_s,
             {description, table});
-        return m_database->scalar(QStringLiteral("SELECT MAX(RECORD_ID) FROM SYS_DAT")).toString();
+        return m_database->scalar(u"SELECT MAX(RECORD_ID) FROM SYS_DAT"_s).toString();
     }
 
     QVariantList storedRow(const QString &key) const
     {
         return m_database->connection()
-            ->nativeQuery(QStringLiteral("SELECT DTDES, DTTBL, DTQRY, DTCON FROM SYS_DAT WHERE RECORD_ID = ?"), {key})
+            ->nativeQuery(u"SELECT DTDES, DTTBL, DTQRY, DTCON FROM SYS_DAT WHERE RECORD_ID = ?"_s, {key})
             .rows.value(0);
     }
 
-    int datasetCount() const { return m_database->scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_DAT")).toInt(); }
+    int datasetCount() const { return m_database->scalar(u"SELECT COUNT(*) FROM SYS_DAT"_s).toInt(); }
 
 private Q_SLOTS:
     void init()
@@ -132,7 +131,7 @@ private Q_SLOTS:
         m_form->bound = m_bound.get();
         m_bound->setRecords(m_records);
         m_bound->setErrors(m_errors);
-        m_bound->setTableName(QStringLiteral("SYS_DAT"));
+        m_bound->setTableName(u"SYS_DAT"_s);
         m_bound->setForm(m_form.get());
     }
 
@@ -152,18 +151,18 @@ private Q_SLOTS:
                  (kOpeningEvents + QStringList{"beforeStatusChange 1", "setBoundValues", "afterClearData",
                                                "setDefaultValue", "statusChanged 1", "toolbarUpdate", "resize"}));
         QCOMPARE(m_bound->recordStatus(), qint32(host::rsNew));
-        QCOMPARE(m_form->values.value("DTTBL").toString(), QStringLiteral("CON_TRO"));
+        QCOMPARE(m_form->values.value("DTTBL").toString(), u"CON_TRO"_s);
 
         m_form->events.clear();
-        m_form->values["DTDES"] = QStringLiteral("Clienti con l'e-mail");
-        m_form->values["DTQRY"] = QStringLiteral("SELECT * FROM A01_CON_TRO");
+        m_form->values["DTDES"] = u"Clienti con l'e-mail"_s;
+        m_form->values["DTQRY"] = u"SELECT * FROM A01_CON_TRO"_s;
         QVERIFY(m_bound->save());
         QCOMPARE(m_form->events,
                  (QStringList{"validate", "beforeSaveData", "saveUnboundData", "statusChanged 3", "toolbarUpdate"}));
         const QString key = m_bound->recordKey();
-        QCOMPARE(key, m_database->scalar(QStringLiteral("SELECT MAX(RECORD_ID) FROM SYS_DAT")).toString());
+        QCOMPARE(key, m_database->scalar(u"SELECT MAX(RECORD_ID) FROM SYS_DAT"_s).toString());
         QCOMPARE(m_form->keyAtSaveUnbound, key);
-        QCOMPARE(m_form->descriptionStoredAtSaveUnbound, QStringLiteral("Clienti con l'e-mail"));
+        QCOMPARE(m_form->descriptionStoredAtSaveUnbound, u"Clienti con l'e-mail"_s);
         QCOMPARE(storedRow(key).mid(0, 3),
                  (QVariantList{"Clienti con l'e-mail", "CON_TRO", "SELECT * FROM A01_CON_TRO"}));
         QCOMPARE(m_bound->recordStatus(), qint32(host::rsViewing));
@@ -172,8 +171,8 @@ private Q_SLOTS:
 
     void openRecordLoadsTheBoundColumns()
     {
-        insertDataset(QStringLiteral("Primo"), QStringLiteral("DOC_VEN"));
-        const QString key = insertDataset(QStringLiteral("Secondo"), QStringLiteral("CON_TRO"));
+        insertDataset(u"Primo"_s, u"DOC_VEN"_s);
+        const QString key = insertDataset(u"Secondo"_s, u"CON_TRO"_s);
         QVERIFY(m_bound->openRecord(nullptr, key, false, false, false, false));
         QCOMPARE(m_form->events,
                  (kOpeningEvents + QStringList{"beforeFindRecord", "setBoundValues", "afterLoadData", "loadUnboundData",
@@ -187,53 +186,43 @@ private Q_SLOTS:
 
     void openingAMissingRecordFails()
     {
-        QVERIFY(!m_bound->openRecord(nullptr, QStringLiteral("4242"), false, false, false, false));
+        QVERIFY(!m_bound->openRecord(nullptr, u"4242"_s, false, false, false, false));
         QVERIFY(!m_form->events.contains("setBoundValues"));
         QCOMPARE(m_bound->recordKey(), QString());
     }
 
-    void editingUpdatesTheRow()
-    {
-        const QString key = insertDataset(QStringLiteral("Vecchio"), QStringLiteral("DOC_VEN"));
-        QVERIFY(m_bound->openRecord(nullptr, key, false, false, false, false));
-        m_form->events.clear();
-        m_bound->setChanged();
-        QCOMPARE(m_form->events, (QStringList{"beforeStatusChange 2", "statusChanged 2", "toolbarUpdate"}));
-        QCOMPARE(m_bound->recordStatus(), qint32(host::rsEditing));
-        QVERIFY(m_bound->isChanged());
-        m_form->values["DTDES"] = QStringLiteral("Nuovo");
-        QVERIFY(m_bound->save());
-        QCOMPARE(storedRow(key), (QVariantList{"Nuovo", "DOC_VEN", "SELECT 1", "CDCON"}));
-        QCOMPARE(datasetCount(), 1);
-        QCOMPARE(m_bound->recordKey(), key);
-        QCOMPARE(m_bound->recordStatus(), qint32(host::rsViewing));
-    }
-
-    void formRefusals_data()
+    // Editing asks the form first, saving lets it validate; what it refuses
+    // leaves the status or the row as they were.
+    void editingAndSaving_data()
     {
         QTest::addColumn<bool>("refuseEditing");
         QTest::addColumn<bool>("refuseSave");
+        QTest::newRow("accepted") << false << false;
         QTest::newRow("editing refused") << true << false;
         QTest::newRow("validation refused") << false << true;
     }
 
-    void formRefusals()
+    void editingAndSaving()
     {
         QFETCH(bool, refuseEditing);
         QFETCH(bool, refuseSave);
-        const QString key = insertDataset(QStringLiteral("Fermo"), QStringLiteral("DOC_VEN"));
+        const QString key = insertDataset(u"Fermo"_s, u"DOC_VEN"_s);
         QVERIFY(m_bound->openRecord(nullptr, key, false, false, false, false));
-        if (refuseEditing)
-            m_form->refusedStatuses.insert(host::rsEditing);
+        m_form->refuseEditing = refuseEditing;
         m_form->refuseSave = refuseSave;
+        m_form->events.clear();
         m_bound->setChanged();
+        const QStringList editing{"beforeStatusChange 2", "statusChanged 2", "toolbarUpdate"};
+        QCOMPARE(m_form->events, refuseEditing ? editing.mid(0, 1) : editing);
         QCOMPARE(m_bound->isChanged(), !refuseEditing);
         QCOMPARE(m_bound->recordStatus(), qint32(refuseEditing ? host::rsViewing : host::rsEditing));
-        m_form->values["DTDES"] = QStringLiteral("Cambiato");
+        m_form->values["DTDES"] = u"Cambiato"_s;
         m_form->events.clear();
         QCOMPARE(m_bound->save(), !refuseSave);
         QCOMPARE(m_form->events.contains("beforeSaveData"), !refuseSave);
-        QCOMPARE(storedRow(key).first().toString(), refuseSave ? "Fermo" : "Cambiato");
+        QCOMPARE(storedRow(key), (QVariantList{refuseSave ? "Fermo" : "Cambiato", "DOC_VEN", "SELECT 1", "CDCON"}));
+        QCOMPARE(datasetCount(), 1);
+        QCOMPARE(m_bound->recordKey(), key);
     }
 
     void pasteAndCutCopyTheRecord_data()
@@ -246,12 +235,12 @@ private Q_SLOTS:
     void pasteAndCutCopyTheRecord()
     {
         QFETCH(bool, cut);
-        const QString source = insertDataset(QStringLiteral("Originale"), QStringLiteral("DOC_ACQ"));
+        const QString source = insertDataset(u"Originale"_s, u"DOC_ACQ"_s);
         QVERIFY(m_bound->openRecord(nullptr, source, false, !cut, cut, false));
         QCOMPARE(m_bound->recordStatus(), qint32(host::rsNew));
         QVERIFY(m_bound->recordKey().isEmpty());
         QVERIFY(!m_form->events.contains("setDefaultValue"));
-        QCOMPARE(m_form->values.value("DTDES").toString(), QStringLiteral("Originale"));
+        QCOMPARE(m_form->values.value("DTDES").toString(), u"Originale"_s);
         QVERIFY(m_bound->save());
         const QString copy = m_bound->recordKey();
         QVERIFY(copy != source);
@@ -268,23 +257,9 @@ private Q_SLOTS:
         QCOMPARE(m_bound->recordStatus(), qint32(host::rsNew));
         const auto reports = m_errors->recentReports();
         QCOMPARE(reports.size(), 1);
-        QCOMPARE(reports.first().object, QStringLiteral("DataBound"));
-        QCOMPARE(reports.first().procedure, QStringLiteral("Save"));
-        QVERIFY(reports.first().description.contains(QStringLiteral("DTNOPE")));
-    }
-
-    void nextKeyNeverReusesADeletedKey()
-    {
-        insertDataset(QStringLiteral("uno"), QString());
-        insertDataset(QStringLiteral("due"), QString());
-        const QString last = insertDataset(QStringLiteral("tre"), QString());
-        QCOMPARE(m_bound->nextKey(), last.toInt() + 1);
-        m_database->connection()->nativeQuery(QStringLiteral("DELETE FROM SYS_DAT WHERE RECORD_ID = ?"), {last});
-        QCOMPARE(m_bound->nextKey(), last.toInt() + 1);
-        QVERIFY(m_bound->newRecord(nullptr, false, false).isEmpty());
-        m_form->values["DTDES"] = QStringLiteral("quattro");
-        QVERIFY(m_bound->save());
-        QCOMPARE(m_bound->recordKey(), QString::number(last.toInt() + 1));
+        QCOMPARE(reports.first().object, u"DataBound"_s);
+        QCOMPARE(reports.first().procedure, u"Save"_s);
+        QVERIFY(reports.first().description.contains(u"DTNOPE"_s));
     }
 };
 
