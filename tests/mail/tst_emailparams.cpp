@@ -49,20 +49,17 @@ class EmailParamsTest : public QObject
         params->setErrors(m_suite->session().errors());
         return params;
     }
+    static QVariantList fields(const mrvEmailParams &p)
+    {
+        return {p.Name,          p.Email,        p.ServerType_In,  p.ServerName_In,  p.ServerPort_In,  p.ServerSSL_In,
+                p.ServerAuth_In, p.User_In,      p.Password_In,    p.ServerType_Out, p.ServerName_Out, p.ServerPort_Out,
+                p.ServerSSL_Out, p.StartTLS_Out, p.ServerAuth_Out, p.User_Out,       p.Password_Out};
+    }
     void set(const QString &key, const QString &value) { m_suite->session().config()->setValue(key, value); }
     QString get(const QString &key) { return m_suite->session().config()->value(key, QStringLiteral("<absent>")); }
 
 private Q_SLOTS:
     void init() { m_suite = std::make_unique<testing::DemoSuite>(QStringLiteral("ROSSI"), QStringLiteral("A02")); }
-
-    void newObjectIsEmpty()
-    {
-        mrvEmailParams params;
-        QVERIFY(params.Name.isEmpty() && params.Password_Out.isEmpty());
-        QCOMPARE(params.ServerAuth_Out, 0);
-        QVERIFY(!params.ServerSSL_Out && !params.StartTLS_Out);
-        QVERIFY(!params.Records());
-    }
 
     void missingKeysLoadTheirDefaults()
     {
@@ -135,23 +132,7 @@ private Q_SLOTS:
 
         auto loaded = newParams();
         loaded->LoadConfig(QStringLiteral("ACC"));
-        QCOMPARE(loaded->Name, params->Name);
-        QCOMPARE(loaded->Email, params->Email);
-        QCOMPARE(loaded->ServerType_In, params->ServerType_In);
-        QCOMPARE(loaded->ServerName_In, params->ServerName_In);
-        QCOMPARE(loaded->ServerPort_In, params->ServerPort_In);
-        QCOMPARE(loaded->ServerSSL_In, params->ServerSSL_In);
-        QCOMPARE(loaded->ServerAuth_In, params->ServerAuth_In);
-        QCOMPARE(loaded->User_In, params->User_In);
-        QCOMPARE(loaded->Password_In, params->Password_In);
-        QCOMPARE(loaded->ServerType_Out, params->ServerType_Out);
-        QCOMPARE(loaded->ServerName_Out, params->ServerName_Out);
-        QCOMPARE(loaded->ServerPort_Out, params->ServerPort_Out);
-        QCOMPARE(loaded->ServerSSL_Out, params->ServerSSL_Out);
-        QCOMPARE(loaded->StartTLS_Out, params->StartTLS_Out);
-        QCOMPARE(loaded->ServerAuth_Out, params->ServerAuth_Out);
-        QCOMPARE(loaded->User_Out, params->User_Out);
-        QCOMPARE(loaded->Password_Out, params->Password_Out);
+        QCOMPARE(fields(*loaded), fields(*params));
     }
 
     void scopeFlagsOfSaving_data()
