@@ -13,7 +13,6 @@
 #include <QTextTable>
 
 using namespace mrv::richtext;
-using mrv::testing::encodedImage;
 using mrv::testing::wordPadRtf;
 
 namespace {
@@ -45,9 +44,9 @@ QString describeLists(const QTextDocument &document)
         const QTextListFormat format = list->format();
         QString item = styles[-format.style()] + QString::number(lists.indexOf(list) + 1);
         if (format.indent() > 1)
-            item += QStringLiteral(">%1").arg(format.indent());
+            item += u">%1"_qs.arg(format.indent());
         if (format.hasProperty(ListStart))
-            item += QStringLiteral("@%1").arg(format.intProperty(ListStart));
+            item += u"@%1"_qs.arg(format.intProperty(ListStart));
         items << item + ':' + block.text();
     }
     return items.join('|');
@@ -82,11 +81,6 @@ QString describeTopLevel(const QTextDocument &document)
         text += table ? "[" + describeTable(*table) + "]" : it.currentBlock().text();
     }
     return text;
-}
-
-QByteArray pictureGroup(const QByteArray &words, const QByteArray &data)
-{
-    return "{\\pict" + words + " " + data.toHex() + "}";
 }
 
 } // namespace
@@ -247,41 +241,6 @@ private Q_SLOTS:
         QCOMPARE(describeTopLevel(*readRtf(rtf)), expected);
     }
 
-    void pictures_data()
-    {
-        const QByteArray png = encodedImage("png", 8, 6);
-        QTest::addColumn<QByteArray>("picture");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QSizeF>("size");
-        QTest::newRow("natural size") << pictureGroup("\\pngblip", png) << png << QSizeF(8, 6);
-        QTest::newRow("scaled goal size")
-            << pictureGroup("\\pngblip\\picwgoal600\\pichgoal450\\picscalex50\\picscaley200", png) << png
-            << QSizeF(20, 60);
-        QTest::newRow("binary data") << "{\\pict\\pngblip\\bin" + QByteArray::number(png.size()) + " " + png + "}"
-                                     << png << QSizeF(8, 6);
-        QTest::newRow("Word's picture with its fallback")
-            << "{\\*\\shppict" + pictureGroup("\\pngblip{\\*\\blipuid 0123456789abcdef}", png) + "}{\\nonshppict" +
-                   pictureGroup("\\wmetafile8", "not a metafile") + "}"
-            << png << QSizeF(8, 6);
-        QTest::newRow("metafile dropped") << pictureGroup("\\wmetafile8", png) << QByteArray() << QSizeF(0, 0);
-        QTest::newRow("damaged png dropped")
-            << pictureGroup("\\pngblip", "no image here") << QByteArray() << QSizeF(0, 0);
-    }
-
-    void pictures()
-    {
-        QFETCH(QByteArray, picture);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QSizeF, size);
-        const auto document = readRtf(wordPadRtf("prima " + picture + " dopo"));
-        QCOMPARE(document->toPlainText().remove(QChar::ObjectReplacementCharacter), u"prima  dopo"_qs);
-        const QTextImageFormat image =
-            cursorIn(*document, QChar(QChar::ObjectReplacementCharacter)).charFormat().toImageFormat();
-        QCOMPARE(image.isValid(), !bytes.isEmpty());
-        QCOMPARE(document->resource(QTextDocument::ImageResource, QUrl(image.name())).toByteArray(), bytes);
-        QCOMPARE(QSizeF(image.width(), image.height()), size);
-    }
-
     void fields_data()
     {
         const QByteArray cliente = "{\\field{\\*\\fldinst { MERGEFIELD Cliente }}{\\fldrslt {[Cliente]}}}";
@@ -314,29 +273,6 @@ private Q_SLOTS:
         }
         QCOMPARE(found, expected);
         QCOMPARE(ids.size(), expected.size());
-    }
-
-    void hyperlinks_data()
-    {
-        QTest::addColumn<QByteArray>("instruction");
-        QTest::addColumn<QString>("href");
-        QTest::newRow("in nested groups")
-            << QByteArray("{\\rtlch\\fcs1 \\af0  HYPERLINK \"mailto:a@b.it\" }") << "mailto:a@b.it";
-        QTest::newRow("unquoted") << QByteArray("HYPERLINK http://x.it/") << "http://x.it/";
-        QTest::newRow("bookmark") << QByteArray("HYPERLINK \\\\l \"capitolo\"") << "#capitolo";
-        QTest::newRow("not a link") << QByteArray("MERGEFIELD Cliente") << QString();
-    }
-
-    void hyperlinks()
-    {
-        QFETCH(QByteArray, instruction);
-        QFETCH(QString, href);
-        const auto document =
-            readRtf(wordPadRtf("{\\field{\\*\\fldinst " + instruction + "}{\\fldrslt {\\ul\\cf3 collegamento}}} dopo"));
-        const QTextCharFormat link = cursorIn(*document, "collegamento").charFormat();
-        QCOMPARE(link.anchorHref(), href);
-        QCOMPARE(link.isAnchor(), !href.isEmpty());
-        QVERIFY(!cursorIn(*document, "dopo").charFormat().isAnchor());
     }
 
     void damagedInputKeepsWhatCanBeRead_data()

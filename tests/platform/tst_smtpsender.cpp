@@ -75,9 +75,7 @@ class TestSmtpSender : public QObject
     {
         QStringList log;
         SmtpSender::Handlers handlers;
-        handlers.log = [&log](const QString &text, qint32 code) {
-            log << QStringLiteral("(%1) %2").arg(code).arg(text);
-        };
+        handlers.log = [&log](const QString &text, qint32 code) { log << u"(%1) %2"_qs.arg(code).arg(text); };
         if (SmtpSender(accountOf(*m_server)).send(message, handlers) != srSent)
             throw Failure("The test message was not sent: " + log.join('\n'));
         const ReceivedMessage received = m_server->receivedMessages().last();
@@ -146,7 +144,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, source);
         QFETCH(bool, inlined);
-        const QString html = QStringLiteral("<p><img src=\"%1\"> e ancora <IMG alt='x' SRC='%1'></p>").arg(source);
+        const QString html = u"<p><img src=\"%1\"> e ancora <IMG alt='x' SRC='%1'></p>"_qs.arg(source);
         const MimeBody body = htmlBodyWithImages(html, m_files.path());
         QCOMPARE(body.inlineImages.size(), inlined ? 1 : 0);
         QCOMPARE(body.text == html, !inlined);
@@ -196,7 +194,7 @@ private Q_SLOTS:
         body.alternativeText = alternative;
         message.setBody(body);
         for (int i = 0; i < attachments; ++i)
-            message.addAttachment(MimeFile::fromPath(writeFile(m_files, QStringLiteral("doc%1.pdf").arg(i), "%PDF")));
+            message.addAttachment(MimeFile::fromPath(writeFile(m_files, u"doc%1.pdf"_qs.arg(i), "%PDF")));
 
         const ReceivedMessage received = sendAndReceive(message);
 
@@ -233,55 +231,41 @@ private Q_SLOTS:
         QCOMPARE(html->text.count(QRegularExpression("charset=\"?utf-8")), declaration.isEmpty() ? 0 : 1);
     }
 
-    void attachmentsArriveIntact_data()
+    // Texts and file names beyond ASCII arrive decoded, contents byte for byte,
+    // and the message itself stays 7-bit.
+    void textsAndAttachmentsArriveIntact_data()
     {
+        QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("contentType");
-        QTest::newRow("pdf") << "fattura 2024.pdf"
-                             << "%PDF-1.4\n" + everyByteValue(4) << "application/pdf";
-        QTest::newRow("cyrillic spreadsheet") << "Смета 2024.xlsx" << everyByteValue(2)
-                                              << "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
-        QTest::newRow("unknown binary") << "dati.bin" << everyByteValue(1) << "application/octet-stream";
-        QTest::newRow("long name") << QString(90, QChar(0x00E8)) + ".png" << kPng << "image/png";
+        QTest::newRow("ascii, pdf") << "Offerta di maggio"
+                                    << "fattura 2024.pdf"
+                                    << "%PDF-1.4\n" + everyByteValue(4) << "application/pdf";
+        QTest::newRow("latin-1, unknown binary") << "Perché è così caro?"
+                                                 << "dati.bin" << everyByteValue(1) << "application/octet-stream";
+        QTest::newRow("beyond latin-1, cyrillic spreadsheet")
+            << "Łódź: 5 € — “preventivo”"
+            << "Смета 2024.xlsx" << everyByteValue(2)
+            << "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
+        QTest::newRow("japanese, long name")
+            << "日本語の件名" << QString(90, QChar(0x00E8)) + ".png" << kPng << "image/png";
+        QTest::newRow("long, folded") << QStringLiteral("Proposta n. 42 per l'attività di società").repeated(5)
+                                      << "a.txt" << QByteArray("riga\r\n") << "text/plain";
     }
 
-    void attachmentsArriveIntact()
+    void textsAndAttachmentsArriveIntact()
     {
+        QFETCH(QString, text);
         QFETCH(QString, fileName);
         QFETCH(QByteArray, content);
         QFETCH(QString, contentType);
         QTemporaryDir folder;
         MimeMessage message = basicMessage();
-        message.addAttachment(MimeFile::fromPath(writeFile(folder, fileName, content)));
-
-        const ReceivedMessage received = sendAndReceive(message);
-
-        QVERIFY(received.asciiOnly);
-        const ReceivedPart *part = received.partNamed(fileName);
-        QVERIFY2(part, qPrintable(received.structure()));
-        QCOMPARE(part->content, content);
-        QCOMPARE(part->contentType, contentType);
-        QCOMPARE(part->disposition, u"attachment"_qs);
-    }
-
-    void headersEncoded_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("ascii") << "Offerta di maggio";
-        QTest::newRow("latin-1 accents") << "Perché è così caro?";
-        QTest::newRow("beyond latin-1") << "Łódź: 5 € — “preventivo”";
-        QTest::newRow("japanese") << "日本語の件名";
-        QTest::newRow("long, folded") << QStringLiteral("Proposta n. 42 per l'attività di società").repeated(5);
-    }
-
-    void headersEncoded()
-    {
-        QFETCH(QString, text);
-        MimeMessage message = basicMessage();
         message.setSubject(text);
         message.setFrom({text, "mario@example.com"});
         message.addRecipient(RecipientKind::Cc, {text, "bruno@example.com"});
+        message.addAttachment(MimeFile::fromPath(writeFile(folder, fileName, content)));
 
         const ReceivedMessage received = sendAndReceive(message);
 
@@ -289,44 +273,42 @@ private Q_SLOTS:
         QCOMPARE(received.header("Subject"), text);
         QCOMPARE(received.mailboxes("From"), (Mailboxes{{text, "mario@example.com"}}));
         QCOMPARE(received.mailboxes("Cc"), (Mailboxes{{text, "bruno@example.com"}}));
+        const ReceivedPart *part = received.partNamed(fileName);
+        QVERIFY2(part, qPrintable(received.structure()));
+        QCOMPARE(part->content, content);
+        QCOMPARE(part->contentType, contentType);
+        QCOMPARE(part->disposition, u"attachment"_qs);
     }
 
+    // Subject, names and file name all carry a line break and would-be headers.
     void lineBreaksNeverMakeHeaders_data()
     {
-        QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("lineBreak");
-        for (const char *field : {"subject", "from", "to", "reply-to", "attachment"}) {
-            for (const char *lineBreak : {"\r\n", "\n", "\r"})
-                QTest::addRow("%s with %s", field, QByteArray(lineBreak).toPercentEncoding().constData())
-                    << field << lineBreak;
-        }
+        QTest::newRow("CRLF") << "\r\n";
+        QTest::newRow("LF") << "\n";
+        QTest::newRow("CR") << "\r";
     }
 
     void lineBreaksNeverMakeHeaders()
     {
-        QFETCH(QString, field);
         QFETCH(QString, lineBreak);
         const QString hostile = QString("Mario%1Bcc: intruso@example.com%1X-Injected: yes%1%1corpo").arg(lineBreak);
         MimeMessage message = basicMessage();
-        if (field == "subject")
-            message.setSubject(hostile);
-        if (field == "from")
-            message.setFrom({hostile, "mario@example.com"});
-        if (field == "to")
-            message.addRecipient(RecipientKind::To, {hostile, "bruno@example.com"});
-        if (field == "reply-to")
-            message.setReplyTo({hostile, "ufficio@example.com"});
-        if (field == "attachment") {
-            MimeFile file = MimeFile::fromPath(writeFile(m_files, "a.pdf", "%PDF"));
-            file.fileName = hostile;
-            message.addAttachment(file);
-        }
+        message.setSubject(hostile);
+        message.setFrom({hostile, "mario@example.com"});
+        message.addRecipient(RecipientKind::To, {hostile, "bruno@example.com"});
+        message.setReplyTo({hostile, "ufficio@example.com"});
+        MimeFile file = MimeFile::fromPath(writeFile(m_files, "a.pdf", "%PDF"));
+        file.fileName = hostile;
+        message.addAttachment(file);
 
         const ReceivedMessage received = sendAndReceive(message);
 
         QVERIFY(received.header("Bcc").isEmpty() && received.header("X-Injected").isEmpty());
-        QVERIFY(!received.envelopeRecipients.contains("intruso@example.com"));
+        QCOMPARE(received.envelopeRecipients, (QStringList{"anna@example.com", "bruno@example.com"}));
+        QCOMPARE(received.mailboxes("Reply-To").size(), 1);
         QVERIFY(!received.header("Subject").contains('\n'));
+        QCOMPARE(received.structure(), u"multipart/mixed(text/plain,application/pdf)"_qs);
     }
 
     void breakingAddressesRefused_data()
