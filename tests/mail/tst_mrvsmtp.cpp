@@ -17,6 +17,7 @@ using mrv::testing::Mailboxes;
 using mrv::testing::ReceivedMessage;
 using mrv::testing::SmtpServerOptions;
 using mrv::testing::SmtpTestServer;
+using mrv::testing::writeFile;
 using Tls = SmtpServerOptions::Tls;
 
 namespace {
@@ -33,14 +34,6 @@ SmtpServerOptions serverOptions(Tls tls, bool login, const QString &fault = {})
     options.fault = fault;
     options.faultRecipient = "bruno@example.com";
     return options;
-}
-
-QString writeFile(const QTemporaryDir &folder, const QString &name, const QByteArray &content)
-{
-    QFile file(folder.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        throw Failure("Cannot write " + file.fileName());
-    return file.fileName();
 }
 
 QString plainText(const ReceivedMessage &message)
@@ -138,7 +131,7 @@ private Q_SLOTS:
         smtp->AddRecipient("anna@example.com", "Anna Bianchi");
         smtp->AddRecipient("bruno@example.com", QString(), eMessageRecipient_Cc);
         smtp->AddRecipient("carla@example.com", "Carla", eMessageRecipient_Ccn);
-        smtp->AddAttachment(writeFile(m_files, "offerta.pdf", pdf));
+        smtp->AddAttachment(writeFile(m_files.path(), "offerta.pdf", pdf));
         smtp->ReplyTo("ufficio@example.com", "Società Rossi & Figli");
         smtp->setPriority(eMessageProprity_High);
         QSignalSpy progress(smtp.get(), &mrvSMTP::Progress);
@@ -223,10 +216,10 @@ private Q_SLOTS:
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         configure(server);
         QTemporaryDir folder;
-        writeFile(folder, "logo.png", testing::encodedImage("png", 1, 1));
+        writeFile(folder.path(), "logo.png", testing::encodedImage("png", 1, 1));
         const auto smtp = newSmtp();
 
-        smtp->SetBodyTextFromFile(writeFile(folder, fileName, content), format);
+        smtp->SetBodyTextFromFile(writeFile(folder.path(), fileName, content), format);
         QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));
 
         QVERIFY(reports().isEmpty());
@@ -386,7 +379,7 @@ private Q_SLOTS:
         smtp->setSubject("Bozza — perché no");
         smtp->SetBodyText("<p>Testo</p>", eMessageBodyFormat_HTML);
         smtp->AddRecipient("carla@example.com", QString(), eMessageRecipient_Ccn);
-        smtp->AddAttachment(writeFile(m_files, "allegato.txt", "riga\n"));
+        smtp->AddAttachment(writeFile(m_files.path(), "allegato.txt", "riga\n"));
 
         const QString path = smtp->Save();
 
@@ -428,7 +421,7 @@ private Q_SLOTS:
         SmtpTestServer server(options);
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         QStringList logs;
-        for (const QString &timeout : {"10", "10", "11"}) {
+        for (const char *timeout : {"10", "10", "11"}) {
             configure(server, options, eEmailServerOutAuth_AUTH_LOGIN, timeout);
             const auto smtp = newSmtp();
             QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));

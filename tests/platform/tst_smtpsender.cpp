@@ -1,3 +1,4 @@
+#include "RichTextSamples.h"
 #include "SmtpTestServer.h"
 #include "host/Failure.h"
 #include "platform/smtp/HtmlImages.h"
@@ -17,6 +18,7 @@ using mrv::testing::ReceivedMessage;
 using mrv::testing::ReceivedPart;
 using mrv::testing::SmtpServerOptions;
 using mrv::testing::SmtpTestServer;
+using mrv::testing::writeFile;
 
 namespace {
 
@@ -32,21 +34,15 @@ QByteArray everyByteValue(int repetitions)
     return bytes.repeated(repetitions);
 }
 
-QString writeFile(const QTemporaryDir &folder, const QString &name, const QByteArray &content)
-{
-    QFile file(folder.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        throw Failure("Cannot write " + file.fileName());
-    return file.fileName();
-}
-
 MimeMessage basicMessage()
 {
     MimeMessage message;
     message.setFrom({"Mario Rossi", "mario@example.com"});
     message.addRecipient(RecipientKind::To, {"Anna Bianchi", "anna@example.com"});
     message.setSubject("Prova");
-    message.setBody(MimeBody{.text = "Ciao Anna"});
+    MimeBody body;
+    body.text = "Ciao Anna";
+    message.setBody(body);
     return message;
 }
 
@@ -130,7 +126,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<bool>("inlined");
-        const QString absolute = writeFile(m_files, "logo.png", kPng);
+        const QString absolute = writeFile(m_files.path(), "logo.png", kPng);
         QTest::newRow("absolute path") << absolute << true;
         QTest::newRow("relative to the body's folder") << "logo.png" << true;
         QTest::newRow("file url") << QUrl::fromLocalFile(absolute).toString() << true;
@@ -187,14 +183,14 @@ private Q_SLOTS:
         QFETCH(bool, withImage);
         QFETCH(int, attachments);
         QFETCH(QString, structure);
-        const QString image = writeFile(m_files, "logo.png", kPng);
+        const QString image = writeFile(m_files.path(), "logo.png", kPng);
         MimeMessage message = basicMessage();
         MimeBody body = htmlBodyWithImages(withImage ? "<p>Ciao <img src=\"" + image + "\"></p>" : "<p>Ciao</p>", {});
         body.subtype = subtype;
         body.alternativeText = alternative;
         message.setBody(body);
         for (int i = 0; i < attachments; ++i)
-            message.addAttachment(MimeFile::fromPath(writeFile(m_files, u"doc%1.pdf"_qs.arg(i), "%PDF")));
+            message.addAttachment(MimeFile::fromPath(writeFile(m_files.path(), u"doc%1.pdf"_qs.arg(i), "%PDF")));
 
         const ReceivedMessage received = sendAndReceive(message);
 
@@ -220,9 +216,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, declaration);
         MimeMessage message = basicMessage();
-        message.setBody(
-            {.subtype = "html",
-             .text = "<html><head>" + declaration + "</head><body><p>Caffè a 2 €</p>\n<p>Grazie</p></body>"});
+        MimeBody body;
+        body.subtype = "html";
+        body.text = "<html><head>" + declaration + "</head><body><p>Caffè a 2 €</p>\n<p>Grazie</p></body>";
+        message.setBody(body);
 
         const ReceivedPart *html = sendAndReceive(message).partOfType("text/html");
 
@@ -265,7 +262,7 @@ private Q_SLOTS:
         message.setSubject(text);
         message.setFrom({text, "mario@example.com"});
         message.addRecipient(RecipientKind::Cc, {text, "bruno@example.com"});
-        message.addAttachment(MimeFile::fromPath(writeFile(folder, fileName, content)));
+        message.addAttachment(MimeFile::fromPath(writeFile(folder.path(), fileName, content)));
 
         const ReceivedMessage received = sendAndReceive(message);
 
@@ -298,7 +295,7 @@ private Q_SLOTS:
         message.setFrom({hostile, "mario@example.com"});
         message.addRecipient(RecipientKind::To, {hostile, "bruno@example.com"});
         message.setReplyTo({hostile, "ufficio@example.com"});
-        MimeFile file = MimeFile::fromPath(writeFile(m_files, "a.pdf", "%PDF"));
+        MimeFile file = MimeFile::fromPath(writeFile(m_files.path(), "a.pdf", "%PDF"));
         file.fileName = hostile;
         message.addAttachment(file);
 
