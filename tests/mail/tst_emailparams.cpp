@@ -67,12 +67,9 @@ private Q_SLOTS:
         params->ServerPort_Out = 99;
         params->ServerSSL_In = true;
         params->LoadConfig();
-        QCOMPARE(params->ServerAuth_Out, qint32(eEmailServerOutAuth_AUTH_LOGIN));
-        QCOMPARE(params->ServerPort_Out, 0);
-        QCOMPARE(params->ServerType_Out, 0);
-        QCOMPARE(params->ServerAuth_In, 0);
-        QVERIFY(!params->ServerSSL_In);
-        QVERIFY(params->Email.isEmpty());
+        mrvEmailParams defaults;
+        defaults.ServerAuth_Out = eEmailServerOutAuth_AUTH_LOGIN;
+        QCOMPARE(fields(*params), fields(defaults));
     }
 
     void prefixes_data()
