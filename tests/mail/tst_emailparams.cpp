@@ -25,7 +25,7 @@ public:
     bool ShowEmailConfig(QWidget *) override
     {
         seenServer = m_params->ServerName_Out;
-        m_params->ServerName_Out = QStringLiteral("edited.example");
+        m_params->ServerName_Out = u"edited.example"_qs;
         return answer;
     }
 
@@ -49,20 +49,17 @@ class EmailParamsTest : public QObject
         params->setErrors(m_suite->session().errors());
         return params;
     }
+    static QVariantList fields(const mrvEmailParams &p)
+    {
+        return {p.Name,          p.Email,        p.ServerType_In,  p.ServerName_In,  p.ServerPort_In,  p.ServerSSL_In,
+                p.ServerAuth_In, p.User_In,      p.Password_In,    p.ServerType_Out, p.ServerName_Out, p.ServerPort_Out,
+                p.ServerSSL_Out, p.StartTLS_Out, p.ServerAuth_Out, p.User_Out,       p.Password_Out};
+    }
     void set(const QString &key, const QString &value) { m_suite->session().config()->setValue(key, value); }
-    QString get(const QString &key) { return m_suite->session().config()->value(key, QStringLiteral("<absent>")); }
+    QString get(const QString &key) { return m_suite->session().config()->value(key, u"<absent>"_qs); }
 
 private Q_SLOTS:
-    void init() { m_suite = std::make_unique<testing::DemoSuite>(QStringLiteral("ROSSI"), QStringLiteral("A02")); }
-
-    void newObjectIsEmpty()
-    {
-        mrvEmailParams params;
-        QVERIFY(params.Name.isEmpty() && params.Password_Out.isEmpty());
-        QCOMPARE(params.ServerAuth_Out, 0);
-        QVERIFY(!params.ServerSSL_Out && !params.StartTLS_Out);
-        QVERIFY(!params.Records());
-    }
+    void init() { m_suite = std::make_unique<testing::DemoSuite>(u"ROSSI"_qs, u"A02"_qs); }
 
     void missingKeysLoadTheirDefaults()
     {
@@ -70,12 +67,9 @@ private Q_SLOTS:
         params->ServerPort_Out = 99;
         params->ServerSSL_In = true;
         params->LoadConfig();
-        QCOMPARE(params->ServerAuth_Out, qint32(eEmailServerOutAuth_AUTH_LOGIN));
-        QCOMPARE(params->ServerPort_Out, 0);
-        QCOMPARE(params->ServerType_Out, 0);
-        QCOMPARE(params->ServerAuth_In, 0);
-        QVERIFY(!params->ServerSSL_In);
-        QVERIFY(params->Email.isEmpty());
+        mrvEmailParams defaults;
+        defaults.ServerAuth_Out = eEmailServerOutAuth_AUTH_LOGIN;
+        QCOMPARE(fields(*params), fields(defaults));
     }
 
     void prefixes_data()
@@ -84,11 +78,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<QString>("effective");
         QTest::newRow("one account") << QString() << QString() << QString();
-        QTest::newRow("per company") << QStringLiteral("1") << QString() << QStringLiteral("A02_");
-        QTest::newRow("per company, 2 is not 1") << QStringLiteral("2") << QString() << QString();
-        QTest::newRow("per company, -1 is not 1") << QStringLiteral("-1") << QString() << QString();
-        QTest::newRow("explicit") << QStringLiteral("1") << QStringLiteral("CDO") << QStringLiteral("CDO_");
-        QTest::newRow("explicit with _") << QString() << QStringLiteral("CDO_") << QStringLiteral("CDO_");
+        QTest::newRow("per company") << u"1"_qs << QString() << u"A02_"_qs;
+        QTest::newRow("per company, 2 is not 1") << u"2"_qs << QString() << QString();
+        QTest::newRow("per company, -1 is not 1") << u"-1"_qs << QString() << QString();
+        QTest::newRow("explicit") << u"1"_qs << u"CDO"_qs << u"CDO_"_qs;
+        QTest::newRow("explicit with _") << QString() << u"CDO_"_qs << u"CDO_"_qs;
     }
 
     void prefixes()
@@ -97,61 +91,45 @@ private Q_SLOTS:
         QFETCH(QString, prefix);
         QFETCH(QString, effective);
         if (!forFirm.isEmpty())
-            set(QStringLiteral("EMAIL_CONFIG_FOR_FIRM"), forFirm);
-        set(effective + QStringLiteral("EMAIL"), QStringLiteral("ufficio@") + effective + QStringLiteral("x.example"));
-        set(effective + QStringLiteral("EMAIL_OUT_AUTH"), QStringLiteral("4"));
+            set(u"EMAIL_CONFIG_FOR_FIRM"_qs, forFirm);
+        set(effective + u"EMAIL"_qs, u"ufficio@"_qs + effective + u"x.example"_qs);
+        set(effective + u"EMAIL_OUT_AUTH"_qs, u"4"_qs);
         auto params = newParams();
         QCOMPARE(params->effectivePrefix(prefix), effective);
         params->LoadConfig(prefix);
-        QCOMPARE(params->Email, QStringLiteral("ufficio@") + effective + QStringLiteral("x.example"));
+        QCOMPARE(params->Email, u"ufficio@"_qs + effective + u"x.example"_qs);
         QCOMPARE(params->ServerAuth_Out, qint32(eEmailServerOutAuth_NTLM));
     }
 
     void saveThenLoadGivesEveryFieldBack()
     {
         auto params = newParams();
-        params->Name = QStringLiteral("Mario Rossi «Vendite»");
-        params->Email = QStringLiteral("m.rossi@brambilla.example.it");
+        params->Name = u"Mario Rossi «Vendite»"_qs;
+        params->Email = u"m.rossi@brambilla.example.it"_qs;
         params->ServerType_In = eEmailServerIn_IMAP4;
-        params->ServerName_In = QStringLiteral("imap.example");
+        params->ServerName_In = u"imap.example"_qs;
         params->ServerPort_In = 993;
         params->ServerSSL_In = true;
         params->ServerAuth_In = eEmailServerInAuth_IMAP_CRAM_MD5;
-        params->User_In = QStringLiteral("mrossi");
-        params->Password_In = QStringLiteral("p'a;s=s -- è");
+        params->User_In = u"mrossi"_qs;
+        params->Password_In = u"p'a;s=s -- è"_qs;
         params->ServerType_Out = eEmailServerOut_SMTP;
-        params->ServerName_Out = QStringLiteral("smtp.example");
+        params->ServerName_Out = u"smtp.example"_qs;
         params->ServerPort_Out = 587;
         params->ServerSSL_Out = false;
         params->StartTLS_Out = true;
         params->ServerAuth_Out = eEmailServerOutAuth_None;
-        params->User_Out = QStringLiteral("mrossi@example");
-        params->Password_Out = QStringLiteral("segreto\"");
-        params->SaveConfig(QStringLiteral("ACC"));
-        QCOMPARE(get(QStringLiteral("ACC_EMAIL_IN_SSL")), QStringLiteral("-1"));
-        QCOMPARE(get(QStringLiteral("ACC_EMAIL_OUT_SSL")), QStringLiteral("0"));
-        QCOMPARE(get(QStringLiteral("ACC_EMAIL_OUT_TYPE")), QStringLiteral("3"));
-        QCOMPARE(get(QStringLiteral("ACC_EMAIL_IN_PASS")), QStringLiteral("p'a;s=s -- è"));
+        params->User_Out = u"mrossi@example"_qs;
+        params->Password_Out = u"segreto\""_qs;
+        params->SaveConfig(u"ACC"_qs);
+        QCOMPARE(get(u"ACC_EMAIL_IN_SSL"_qs), u"-1"_qs);
+        QCOMPARE(get(u"ACC_EMAIL_OUT_SSL"_qs), u"0"_qs);
+        QCOMPARE(get(u"ACC_EMAIL_OUT_TYPE"_qs), u"3"_qs);
+        QCOMPARE(get(u"ACC_EMAIL_IN_PASS"_qs), u"p'a;s=s -- è"_qs);
 
         auto loaded = newParams();
-        loaded->LoadConfig(QStringLiteral("ACC"));
-        QCOMPARE(loaded->Name, params->Name);
-        QCOMPARE(loaded->Email, params->Email);
-        QCOMPARE(loaded->ServerType_In, params->ServerType_In);
-        QCOMPARE(loaded->ServerName_In, params->ServerName_In);
-        QCOMPARE(loaded->ServerPort_In, params->ServerPort_In);
-        QCOMPARE(loaded->ServerSSL_In, params->ServerSSL_In);
-        QCOMPARE(loaded->ServerAuth_In, params->ServerAuth_In);
-        QCOMPARE(loaded->User_In, params->User_In);
-        QCOMPARE(loaded->Password_In, params->Password_In);
-        QCOMPARE(loaded->ServerType_Out, params->ServerType_Out);
-        QCOMPARE(loaded->ServerName_Out, params->ServerName_Out);
-        QCOMPARE(loaded->ServerPort_Out, params->ServerPort_Out);
-        QCOMPARE(loaded->ServerSSL_Out, params->ServerSSL_Out);
-        QCOMPARE(loaded->StartTLS_Out, params->StartTLS_Out);
-        QCOMPARE(loaded->ServerAuth_Out, params->ServerAuth_Out);
-        QCOMPARE(loaded->User_Out, params->User_Out);
-        QCOMPARE(loaded->Password_Out, params->Password_Out);
+        loaded->LoadConfig(u"ACC"_qs);
+        QCOMPARE(fields(*loaded), fields(*params));
     }
 
     void scopeFlagsOfSaving_data()
@@ -159,10 +137,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("flag");
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("application");
-        QTest::newRow("U") << QStringLiteral("U") << QStringLiteral("ROSSI") << QString();
-        QTest::newRow("A") << QStringLiteral("A") << QString() << QStringLiteral("mrv");
-        QTest::newRow("G") << QStringLiteral("G") << QString() << QString();
-        QTest::newRow("other") << QStringLiteral("u") << QString() << QString();
+        QTest::newRow("U") << u"U"_qs << u"ROSSI"_qs << QString();
+        QTest::newRow("A") << u"A"_qs << QString() << u"mrv"_qs;
+        QTest::newRow("G") << u"G"_qs << QString() << QString();
+        QTest::newRow("other") << u"u"_qs << QString() << QString();
     }
 
     void scopeFlagsOfSaving()
@@ -171,10 +149,10 @@ private Q_SLOTS:
         QFETCH(QString, user);
         QFETCH(QString, application);
         auto params = newParams();
-        params->Email = QStringLiteral("scoped@example");
+        params->Email = u"scoped@example"_qs;
         params->SaveConfig(QString(), flag);
-        const auto rows = m_suite->session().connection()->query(
-            QStringLiteral("SELECT CFUSR, CFAPP FROM SYS_CFG WHERE CFKEY = 'EMAIL'"));
+        const auto rows =
+            m_suite->session().connection()->query(u"SELECT CFUSR, CFAPP FROM SYS_CFG WHERE CFKEY = 'EMAIL'"_qs);
         QCOMPARE(rows.rows.size(), 1);
         QCOMPARE(rows.rows.first().at(0).toString(), user);
         QCOMPARE(rows.rows.first().at(1).toString(), application);
@@ -184,15 +162,15 @@ private Q_SLOTS:
     {
         Factories::add(EmailParamsWizard::factoryName(), [] { return std::make_unique<FakeWizard>(); });
         auto params = newParams();
-        params->ServerName_Out = QStringLiteral("before.example");
+        params->ServerName_Out = u"before.example"_qs;
         FakeWizard::answer = true;
         QVERIFY(params->ShowConfig(nullptr));
-        QCOMPARE(FakeWizard::seenServer, QStringLiteral("before.example"));
-        QCOMPARE(params->ServerName_Out, QStringLiteral("edited.example"));
+        QCOMPARE(FakeWizard::seenServer, u"before.example"_qs);
+        QCOMPARE(params->ServerName_Out, u"edited.example"_qs);
         WindowRegistry::instance().windows().first()->unload();
         Factories::removeFactory(EmailParamsWizard::factoryName());
         QVERIFY(!params->ShowConfig(nullptr));
-        QCOMPARE(m_suite->session().errors()->recentReports().last().procedure, QStringLiteral("ShowConfig"));
+        QCOMPARE(m_suite->session().errors()->recentReports().last().procedure, u"ShowConfig"_qs);
     }
 
     void withoutRecordsTheFailureIsReported()
@@ -203,9 +181,9 @@ private Q_SLOTS:
         params.SaveConfig();
         const auto reports = m_suite->session().errors()->recentReports();
         QCOMPARE(reports.size(), 2);
-        QCOMPARE(reports.at(0).object, QStringLiteral("mrvEmailParams"));
-        QCOMPARE(reports.at(0).procedure, QStringLiteral("LoadConfig"));
-        QCOMPARE(reports.at(1).procedure, QStringLiteral("SaveConfig"));
+        QCOMPARE(reports.at(0).object, u"mrvEmailParams"_qs);
+        QCOMPARE(reports.at(0).procedure, u"LoadConfig"_qs);
+        QCOMPARE(reports.at(1).procedure, u"SaveConfig"_qs);
     }
 };
 

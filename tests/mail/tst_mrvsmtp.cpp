@@ -1,4 +1,5 @@
 #include "DemoSuite.h"
+#include "RichTextSamples.h"
 #include "SmtpTestServer.h"
 #include "facade/Types.h"
 #include "host/Failure.h"
@@ -12,72 +13,32 @@
 #include <QTest>
 
 using namespace mrv;
+using mrv::testing::Mailboxes;
 using mrv::testing::ReceivedMessage;
 using mrv::testing::SmtpServerOptions;
 using mrv::testing::SmtpTestServer;
-using Mailboxes = QList<QPair<QString, QString>>;
+using mrv::testing::writeFile;
+using Tls = SmtpServerOptions::Tls;
 
 namespace {
 
-const QString kUser = QStringLiteral("mario");
-const QString kPassword = QStringLiteral("Segreto è 42!");
+const QString kUser = u"mario"_qs;
+const QString kPassword = u"Segreto è 42!"_qs;
 
-// The outgoing account as the configuration stores it.
-struct AccountSettings
-{
-    QString server = QStringLiteral("localhost");
-    quint16 port = 0;
-    bool ssl = false;
-    bool startTls = false;
-    qint32 auth = eEmailServerOutAuth_None;
-    QString user;
-    QString password;
-    QString caFile;
-    QString timeout = QStringLiteral("10");
-    QString receipt = QStringLiteral("0");
-};
-
-AccountSettings settingsFor(const SmtpTestServer &server, const SmtpServerOptions &options = {})
-{
-    AccountSettings settings;
-    settings.port = server.port();
-    settings.startTls = options.tls == SmtpServerOptions::Tls::StartTls;
-    settings.ssl = options.tls == SmtpServerOptions::Tls::Implicit;
-    settings.caFile = server.certificatePath();
-    if (!options.user.isEmpty()) {
-        settings.auth = eEmailServerOutAuth_AUTH_LOGIN;
-        settings.user = options.user;
-        settings.password = options.password;
-    }
-    return settings;
-}
-
-SmtpServerOptions loginServer(SmtpServerOptions::Tls tls = SmtpServerOptions::Tls::None)
+SmtpServerOptions serverOptions(Tls tls, bool login, const QString &fault = {})
 {
     SmtpServerOptions options;
     options.tls = tls;
-    options.user = kUser;
+    options.user = login ? kUser : QString();
     options.password = kPassword;
+    options.fault = fault;
+    options.faultRecipient = "bruno@example.com";
     return options;
-}
-
-QString flag(bool value)
-{
-    return value ? QStringLiteral("-1") : QStringLiteral("0");
-}
-
-QString writeFile(const QTemporaryDir &folder, const QString &name, const QByteArray &content)
-{
-    QFile file(folder.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        throw Failure(QStringLiteral("Cannot write ") + file.fileName());
-    return file.fileName();
 }
 
 QString plainText(const ReceivedMessage &message)
 {
-    QString text = message.partOfType(QStringLiteral("text/plain"))->text;
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed();
+    return QString(message.partOfType("text/plain")->text).replace("\r\n", "\n").trimmed();
 }
 
 } // namespace
@@ -86,524 +47,395 @@ class TestMrvSmtp : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void init();
-
-    void recordsLoadsTheAccount();
-    void priorityKeepsHighAndLow_data();
-    void priorityKeepsHighAndLow();
-    void sendsComposedMessage();
-    void replyToForm_data();
-    void replyToForm();
-    void bodyFromFile_data();
-    void bodyFromFile();
-    void invalidCallsReported_data();
-    void invalidCallsReported();
-    void reliability_data();
-    void reliability();
-    void credentialsNeverLogged_data();
-    void credentialsNeverLogged();
-    void saveWritesMessageFile();
-    void resetStartsAnewMessage();
-    void connectionReusedByNextObject();
-
-private:
-    void configure(const AccountSettings &settings);
-    std::unique_ptr<mrvSMTP> newSmtp() const;
-    QList<suite::ErrorReport> reports() const;
-
     std::unique_ptr<testing::DemoSuite> m_suite;
     QTemporaryDir m_files;
-};
 
-void TestMrvSmtp::initTestCase()
-{
-    QVERIFY(m_files.isValid());
-    m_suite = std::make_unique<testing::DemoSuite>();
-}
-
-void TestMrvSmtp::init()
-{
-    m_suite->session().errors()->clearRecentReports();
-}
-
-void TestMrvSmtp::configure(const AccountSettings &settings)
-{
-    const QList<QPair<QString, QString>> values = {
-        {QStringLiteral("EMAIL_NAME"), QStringLiteral("Mario Rossi")},
-        {QStringLiteral("EMAIL"), QStringLiteral("mario@example.com")},
-        {QStringLiteral("EMAIL_OUT_TYPE"), QString::number(eEmailServerOut_SMTP)},
-        {QStringLiteral("EMAIL_OUT_SERVER"), settings.server},
-        {QStringLiteral("EMAIL_OUT_PORT"), QString::number(settings.port)},
-        {QStringLiteral("EMAIL_OUT_SSL"), flag(settings.ssl)},
-        {QStringLiteral("EMAIL_OUT_STARTTLS"), flag(settings.startTls)},
-        {QStringLiteral("EMAIL_OUT_AUTH"), QString::number(settings.auth)},
-        {QStringLiteral("EMAIL_OUT_USER"), settings.user},
-        {QStringLiteral("EMAIL_OUT_PASS"), settings.password},
-        {QStringLiteral("EMAIL_OUT_CA_FILE"), settings.caFile},
-        {QStringLiteral("EMAIL_OUT_TIMEOUT"), settings.timeout},
-        {QStringLiteral("EMAIL_RECEIPT"), settings.receipt},
-    };
-    for (const auto &[key, value] : values)
-        m_suite->session().config()->setValue(key, value);
-}
-
-std::unique_ptr<mrvSMTP> TestMrvSmtp::newSmtp() const
-{
-    auto smtp = std::make_unique<mrvSMTP>();
-    smtp->setErrors(m_suite->session().errors());
-    smtp->setRecords(m_suite->session().records());
-    return smtp;
-}
-
-QList<suite::ErrorReport> TestMrvSmtp::reports() const
-{
-    return m_suite->session().errors()->recentReports();
-}
-
-void TestMrvSmtp::recordsLoadsTheAccount()
-{
-    AccountSettings settings;
-    settings.server = QStringLiteral("smtp.example.com");
-    settings.port = 587;
-    settings.startTls = true;
-    settings.auth = eEmailServerOutAuth_CRAM_MD5;
-    settings.user = kUser;
-    settings.password = kPassword;
-    configure(settings);
-
-    const auto smtp = newSmtp();
-
-    QVERIFY(smtp->Records() == std::static_pointer_cast<host::Records>(m_suite->session().records()));
-    const std::shared_ptr<mrvEmailParams> params = smtp->Params();
-    QVERIFY(params);
-    QCOMPARE(params->Email, QStringLiteral("mario@example.com"));
-    QCOMPARE(params->ServerName_Out, settings.server);
-    QCOMPARE(params->ServerPort_Out, 587);
-    QVERIFY(params->StartTLS_Out);
-    QVERIFY(!params->ServerSSL_Out);
-    QCOMPARE(params->ServerAuth_Out, qint32(eEmailServerOutAuth_CRAM_MD5));
-    QCOMPARE(params->Password_Out, kPassword);
-}
-
-void TestMrvSmtp::priorityKeepsHighAndLow_data()
-{
-    QTest::addColumn<int>("written");
-    QTest::addColumn<int>("read");
-
-    QTest::newRow("normal") << int(eMessageProprity_Normal) << int(eMessageProprity_Normal);
-    QTest::newRow("high") << int(eMessageProprity_High) << int(eMessageProprity_High);
-    QTest::newRow("low") << int(eMessageProprity_Low) << int(eMessageProprity_Low);
-    QTest::newRow("a message priority's high (2)") << 2 << int(eMessageProprity_Normal);
-    QTest::newRow("undefined 3") << 3 << int(eMessageProprity_Normal);
-    QTest::newRow("negative") << -1 << int(eMessageProprity_Normal);
-}
-
-void TestMrvSmtp::priorityKeepsHighAndLow()
-{
-    QFETCH(int, written);
-    QFETCH(int, read);
-
-    mrvSMTP smtp;
-    smtp.setPriority(eMessageProprity_High);
-    smtp.setPriority(written);
-    QCOMPARE(smtp.Priority(), read);
-}
-
-void TestMrvSmtp::sendsComposedMessage()
-{
-    const SmtpServerOptions options = loginServer(SmtpServerOptions::Tls::StartTls);
-    SmtpTestServer server(options);
-    QVERIFY2(server.start(), qPrintable(server.errorText()));
-    AccountSettings settings = settingsFor(server, options);
-    settings.receipt = QStringLiteral("-1");
-    configure(settings);
-    const QByteArray pdf = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
-
-    const auto smtp = newSmtp();
-    smtp->setSubject(QStringLiteral("Offerta n. 42 — perché conviene"));
-    QVERIFY(smtp->SetBodyText(
-        QStringLiteral("<html><body><p>Gentile <b>cliente</b>,</p><p>in allegato l&#39;offerta.</p></body></html>"),
-        eMessageBodyFormat_HTML));
-    smtp->AddRecipient(QStringLiteral("anna@example.com"), QStringLiteral("Anna Bianchi"));
-    smtp->AddRecipient(QStringLiteral("bruno@example.com"), QString(), eMessageRecipient_Cc);
-    smtp->AddRecipient(QStringLiteral("carla@example.com"), QStringLiteral("Carla"), eMessageRecipient_Ccn);
-    smtp->AddAttachment(writeFile(m_files, QStringLiteral("offerta.pdf"), pdf));
-    smtp->ReplyTo(QStringLiteral("ufficio@example.com"), QStringLiteral("Ufficio Vendite"));
-    smtp->setPriority(eMessageProprity_High);
-    QSignalSpy progress(smtp.get(), &mrvSMTP::Progress);
-    QSignalSpy log(smtp.get(), &mrvSMTP::Log);
-
-    qint32 lResult = -1;
-    QVERIFY2(smtp->Send(&lResult, QStringLiteral("Vendite Rossi")), qPrintable(smtp->ConnectLog()));
-    QCOMPARE(lResult, 0);
-    QVERIFY(reports().isEmpty());
-
-    const QList<ReceivedMessage> received = server.receivedMessages();
-    QCOMPARE(received.size(), 1);
-    const ReceivedMessage &message = received.first();
-    QVERIFY(message.tls);
-    QCOMPARE(message.authenticatedUser, kUser);
-    QCOMPARE(message.mailFrom, QStringLiteral("mario@example.com"));
-    QCOMPARE(message.mailboxes(QStringLiteral("From")),
-             (Mailboxes{{QStringLiteral("Vendite Rossi"), QStringLiteral("mario@example.com")}}));
-    QCOMPARE(message.mailboxes(QStringLiteral("To")),
-             (Mailboxes{{QStringLiteral("Anna Bianchi"), QStringLiteral("anna@example.com")}}));
-    QCOMPARE(message.mailboxes(QStringLiteral("Cc")), (Mailboxes{{QString(), QStringLiteral("bruno@example.com")}}));
-    QVERIFY(message.headerValues(QStringLiteral("Bcc")).isEmpty());
-    QCOMPARE(message.envelopeRecipients,
-             QStringList({QStringLiteral("anna@example.com"), QStringLiteral("bruno@example.com"),
-                          QStringLiteral("carla@example.com")}));
-    QCOMPARE(message.mailboxes(QStringLiteral("Disposition-Notification-To")),
-             (Mailboxes{{QString(), QStringLiteral("mario@example.com")}}));
-    QCOMPARE(message.header(QStringLiteral("Subject")), smtp->Subject());
-    QCOMPARE(message.header(QStringLiteral("X-Priority")), QStringLiteral("1 (Highest)"));
-    QCOMPARE(message.structure(),
-             QStringLiteral("multipart/mixed(multipart/alternative(text/plain,text/html),application/pdf)"));
-    QCOMPARE(message.partNamed(QStringLiteral("offerta.pdf"))->content, pdf);
-    QCOMPARE(plainText(message), QStringLiteral("Gentile cliente,\n\nin allegato l'offerta."));
-    QCOMPARE(smtp->BodyTextPlain(), plainText(message));
-
-    QVERIFY(!progress.isEmpty());
-    QCOMPARE(progress.last().at(0).toInt(), progress.last().at(1).toInt());
-    const QStringList lines = smtp->ConnectLog().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), log.size());
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QList<QVariant> &signal = log.at(i);
-        QCOMPARE(lines.at(i), QStringLiteral("(%1) - %2").arg(signal.at(1).toInt()).arg(signal.at(0).toString()));
+    // The outgoing account of the configuration, for a server with these options.
+    void configure(const SmtpTestServer &server, const SmtpServerOptions &options = {},
+                   qint32 auth = eEmailServerOutAuth_AUTH_LOGIN, const QString &timeout = "10")
+    {
+        const QList<QPair<QString, QString>> values = {
+            {"EMAIL_NAME", "Mario Rossi"},
+            {"EMAIL", "mario@example.com"},
+            {"EMAIL_OUT_TYPE", QString::number(eEmailServerOut_SMTP)},
+            {"EMAIL_OUT_SERVER", "localhost"},
+            {"EMAIL_OUT_PORT", QString::number(server.port() ? server.port() : SmtpTestServer::unusedPort())},
+            {"EMAIL_OUT_SSL", options.tls == Tls::Implicit ? "-1" : "0"},
+            {"EMAIL_OUT_STARTTLS", options.tls == Tls::StartTls ? "-1" : "0"},
+            {"EMAIL_OUT_AUTH", QString::number(options.user.isEmpty() ? eEmailServerOutAuth_None : auth)},
+            {"EMAIL_OUT_USER", options.user},
+            {"EMAIL_OUT_PASS", options.password},
+            {"EMAIL_OUT_CA_FILE", server.certificatePath()},
+            {"EMAIL_OUT_TIMEOUT", timeout},
+            {"EMAIL_RECEIPT", "0"},
+        };
+        for (const auto &[key, value] : values)
+            m_suite->session().config()->setValue(key, value);
     }
-    QVERIFY(lines.contains(QStringLiteral("(0) - STARTTLS")));
-    QVERIFY(!lines.filter(QRegularExpression(QStringLiteral("^\\(250\\) - 250 2\\.0\\.0 Ok: queued"))).isEmpty());
-}
 
-void TestMrvSmtp::replyToForm_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("displayName");
+    std::unique_ptr<mrvSMTP> newSmtp(const QString &to = "anna@example.com") const
+    {
+        auto smtp = std::make_unique<mrvSMTP>();
+        smtp->setErrors(m_suite->session().errors());
+        smtp->setRecords(m_suite->session().records());
+        if (!to.isEmpty())
+            smtp->AddRecipient(to);
+        return smtp;
+    }
 
-    QTest::newRow("no name: the bare address") << ""
-                                               << "";
-    QTest::newRow("name between double apostrophes") << "Ufficio Vendite"
-                                                     << "''Ufficio Vendite''";
-    QTest::newRow("accented name") << "Società Rossi & Figli"
-                                   << "''Società Rossi & Figli''";
-}
+    QList<suite::ErrorReport> reports() const { return m_suite->session().errors()->recentReports(); }
 
-void TestMrvSmtp::replyToForm()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, displayName);
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_files.isValid());
+        m_suite = std::make_unique<testing::DemoSuite>();
+    }
 
-    SmtpTestServer server;
-    QVERIFY2(server.start(), qPrintable(server.errorText()));
-    configure(settingsFor(server));
-    const auto smtp = newSmtp();
-    smtp->AddRecipient(QStringLiteral("anna@example.com"));
-    smtp->ReplyTo(QStringLiteral("ufficio@example.com"), name);
+    void init() { m_suite->session().errors()->clearRecentReports(); }
 
-    QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));
+    // Only high and low are priorities of their own; anything else is normal.
+    void priorityKeepsHighAndLow_data()
+    {
+        QTest::addColumn<int>("written");
+        QTest::addColumn<int>("read");
+        QTest::newRow("high") << int(eMessageProprity_High) << int(eMessageProprity_High);
+        QTest::newRow("low") << int(eMessageProprity_Low) << int(eMessageProprity_Low);
+        QTest::newRow("a message priority's high (2)") << 2 << int(eMessageProprity_Normal);
+        QTest::newRow("negative") << -1 << int(eMessageProprity_Normal);
+    }
 
-    QCOMPARE(server.receivedMessages().first().mailboxes(QStringLiteral("Reply-To")),
-             (Mailboxes{{displayName, QStringLiteral("ufficio@example.com")}}));
-}
+    void priorityKeepsHighAndLow()
+    {
+        QFETCH(int, written);
+        QFETCH(int, read);
+        mrvSMTP smtp;
+        smtp.setPriority(eMessageProprity_High);
+        smtp.setPriority(written);
+        QCOMPARE(smtp.Priority(), read);
+    }
 
-void TestMrvSmtp::bodyFromFile_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("structure");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("latin-1 text") << "nota.txt" << QByteArray("Caff\xe8 pronto") << int(eMessageBodyFormat_Text)
-                                  << "text/plain"
-                                  << "Caffè pronto";
-    QTest::newRow("utf-8 text") << "nota.txt" << QByteArray("Caff\xc3\xa8 pronto") << int(eMessageBodyFormat_Text)
-                                << "text/plain"
-                                << "Caffè pronto";
-    QTest::newRow("html with its picture")
-        << "lettera.html"
-        << QByteArray("<html><head><meta charset=\"utf-8\"></head><body><p>Caff\xc3\xa8 <img src=\"logo.png\"></p>"
-                      "</body></html>")
-        << int(eMessageBodyFormat_HTML) << "multipart/alternative(text/plain,multipart/related(text/html,image/png))"
-        << "Caffè";
-    QTest::newRow("rtf") << "lettera.rtf" << QByteArray("{\\rtf1\\ansi Caff\\'e8}") << int(eMessageBodyFormat_RTF)
-                         << "text/rtf"
-                         << "";
-}
-
-void TestMrvSmtp::bodyFromFile()
-{
-    QFETCH(QString, fileName);
-    QFETCH(QByteArray, content);
-    QFETCH(int, format);
-    QFETCH(QString, structure);
-    QFETCH(QString, text);
-
-    SmtpTestServer server;
-    QVERIFY2(server.start(), qPrintable(server.errorText()));
-    configure(settingsFor(server));
-    QTemporaryDir folder;
-    writeFile(folder, QStringLiteral("logo.png"),
-              QByteArray::fromBase64(
-                  "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAQAAAC1HAwCAAAAC0lEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII="));
-    const auto smtp = newSmtp();
-    smtp->AddRecipient(QStringLiteral("anna@example.com"));
-
-    smtp->SetBodyTextFromFile(writeFile(folder, fileName, content), format);
-    QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));
-
-    QVERIFY(reports().isEmpty());
-    const ReceivedMessage message = server.receivedMessages().first();
-    QCOMPARE(message.structure(), structure);
-    if (!text.isEmpty())
-        QCOMPARE(plainText(message), text);
-    QCOMPARE(smtp->BodyText().contains(QStringLiteral("cid:")), format == eMessageBodyFormat_HTML);
-}
-
-void TestMrvSmtp::invalidCallsReported_data()
-{
-    QTest::addColumn<QString>("procedure");
-
-    QTest::newRow("address with a line break") << "AddRecipient";
-    QTest::newRow("recipient type 4") << "AddRecipient";
-    QTest::newRow("missing attachment") << "AddAttachment";
-    QTest::newRow("body format 3") << "SetBodyText";
-    QTest::newRow("missing body file") << "SetBodyTextFromFile";
-    QTest::newRow("reply-to that is no address") << "ReplyTo";
-    QTest::newRow("send without Records") << "Send";
-}
-
-void TestMrvSmtp::invalidCallsReported()
-{
-    QFETCH(QString, procedure);
-
-    const QString row = QString::fromLatin1(QTest::currentDataTag());
-    const QString missing = m_files.filePath(QStringLiteral("missing.txt"));
-    mrvSMTP smtp;
-    smtp.setErrors(m_suite->session().errors());
-    if (row != QLatin1String("send without Records"))
-        smtp.setRecords(m_suite->session().records());
-    qint32 lResult = -1;
-    if (row == QLatin1String("address with a line break"))
-        smtp.AddRecipient(QStringLiteral("anna@example.com\r\nBcc: intruso@example.com"));
-    else if (row == QLatin1String("recipient type 4"))
-        smtp.AddRecipient(QStringLiteral("anna@example.com"), QString(), 4);
-    else if (row == QLatin1String("missing attachment"))
-        smtp.AddAttachment(missing);
-    else if (row == QLatin1String("body format 3"))
-        QVERIFY(!smtp.SetBodyText(QStringLiteral("x"), 3));
-    else if (row == QLatin1String("missing body file"))
-        smtp.SetBodyTextFromFile(missing, eMessageBodyFormat_Text);
-    else if (row == QLatin1String("reply-to that is no address"))
-        smtp.ReplyTo(QStringLiteral("Ufficio Vendite"));
-    else
-        QVERIFY(!smtp.Send(&lResult));
-
-    const QList<suite::ErrorReport> reported = reports();
-    QCOMPARE(reported.size(), 1);
-    QCOMPARE(reported.first().object, QStringLiteral("mrvSMTP"));
-    QCOMPARE(reported.first().procedure, procedure);
-    if (procedure == QLatin1String("Send"))
-        QCOMPARE(lResult, 10);
-}
-
-void TestMrvSmtp::reliability_data()
-{
-    using Tls = SmtpServerOptions::Tls;
-    QTest::addColumn<int>("serverTls");
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<bool>("serverRuns");
-    QTest::addColumn<bool>("accountSsl");
-    QTest::addColumn<bool>("accountStartTls");
-    QTest::addColumn<bool>("trustCertificate");
-    QTest::addColumn<QString>("timeout");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QStringList>("why");
-
-    QTest::newRow("connection refused") << int(Tls::None) << "" << false << false << false << true << "10" << 1
-                                        << QStringList{"(0) - The server cannot be reached: "};
-    QTest::newRow("TLS handshake fails") << int(Tls::None) << "" << true << true << false << true << "10" << 2
-                                         << QStringList{"(0) - No secure (TLS) connection could be established: "};
-    QTest::newRow("STARTTLS not offered")
-        << int(Tls::None) << "" << true << false << true << true << "10" << 2
-        << QStringList{"(0) - No secure (TLS) connection could be established: ", "STARTTLS"};
-    QTest::newRow("untrusted certificate") << int(Tls::StartTls) << "" << true << false << true << false << "10" << 3
-                                           << QStringList{"(0) - The server's certificate is not trusted: "};
-    QTest::newRow("login refused") << int(Tls::None) << "reject-auth" << true << false << false << true << "10" << 4
-                                   << QStringList{"(535) - 535 5.7.8 Authentication credentials invalid",
-                                                  "(535) - The server refused the login: "};
-    QTest::newRow("421 at greeting") << int(Tls::None) << "greeting-421" << true << false << false << true << "10" << 5
-                                     << QStringList{"(421) - 421 4.3.2 Service not available",
-                                                    "(421) - The server refused the session at its greeting: "};
-    QTest::newRow("550 for one recipient")
-        << int(Tls::None) << "reject-rcpt" << true << false << false << true << "10" << 6
-        << QStringList{"(550) - 550 5.1.1 <bruno@example.com>: Recipient address rejected",
-                       "(550) - The server refused a recipient; the message was sent to nobody: "};
-    QTest::newRow("connection dropped during DATA")
-        << int(Tls::None) << "drop-data" << true << false << false << true << "10" << 7
-        << QStringList{"(354) - 354 End data", "(0) - The connection was lost while the message was being sent: "};
-    QTest::newRow("server never answers") << int(Tls::None) << "silent" << true << false << false << true << "1" << 8
-                                          << QStringList{"(0) - The server did not answer in time: "};
-}
-
-void TestMrvSmtp::reliability()
-{
-    QFETCH(int, serverTls);
-    QFETCH(QString, fault);
-    QFETCH(bool, serverRuns);
-    QFETCH(bool, accountSsl);
-    QFETCH(bool, accountStartTls);
-    QFETCH(bool, trustCertificate);
-    QFETCH(QString, timeout);
-    QFETCH(int, result);
-    QFETCH(QStringList, why);
-
-    SmtpServerOptions options = loginServer(SmtpServerOptions::Tls(serverTls));
-    options.fault = fault;
-    options.faultRecipient = QStringLiteral("bruno@example.com");
-    SmtpTestServer server(options);
-    if (serverRuns)
+    void sendsComposedMessage()
+    {
+        const SmtpServerOptions options = serverOptions(Tls::StartTls, true);
+        SmtpTestServer server(options);
         QVERIFY2(server.start(), qPrintable(server.errorText()));
-    AccountSettings settings = settingsFor(server, options);
-    settings.port = serverRuns ? server.port() : SmtpTestServer::unusedPort();
-    settings.ssl = accountSsl;
-    settings.startTls = accountStartTls;
-    settings.caFile = trustCertificate ? server.certificatePath() : QString();
-    settings.timeout = timeout;
-    configure(settings);
-    const auto smtp = newSmtp();
-    smtp->AddRecipient(QStringLiteral("anna@example.com"));
-    smtp->AddRecipient(QStringLiteral("bruno@example.com"), QString(), eMessageRecipient_Cc);
-    smtp->SetBodyText(QStringLiteral("Ciao"));
+        configure(server, options);
+        m_suite->session().config()->setValue("EMAIL_RECEIPT", "-1");
+        const QByteArray pdf = "%PDF-1.4\n" + QByteArray(300000, '\xe2');
 
-    qint32 lResult = -1;
-    QVERIFY(!smtp->Send(&lResult));
+        const auto smtp = newSmtp(QString());
+        smtp->setSubject("Offerta n. 42 — perché conviene");
+        QVERIFY(smtp->SetBodyText("<html><body><p>Gentile <b>cliente</b>,</p><p>l&#39;offerta.</p></body></html>",
+                                  eMessageBodyFormat_HTML));
+        smtp->AddRecipient("anna@example.com", "Anna Bianchi");
+        smtp->AddRecipient("bruno@example.com", QString(), eMessageRecipient_Cc);
+        smtp->AddRecipient("carla@example.com", "Carla", eMessageRecipient_Ccn);
+        smtp->AddAttachment(writeFile(m_files.path(), "offerta.pdf", pdf));
+        smtp->ReplyTo("ufficio@example.com", "Società Rossi & Figli");
+        smtp->setPriority(eMessageProprity_High);
+        QSignalSpy progress(smtp.get(), &mrvSMTP::Progress);
+        QSignalSpy log(smtp.get(), &mrvSMTP::Log);
 
-    QCOMPARE(lResult, result);
-    const QString log = smtp->ConnectLog();
-    for (const QString &reason : why)
-        QVERIFY2(log.contains(reason), qPrintable(log));
-    QVERIFY(server.receivedMessages().isEmpty());
-    QVERIFY(reports().isEmpty());
-}
+        qint32 lResult = -1;
+        QVERIFY2(smtp->Send(&lResult, "Vendite Rossi"), qPrintable(smtp->ConnectLog()));
+        QCOMPARE(lResult, 0);
+        QVERIFY(reports().isEmpty());
 
-void TestMrvSmtp::credentialsNeverLogged_data()
-{
-    QTest::addColumn<int>("authMode");
-    QTest::addColumn<QStringList>("mechanisms");
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("authLine");
+        const QList<ReceivedMessage> received = server.receivedMessages();
+        QCOMPARE(received.size(), 1);
+        const ReceivedMessage &message = received.first();
+        QVERIFY(message.tls);
+        QCOMPARE(message.authenticatedUser, kUser);
+        QCOMPARE(message.mailFrom, u"mario@example.com"_qs);
+        QCOMPARE(message.mailboxes("From"), (Mailboxes{{"Vendite Rossi", "mario@example.com"}}));
+        QCOMPARE(message.mailboxes("To"), (Mailboxes{{"Anna Bianchi", "anna@example.com"}}));
+        QCOMPARE(message.mailboxes("Cc"), (Mailboxes{{"", "bruno@example.com"}}));
+        QCOMPARE(message.envelopeRecipients,
+                 (QStringList{"anna@example.com", "bruno@example.com", "carla@example.com"}));
+        QCOMPARE(message.mailboxes("Reply-To"), (Mailboxes{{"''Società Rossi & Figli''", "ufficio@example.com"}}));
+        QCOMPARE(message.mailboxes("Disposition-Notification-To"), (Mailboxes{{"", "mario@example.com"}}));
+        QCOMPARE(message.header("Subject"), smtp->Subject());
+        QCOMPARE(message.header("X-Priority"), u"1 (Highest)"_qs);
+        QCOMPARE(message.structure(),
+                 u"multipart/mixed(multipart/alternative(text/plain,text/html),application/pdf)"_qs);
+        QCOMPARE(message.partNamed("offerta.pdf")->content, pdf);
+        QCOMPARE(plainText(message), u"Gentile cliente,\n\nl'offerta."_qs);
+        QCOMPARE(smtp->BodyTextPlain(), plainText(message));
 
-    QTest::newRow("AUTH LOGIN") << int(eEmailServerOutAuth_AUTH_LOGIN) << QStringList() << ""
-                                << "(0) - AUTH LOGIN";
-    QTest::newRow("AUTH LOGIN refused") << int(eEmailServerOutAuth_AUTH_LOGIN) << QStringList() << "reject-auth"
-                                        << "(0) - AUTH LOGIN";
-    QTest::newRow("AUTH PLAIN") << int(eEmailServerOutAuth_None) << QStringList{QStringLiteral("PLAIN")} << ""
-                                << "(0) - AUTH PLAIN";
-    QTest::newRow("AUTH PLAIN refused") << int(eEmailServerOutAuth_None) << QStringList{QStringLiteral("PLAIN")}
-                                        << "reject-auth"
-                                        << "(0) - AUTH PLAIN";
-    QTest::newRow("CRAM-MD5") << int(eEmailServerOutAuth_CRAM_MD5) << QStringList() << ""
-                              << "(0) - AUTH CRAM-MD5";
-}
-
-void TestMrvSmtp::credentialsNeverLogged()
-{
-    QFETCH(int, authMode);
-    QFETCH(QStringList, mechanisms);
-    QFETCH(QString, fault);
-    QFETCH(QString, authLine);
-
-    SmtpServerOptions options = loginServer(SmtpServerOptions::Tls::StartTls);
-    options.mechanisms = mechanisms;
-    options.fault = fault;
-    SmtpTestServer server(options);
-    QVERIFY2(server.start(), qPrintable(server.errorText()));
-    AccountSettings settings = settingsFor(server, options);
-    settings.auth = authMode;
-    configure(settings);
-    const auto smtp = newSmtp();
-    smtp->AddRecipient(QStringLiteral("anna@example.com"));
-
-    QCOMPARE(smtp->Send(), fault.isEmpty());
-
-    const QString log = smtp->ConnectLog();
-    QVERIFY2(log.contains(authLine), qPrintable(log));
-    const QByteArray password = kPassword.toUtf8();
-    const QList<QByteArray> secrets = {password, password.toBase64(),
-                                       ('\0' + kUser.toUtf8() + '\0' + password).toBase64(),
-                                       (kUser.toUtf8() + '\0' + kUser.toUtf8() + '\0' + password).toBase64()};
-    for (const QByteArray &secret : secrets)
-        QVERIFY2(!log.contains(QString::fromUtf8(secret)), secret.constData());
-}
-
-void TestMrvSmtp::saveWritesMessageFile()
-{
-    configure(AccountSettings());
-    const auto smtp = newSmtp();
-    smtp->setSubject(QStringLiteral("Bozza — perché no"));
-    smtp->SetBodyText(QStringLiteral("<p>Testo</p>"), eMessageBodyFormat_HTML);
-    smtp->AddRecipient(QStringLiteral("anna@example.com"));
-    smtp->AddRecipient(QStringLiteral("carla@example.com"), QString(), eMessageRecipient_Ccn);
-    smtp->AddAttachment(writeFile(m_files, QStringLiteral("allegato.txt"), "riga\n"));
-
-    const QString path = smtp->Save();
-
-    QVERIFY2(path.endsWith(QStringLiteral(".eml")), qPrintable(path));
-    QCOMPARE(QFileInfo(path).absolutePath(), m_suite->session().paths()->productFolder(QStringLiteral("Temp")));
-    const ReceivedMessage saved = SmtpTestServer::parseFile(path);
-    QCOMPARE(saved.header(QStringLiteral("Subject")), smtp->Subject());
-    QCOMPARE(saved.structure(),
-             QStringLiteral("multipart/mixed(multipart/alternative(text/plain,text/html),text/plain)"));
-    QVERIFY(saved.headerValues(QStringLiteral("Bcc")).isEmpty());
-    QVERIFY(reports().isEmpty());
-}
-
-void TestMrvSmtp::resetStartsAnewMessage()
-{
-    SmtpTestServer server;
-    QVERIFY2(server.start(), qPrintable(server.errorText()));
-    configure(settingsFor(server));
-    const auto smtp = newSmtp();
-    smtp->setSubject(QStringLiteral("Prima"));
-    smtp->AddRecipient(QStringLiteral("anna@example.com"));
-    QVERIFY(smtp->Send());
-    QVERIFY(!smtp->ConnectLog().isEmpty());
-
-    smtp->Reset();
-
-    QCOMPARE(smtp->ConnectLog(), QString());
-    QCOMPARE(smtp->Subject(), QString());
-    qint32 lResult = -1;
-    QVERIFY(!smtp->Send(&lResult));
-    QCOMPARE(lResult, 10);
-    QCOMPARE(smtp->ConnectLog(), QStringLiteral("(0) - Nothing was sent: the message has no recipients\r\n"));
-    QCOMPARE(server.receivedMessages().size(), 1);
-}
-
-void TestMrvSmtp::connectionReusedByNextObject()
-{
-    const SmtpServerOptions options = loginServer();
-    SmtpTestServer server(options);
-    QVERIFY2(server.start(), qPrintable(server.errorText()));
-    configure(settingsFor(server, options));
-
-    QStringList logs;
-    for (const QString &to : {QStringLiteral("anna@example.com"), QStringLiteral("bruno@example.com")}) {
-        const auto smtp = newSmtp();
-        smtp->AddRecipient(to);
-        QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));
-        logs << smtp->ConnectLog();
+        // Progress rises to a total that covers the attachment in base64.
+        QVERIFY(progress.size() > 1);
+        const int total = progress.last().at(1).toInt();
+        QVERIFY(total > pdf.size() * 4 / 3);
+        for (qsizetype i = 0; i < progress.size(); ++i) {
+            QCOMPARE(progress.at(i).at(1).toInt(), total);
+            QVERIFY(i == 0 || progress.at(i).at(0).toInt() > progress.at(i - 1).at(0).toInt());
+        }
+        QCOMPARE(progress.last().at(0).toInt(), total);
+        // The connection log is what the Log signal told, line by line.
+        const QStringList lines = smtp->ConnectLog().split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), log.size());
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines.at(i), u"(%1) - %2"_qs.arg(log.at(i).at(1).toInt()).arg(log.at(i).at(0).toString()));
+        QVERIFY(lines.contains("(0) - STARTTLS"));
+        QVERIFY(!lines.filter(QRegularExpression("^\\(250\\) - 250 2\\.0\\.0 Ok: queued")).isEmpty());
     }
 
-    const QList<ReceivedMessage> received = server.receivedMessages();
-    QCOMPARE(received.size(), 2);
-    QCOMPARE(received.at(0).connection, received.at(1).connection);
-    QVERIFY(logs.at(0).contains(QStringLiteral("AUTH LOGIN")));
-    QVERIFY2(!logs.at(1).contains(QStringLiteral("AUTH")), qPrintable(logs.at(1)));
-}
+    void bodyFromFile_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("structure");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("latin-1 text") << "nota.txt" << QByteArray("Caff\xe8") << int(eMessageBodyFormat_Text)
+                                      << "text/plain"
+                                      << "Caffè";
+        QTest::newRow("utf-8 text") << "nota.txt" << QByteArray("Caff\xc3\xa8") << int(eMessageBodyFormat_Text)
+                                    << "text/plain"
+                                    << "Caffè";
+        QTest::newRow("html with its picture")
+            << "lettera.html"
+            << QByteArray("<html><head><meta charset=\"utf-8\"></head><body><p>Caff\xc3\xa8 <img src=\"logo.png\">")
+            << int(eMessageBodyFormat_HTML)
+            << "multipart/alternative(text/plain,multipart/related(text/html,image/png))"
+            << "Caffè";
+        QTest::newRow("rtf") << "lettera.rtf" << QByteArray("{\\rtf1\\ansi Caff\\'e8}") << int(eMessageBodyFormat_RTF)
+                             << "text/rtf"
+                             << "";
+    }
+
+    void bodyFromFile()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QByteArray, content);
+        QFETCH(int, format);
+        QFETCH(QString, structure);
+        QFETCH(QString, text);
+        SmtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        configure(server);
+        QTemporaryDir folder;
+        writeFile(folder.path(), "logo.png", testing::encodedImage("png", 1, 1));
+        const auto smtp = newSmtp();
+
+        smtp->SetBodyTextFromFile(writeFile(folder.path(), fileName, content), format);
+        QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));
+
+        QVERIFY(reports().isEmpty());
+        const ReceivedMessage message = server.receivedMessages().first();
+        QCOMPARE(message.structure(), structure);
+        if (!text.isEmpty())
+            QCOMPARE(plainText(message), text);
+        QCOMPARE(smtp->BodyText().contains("cid:"), format == eMessageBodyFormat_HTML);
+    }
+
+    void invalidCallsReported_data()
+    {
+        QTest::addColumn<QString>("procedure");
+        QTest::newRow("address with a line break") << "AddRecipient";
+        QTest::newRow("recipient type 4") << "AddRecipient";
+        QTest::newRow("missing attachment") << "AddAttachment";
+        QTest::newRow("body format 3") << "SetBodyText";
+        QTest::newRow("missing body file") << "SetBodyTextFromFile";
+        QTest::newRow("reply-to that is no address") << "ReplyTo";
+        QTest::newRow("send without Records") << "Send";
+    }
+
+    void invalidCallsReported()
+    {
+        QFETCH(QString, procedure);
+        const QString row = QTest::currentDataTag();
+        const QString missing = m_files.filePath("missing.txt");
+        mrvSMTP smtp;
+        smtp.setErrors(m_suite->session().errors());
+        if (row != "send without Records")
+            smtp.setRecords(m_suite->session().records());
+        qint32 lResult = -1;
+        if (row == "address with a line break")
+            smtp.AddRecipient("anna@example.com\r\nBcc: intruso@example.com");
+        else if (row == "recipient type 4")
+            smtp.AddRecipient("anna@example.com", QString(), 4);
+        else if (row == "missing attachment")
+            smtp.AddAttachment(missing);
+        else if (row == "body format 3")
+            QVERIFY(!smtp.SetBodyText("x", 3));
+        else if (row == "missing body file")
+            smtp.SetBodyTextFromFile(missing, eMessageBodyFormat_Text);
+        else if (row == "reply-to that is no address")
+            smtp.ReplyTo("Ufficio Vendite");
+        else
+            QVERIFY(!smtp.Send(&lResult));
+
+        const QList<suite::ErrorReport> reported = reports();
+        QCOMPARE(reported.size(), 1);
+        QCOMPARE(reported.first().object + "." + reported.first().procedure, "mrvSMTP." + procedure);
+        QCOMPARE(lResult, procedure == "Send" ? 10 : -1);
+    }
+
+    // Every failure has its result code and its reason in the log; nothing
+    // arrives and nothing is reported to the host, as the caller decides.
+    void reliability_data()
+    {
+        QTest::addColumn<int>("serverTls");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("accountTls");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("why");
+        const auto row = [](const char *name, Tls server, const char *fault, Tls account, int result, const char *why) {
+            QTest::newRow(name) << int(server) << QString(fault) << int(account) << result << QString(why);
+        };
+        const Tls none = Tls::None, startTls = Tls::StartTls;
+        row("connection refused", none, "not running", none, 1, "(0) - The server cannot be reached: ");
+        row("TLS handshake fails", none, "", Tls::Implicit, 2, "(0) - No secure (TLS) connection could be established");
+        row("STARTTLS not offered", none, "", startTls, 2, "established: STARTTLS");
+        row("untrusted certificate", startTls, "untrusted", startTls, 3,
+            "(0) - The server's certificate is not trusted");
+        row("login refused", none, "reject-auth", none, 4, "(535) - 535 5.7.8 Authentication credentials invalid");
+        row("421 at greeting", none, "greeting-421", none, 5, "(421) - The server refused the session at its greeting");
+        row("550 for one recipient", none, "reject-rcpt", none, 6,
+            "(550) - 550 5.1.1 <bruno@example.com>: Recipient address rejected");
+        row("connection dropped during DATA", none, "drop-data", none, 7,
+            "(0) - The connection was lost while the message was being sent: ");
+        row("server never answers", none, "silent", none, 8, "(0) - The server did not answer in time: ");
+    }
+
+    void reliability()
+    {
+        QFETCH(int, serverTls);
+        QFETCH(QString, fault);
+        QFETCH(int, accountTls);
+        QFETCH(int, result);
+        QFETCH(QString, why);
+        const bool serverFault = fault != "not running" && fault != "untrusted";
+        SmtpTestServer server(serverOptions(Tls(serverTls), true, serverFault ? fault : QString()));
+        if (fault != "not running")
+            QVERIFY2(server.start(), qPrintable(server.errorText()));
+        configure(server, serverOptions(Tls(accountTls), true), eEmailServerOutAuth_AUTH_LOGIN,
+                  fault == "silent" ? "1" : "10");
+        if (fault == "untrusted")
+            m_suite->session().config()->setValue("EMAIL_OUT_CA_FILE", QString());
+        const auto smtp = newSmtp();
+        smtp->AddRecipient("bruno@example.com", QString(), eMessageRecipient_Cc);
+
+        qint32 lResult = -1;
+        QVERIFY(!smtp->Send(&lResult));
+
+        QCOMPARE(lResult, result);
+        QVERIFY2(smtp->ConnectLog().contains(why), qPrintable(smtp->ConnectLog()));
+        QVERIFY(server.receivedMessages().isEmpty());
+        QVERIFY(reports().isEmpty());
+    }
+
+    // The login the account asks for, over each kind of connection; the
+    // credentials never show in the log, whatever the mechanism.
+    void loginOverEveryConnection_data()
+    {
+        QTest::addColumn<int>("tls");
+        QTest::addColumn<int>("authMode");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("authLine");
+        QTest::newRow("plain, AUTH LOGIN") << int(Tls::None) << int(eEmailServerOutAuth_AUTH_LOGIN) << ""
+                                           << "(0) - AUTH LOGIN";
+        QTest::newRow("STARTTLS, AUTH LOGIN refused")
+            << int(Tls::StartTls) << int(eEmailServerOutAuth_AUTH_LOGIN) << "reject-auth"
+            << "(0) - AUTH LOGIN";
+        QTest::newRow("implicit TLS, CRAM-MD5") << int(Tls::Implicit) << int(eEmailServerOutAuth_CRAM_MD5) << ""
+                                                << "(0) - AUTH CRAM-MD5";
+    }
+
+    void loginOverEveryConnection()
+    {
+        QFETCH(int, tls);
+        QFETCH(int, authMode);
+        QFETCH(QString, fault);
+        QFETCH(QString, authLine);
+        const SmtpServerOptions options = serverOptions(Tls(tls), true, fault);
+        SmtpTestServer server(options);
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        configure(server, options, authMode);
+        const auto smtp = newSmtp();
+
+        QCOMPARE(smtp->Send(), fault.isEmpty());
+
+        const QList<ReceivedMessage> received = server.receivedMessages();
+        QCOMPARE(received.size(), fault.isEmpty() ? 1 : 0);
+        if (!received.isEmpty())
+            QCOMPARE(received.first().tls, tls != int(Tls::None));
+        if (!received.isEmpty())
+            QCOMPARE(received.first().authenticatedUser, kUser);
+        const QString log = smtp->ConnectLog();
+        QVERIFY2(log.contains(authLine), qPrintable(log));
+        const QByteArray password = kPassword.toUtf8();
+        for (const QByteArray &secret : {password, password.toBase64(), (kUser.toUtf8() + ' ').toBase64().left(8)})
+            QVERIFY2(!log.contains(QString::fromUtf8(secret)), secret.constData());
+    }
+
+    void saveWritesMessageFile()
+    {
+        SmtpTestServer notStarted;
+        configure(notStarted);
+        const auto smtp = newSmtp();
+        smtp->setSubject("Bozza — perché no");
+        smtp->SetBodyText("<p>Testo</p>", eMessageBodyFormat_HTML);
+        smtp->AddRecipient("carla@example.com", QString(), eMessageRecipient_Ccn);
+        smtp->AddAttachment(writeFile(m_files.path(), "allegato.txt", "riga\n"));
+
+        const QString path = smtp->Save();
+
+        QVERIFY2(path.endsWith(".eml"), qPrintable(path));
+        QCOMPARE(QFileInfo(path).absolutePath(), m_suite->session().paths()->productFolder("Temp"));
+        const ReceivedMessage saved = SmtpTestServer::parseFile(path);
+        QCOMPARE(saved.header("Subject"), smtp->Subject());
+        QCOMPARE(saved.structure(), u"multipart/mixed(multipart/alternative(text/plain,text/html),text/plain)"_qs);
+        QVERIFY(saved.header("Bcc").isEmpty());
+        QVERIFY(reports().isEmpty());
+    }
+
+    void resetStartsAnewMessage()
+    {
+        SmtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        configure(server);
+        const auto smtp = newSmtp();
+        smtp->setSubject("Prima");
+        smtp->ReplyTo("ufficio@example.com");
+        QVERIFY(smtp->Send());
+        QCOMPARE(server.receivedMessages().first().mailboxes("Reply-To"), (Mailboxes{{"", "ufficio@example.com"}}));
+
+        smtp->Reset();
+
+        QCOMPARE(smtp->ConnectLog(), QString());
+        QCOMPARE(smtp->Subject(), QString());
+        qint32 lResult = -1;
+        QVERIFY(!smtp->Send(&lResult));
+        QCOMPARE(lResult, 10);
+        QCOMPARE(smtp->ConnectLog(), u"(0) - Nothing was sent: the message has no recipients\r\n"_qs);
+        QCOMPARE(server.receivedMessages().size(), 1);
+    }
+
+    // One connection per account, kept and logged in across objects.
+    void connectionReusedForTheSameAccount()
+    {
+        const SmtpServerOptions options = serverOptions(Tls::None, true);
+        SmtpTestServer server(options);
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QStringList logs;
+        for (const char *timeout : {"10", "10", "11"}) {
+            configure(server, options, eEmailServerOutAuth_AUTH_LOGIN, timeout);
+            const auto smtp = newSmtp();
+            QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));
+            logs << smtp->ConnectLog();
+        }
+
+        const QList<ReceivedMessage> received = server.receivedMessages();
+        QCOMPARE(received.size(), 3);
+        QCOMPARE(received.at(0).connection, received.at(1).connection);
+        QVERIFY(received.at(1).connection != received.at(2).connection);
+        QVERIFY(logs.at(0).contains("AUTH LOGIN"));
+        QVERIFY2(!logs.at(1).contains("EHLO") && !logs.at(1).contains("AUTH"), qPrintable(logs.at(1)));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMrvSmtp)
 #include "tst_mrvsmtp.moc"

@@ -1,25 +1,14 @@
 #!/usr/bin/python3
 """An SMTP server on loopback for the tests, on Debian's python3-aiosmtpd.
 
-Every message received is written into --folder as NNNN.eml (the bytes as
-received) and NNNN.json (the envelope and the parsed message, see
-mime_summary.py), the JSON last, so that a test that sees it sees both.
-When the server listens it prints "READY <port>" on a line of its own.
-
-TLS: --starttls offers STARTTLS, --implicit-tls speaks TLS from the first
-byte. The certificate is --cert/--key, or a throwaway one for "localhost"
-and 127.0.0.1 made with openssl in the folder (its path is printed as
-"CERTIFICATE <path>" before READY).
-
-AUTH: with --user and --password the server offers LOGIN, PLAIN and
-CRAM-MD5 (or only those named by --mechanisms) and requires a login.
-
-Faults (--fault):
-  greeting-421  answers every connection with 421 and closes it
-  reject-rcpt   refuses --fault-recipient with 550
-  drop-data     closes the connection after the first line of DATA
-  silent        accepts connections and never answers
-  reject-auth   refuses every login
+Every message received is written into --folder as NNNN.eml (as received)
+and then NNNN.json (the envelope and the message parsed by mime_summary.py).
+Prints "CERTIFICATE <path>" (TLS modes) and then "READY <port>" on lines of
+their own. Without --cert/--key a throwaway certificate for localhost is made.
+With --user/--password a login is required (LOGIN, PLAIN and CRAM-MD5, or
+those named by --mechanisms). Faults: greeting-421 (every connection), reject-
+rcpt (550 for --fault-recipient), drop-data (hangs up after DATA's first line),
+silent (never answers), reject-auth (refuses every login).
 """
 
 import argparse
@@ -45,7 +34,6 @@ except ImportError:
 import mime_summary
 
 ALL_MECHANISMS = ("LOGIN", "PLAIN", "CRAM-MD5")
-FAULTS = ("greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth")
 
 
 def parse_arguments():
@@ -55,31 +43,25 @@ def parse_arguments():
     tls = parser.add_mutually_exclusive_group()
     tls.add_argument("--starttls", action="store_true")
     tls.add_argument("--implicit-tls", action="store_true")
-    parser.add_argument("--cert", type=Path)
-    parser.add_argument("--key", type=Path)
-    parser.add_argument("--user", default="")
-    parser.add_argument("--password", default="")
+    for option in ("--cert", "--key"):
+        parser.add_argument(option, type=Path)
+    for option in ("--user", "--password", "--fault-recipient"):
+        parser.add_argument(option, default="")
     parser.add_argument("--mechanisms", default=",".join(ALL_MECHANISMS))
-    parser.add_argument("--fault", choices=FAULTS)
-    parser.add_argument("--fault-recipient", default="")
+    parser.add_argument("--fault", choices=("greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth"))
     return parser.parse_args()
-
-
-def make_certificate(folder):
-    cert, key = folder / "cert.pem", folder / "key.pem"
-    subprocess.run(
-        ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-         "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
-         "-keyout", str(key), "-out", str(cert)],
-        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    return cert, key
 
 
 def tls_context(options):
     if not (options.starttls or options.implicit_tls):
         return None
     if options.cert is None:
-        options.cert, options.key = make_certificate(options.folder)
+        options.cert, options.key = options.folder / "cert.pem", options.folder / "key.pem"
+        subprocess.run(
+            ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+             "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
+             "-keyout", str(options.key), "-out", str(options.cert)],
+            check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     print(f"CERTIFICATE {options.cert}", flush=True)
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(options.cert, options.key)
@@ -87,7 +69,7 @@ def tls_context(options):
 
 
 class Recorder:
-    """The handler: accepts or refuses recipients and writes what arrives."""
+    """The handler: accepts or refuses recipients and logins, and writes what arrives."""
 
     def __init__(self, options):
         self.options = options
@@ -105,10 +87,9 @@ class Recorder:
 
     async def handle_DATA(self, server, session, envelope):
         number = next(self.numbers)
-        raw = envelope.original_content
         base = self.options.folder / f"{number:04d}"
-        base.with_suffix(".eml").write_bytes(raw)
-        record = mime_summary.summarize(raw)
+        base.with_suffix(".eml").write_bytes(envelope.original_content)
+        record = mime_summary.summarize(envelope.original_content)
         record["envelope"] = {
             "mail_from": envelope.mail_from,
             "rcpt_tos": envelope.rcpt_tos,
@@ -168,13 +149,12 @@ class TestSMTP(SMTP):
 
 def smtp_factory(options, context):
     recorder = Recorder(options)
-    with_auth = bool(options.user)
-    offered = {name.strip().upper() for name in options.mechanisms.split(",")} if with_auth else set()
+    offered = {name.strip().upper() for name in options.mechanisms.split(",")} if options.user else set()
     settings = dict(
         hostname="localhost",
         ident="mrv test server",
         tls_context=context if options.starttls else None,
-        auth_required=with_auth,
+        auth_required=bool(options.user),
         # Implicit TLS is not STARTTLS to aiosmtpd, so it would refuse AUTH there.
         auth_require_tls=False,
         auth_exclude_mechanism=[name for name in ALL_MECHANISMS if name not in offered],
@@ -185,27 +165,21 @@ def smtp_factory(options, context):
 
 async def serve(options):
     context = tls_context(options)
-    loop = asyncio.get_running_loop()
-    server = await loop.create_server(smtp_factory(options, context), "127.0.0.1", options.port,
-                                      ssl=context if options.implicit_tls else None)
+    server = await asyncio.get_running_loop().create_server(
+        smtp_factory(options, context), "127.0.0.1", options.port, ssl=context if options.implicit_tls else None)
     print(f"READY {server.sockets[0].getsockname()[1]}", flush=True)
     async with server:
         await server.serve_forever()
 
 
-def main():
+if __name__ == "__main__":
     # aiosmtpd warns about settings that are deliberate here (AUTH without
     # TLS, its deprecated login_data); errors still show.
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.ERROR)
-    options = parse_arguments()
-    options.folder.mkdir(parents=True, exist_ok=True)
+    arguments = parse_arguments()
+    arguments.folder.mkdir(parents=True, exist_ok=True)
     try:
-        asyncio.run(serve(options))
+        asyncio.run(serve(arguments))
     except KeyboardInterrupt:
         pass
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())

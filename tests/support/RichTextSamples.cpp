@@ -1,6 +1,10 @@
 #include "RichTextSamples.h"
 
+#include "host/Failure.h"
+
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 
 namespace mrv::testing {
@@ -25,6 +29,14 @@ QByteArray encodedImage(const char *format, int width, int height, const QColor 
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
+}
+
+QString writeFile(const QString &folder, const QString &name, const QByteArray &content)
+{
+    QFile file(QDir(folder).filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        throw Failure("Cannot write " + file.fileName());
+    return file.fileName();
 }
 
 } // namespace mrv::testing

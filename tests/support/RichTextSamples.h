@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QString>
 
 namespace mrv::testing {
 
@@ -13,5 +14,8 @@ QByteArray wordPadRtf(const QByteArray &body);
 
 // An image of the given size and colour, encoded as "png" or "jpeg".
 QByteArray encodedImage(const char *format, int width, int height, const QColor &colour = Qt::red);
+
+// Writes `content` as folder/name and gives its path; throws Failure when it cannot.
+QString writeFile(const QString &folder, const QString &name, const QByteArray &content);
 
 } // namespace mrv::testing

@@ -14,6 +14,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace mrv::testing {
 
 namespace {
@@ -23,17 +25,9 @@ const QString kPython = QStringLiteral("/usr/bin/python3");
 constexpr int kStartTimeoutMs = 20000;
 constexpr int kStopTimeoutMs = 5000;
 
-QString scriptPath(const QString &name)
+QString scriptPath(const char *name)
 {
-    return QDir::cleanPath(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../servers/") + name);
-}
-
-QList<QPair<QString, QString>> pairsOf(const QJsonValue &value)
-{
-    QList<QPair<QString, QString>> pairs;
-    for (const QJsonValue &pair : value.toArray())
-        pairs.append({pair.toArray().at(0).toString(), pair.toArray().at(1).toString()});
-    return pairs;
+    return QDir::cleanPath(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../servers/" + name);
 }
 
 QStringList stringsOf(const QJsonValue &value)
@@ -44,20 +38,32 @@ QStringList stringsOf(const QJsonValue &value)
     return strings;
 }
 
-ReceivedPart partOf(const QJsonObject &object)
+QList<QPair<QString, QString>> pairsOf(const QJsonValue &value)
 {
-    ReceivedPart part;
-    part.depth = object.value(QLatin1String("depth")).toInt();
-    part.contentType = object.value(QLatin1String("content_type")).toString();
-    part.charset = object.value(QLatin1String("charset")).toString();
-    part.transferEncoding = object.value(QLatin1String("transfer_encoding")).toString();
-    part.disposition = object.value(QLatin1String("disposition")).toString();
-    part.fileName = object.value(QLatin1String("filename")).toString();
-    part.contentId = object.value(QLatin1String("content_id")).toString();
-    part.defects = stringsOf(object.value(QLatin1String("defects")));
-    part.content = QByteArray::fromBase64(object.value(QLatin1String("base64")).toString().toLatin1());
-    part.text = object.value(QLatin1String("text")).toString();
-    return part;
+    QList<QPair<QString, QString>> pairs;
+    for (const QJsonValue &pair : value.toArray())
+        pairs.append({pair[0].toString(), pair[1].toString()});
+    return pairs;
+}
+
+ReceivedPart partOf(const QJsonValue &part)
+{
+    const auto text = [&](const char *key) { return part[QLatin1String(key)].toString(); };
+    return {part["depth"].toInt(),
+            text("content_type"),
+            text("charset"),
+            text("disposition"),
+            text("filename"),
+            text("content_id"),
+            stringsOf(part["defects"]),
+            QByteArray::fromBase64(text("base64").toLatin1()),
+            text("text")};
+}
+
+template <typename Match> const ReceivedPart *firstPart(const QList<ReceivedPart> &parts, Match match)
+{
+    const auto found = std::find_if(parts.begin(), parts.end(), match);
+    return found == parts.end() ? nullptr : &*found;
 }
 
 } // namespace
@@ -67,22 +73,21 @@ ReceivedMessage ReceivedMessage::fromJson(const QByteArray &json)
     QJsonParseError error;
     const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
     if (error.error != QJsonParseError::NoError)
-        throw Failure(QStringLiteral("Unreadable message description: ") + error.errorString());
+        throw Failure("Unreadable message description: " + error.errorString());
+    const QJsonValue envelope = root["envelope"];
     ReceivedMessage message;
-    const QJsonObject envelope = root.value(QLatin1String("envelope")).toObject();
-    message.mailFrom = envelope.value(QLatin1String("mail_from")).toString();
-    message.envelopeRecipients = stringsOf(envelope.value(QLatin1String("rcpt_tos")));
-    message.connection = envelope.value(QLatin1String("connection")).toInt();
-    message.tls = envelope.value(QLatin1String("tls")).toBool();
-    message.authenticatedUser = envelope.value(QLatin1String("auth_user")).toString();
-    message.headers = pairsOf(root.value(QLatin1String("headers")));
-    message.rawHeaders = pairsOf(root.value(QLatin1String("raw_headers")));
-    const QJsonObject addresses = root.value(QLatin1String("addresses")).toObject();
+    message.mailFrom = envelope["mail_from"].toString();
+    message.envelopeRecipients = stringsOf(envelope["rcpt_tos"]);
+    message.connection = envelope["connection"].toInt();
+    message.tls = envelope["tls"].toBool();
+    message.authenticatedUser = envelope["auth_user"].toString();
+    message.headers = pairsOf(root["headers"]);
+    message.asciiOnly = root["ascii_only"].toBool();
+    const QJsonObject addresses = root["addresses"].toObject();
     for (auto header = addresses.begin(); header != addresses.end(); ++header)
         message.addresses.insert(header.key(), pairsOf(header.value()));
-    for (const QJsonValue &part : root.value(QLatin1String("parts")).toArray())
-        message.parts.append(partOf(part.toObject()));
-    message.asciiOnly = root.value(QLatin1String("ascii_only")).toBool();
+    for (const QJsonValue &part : root["parts"].toArray())
+        message.parts.append(partOf(part));
     return message;
 }
 
@@ -96,115 +101,63 @@ QStringList ReceivedMessage::headerValues(const QString &name) const
     return values;
 }
 
-QString ReceivedMessage::header(const QString &name) const
-{
-    const QStringList values = headerValues(name);
-    return values.isEmpty() ? QString() : values.first();
-}
-
-QString ReceivedMessage::rawHeader(const QString &name) const
-{
-    for (const auto &[headerName, value] : rawHeaders) {
-        if (headerName.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
-}
-
-QStringList ReceivedMessage::headerNames() const
-{
-    QStringList names;
-    for (const auto &header : headers)
-        names.append(header.first);
-    return names;
-}
-
 QString ReceivedMessage::structure() const
 {
     QString tree;
     int depth = 0;
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        const ReceivedPart &part = parts.at(i);
+    for (const ReceivedPart &part : parts) {
         for (; depth > part.depth; --depth)
-            tree += QLatin1Char(')');
-        if (i > 0 && !tree.endsWith(QLatin1Char('(')))
-            tree += QLatin1Char(',');
+            tree += ')';
+        if (!tree.isEmpty() && !tree.endsWith('('))
+            tree += ',';
         tree += part.contentType;
-        if (part.contentType.startsWith(QLatin1String("multipart/"))) {
-            tree += QLatin1Char('(');
+        if (part.contentType.startsWith("multipart/")) {
+            tree += '(';
             ++depth;
         }
     }
-    return tree + QString(depth, QLatin1Char(')'));
-}
-
-QList<QPair<QString, QString>> ReceivedMessage::mailboxes(const QString &header) const
-{
-    return addresses.value(header.toLower());
+    return tree + QString(depth, ')');
 }
 
 const ReceivedPart *ReceivedMessage::partOfType(const QString &contentType) const
 {
-    for (const ReceivedPart &part : parts) {
-        if (part.contentType == contentType)
-            return &part;
-    }
-    return nullptr;
+    return firstPart(parts, [&](const ReceivedPart &part) { return part.contentType == contentType; });
 }
 
 const ReceivedPart *ReceivedMessage::partNamed(const QString &fileName) const
 {
-    for (const ReceivedPart &part : parts) {
-        if (part.fileName == fileName)
-            return &part;
-    }
-    return nullptr;
-}
-
-SmtpTestServer::SmtpTestServer(const SmtpServerOptions &options) : m_options(options) {}
-
-SmtpTestServer::~SmtpTestServer()
-{
-    stop();
-}
-
-QString SmtpTestServer::folder() const
-{
-    return m_folder.filePath(QStringLiteral("messages"));
+    return firstPart(parts, [&](const ReceivedPart &part) { return part.fileName == fileName; });
 }
 
 QStringList SmtpTestServer::arguments() const
 {
-    QStringList arguments = {scriptPath(QStringLiteral("smtp_server.py")), QStringLiteral("--folder"), folder(),
-                             QStringLiteral("--port"), QString::number(m_options.port)};
+    QStringList arguments = {scriptPath("smtp_server.py"), "--folder", folder(), "--port",
+                             QString::number(m_options.port)};
+    const auto add = [&](const char *option, const QString &value) {
+        if (!value.isEmpty())
+            arguments << option << value;
+    };
+    add("--cert", m_options.certificate);
+    add("--key", m_options.key);
+    add("--user", m_options.user);
+    add("--password", m_options.password);
+    add("--mechanisms", m_options.mechanisms.join(','));
+    add("--fault", m_options.fault);
+    add("--fault-recipient", m_options.faultRecipient);
     if (m_options.tls == SmtpServerOptions::Tls::StartTls)
-        arguments << QStringLiteral("--starttls");
+        arguments << "--starttls";
     if (m_options.tls == SmtpServerOptions::Tls::Implicit)
-        arguments << QStringLiteral("--implicit-tls");
-    if (!m_options.certificate.isEmpty())
-        arguments << QStringLiteral("--cert") << m_options.certificate << QStringLiteral("--key") << m_options.key;
-    if (!m_options.user.isEmpty())
-        arguments << QStringLiteral("--user") << m_options.user << QStringLiteral("--password") << m_options.password;
-    if (!m_options.mechanisms.isEmpty())
-        arguments << QStringLiteral("--mechanisms") << m_options.mechanisms.join(QLatin1Char(','));
-    if (!m_options.fault.isEmpty())
-        arguments << QStringLiteral("--fault") << m_options.fault;
-    if (!m_options.faultRecipient.isEmpty())
-        arguments << QStringLiteral("--fault-recipient") << m_options.faultRecipient;
+        arguments << "--implicit-tls";
     return arguments;
 }
 
 QString SmtpTestServer::keyPath() const
 {
-    return m_options.key.isEmpty() ? QFileInfo(m_certificate).dir().filePath(QStringLiteral("key.pem")) : m_options.key;
+    return m_options.key.isEmpty() ? QFileInfo(m_certificate).dir().filePath("key.pem") : m_options.key;
 }
 
 bool SmtpTestServer::start()
 {
-    if (!m_folder.isValid()) {
-        m_error = QStringLiteral("No temporary folder for the SMTP test server");
-        return false;
-    }
     m_process.start(kPython, arguments());
     if (!m_process.waitForStarted(kStartTimeoutMs)) {
         m_error = QStringLiteral("%1 cannot be run: %2").arg(kPython, m_process.errorString());
@@ -213,27 +166,26 @@ bool SmtpTestServer::start()
     return readAnnouncements();
 }
 
+// The server prints "CERTIFICATE <path>" (TLS modes), then "READY <port>".
 bool SmtpTestServer::readAnnouncements()
 {
     const QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired()) {
+    while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
         while (m_process.canReadLine()) {
-            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-            if (line.startsWith(QLatin1String("CERTIFICATE ")))
-                m_certificate = line.section(QLatin1Char(' '), 1);
-            else if (line.startsWith(QLatin1String("READY ")))
-                m_port = line.section(QLatin1Char(' '), 1).toUShort();
+            const QStringList words = QString::fromUtf8(m_process.readLine()).trimmed().split(' ');
+            if (words.first() == "CERTIFICATE")
+                m_certificate = words.value(1);
+            else if (words.first() == "READY")
+                m_port = words.value(1).toUShort();
         }
         if (m_port != 0)
             return true;
-        if (m_process.state() == QProcess::NotRunning)
-            break;
         m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
     const QString output = QString::fromUtf8(m_process.readAllStandardError()).trimmed();
-    m_error = output.contains(QLatin1String("aiosmtpd is not installed"))
+    m_error = output.contains("aiosmtpd is not installed")
                   ? QStringLiteral("python3-aiosmtpd is missing: scripts/setup.sh installs it")
-                  : QStringLiteral("The SMTP test server did not start: ") + output;
+                  : "The SMTP test server did not start: " + output;
     stop();
     return false;
 }
@@ -253,10 +205,10 @@ QList<ReceivedMessage> SmtpTestServer::receivedMessages() const
 {
     QList<ReceivedMessage> messages;
     const QDir arrived(folder());
-    for (const QString &name : arrived.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+    for (const QString &name : arrived.entryList({"*.json"}, QDir::Files, QDir::Name)) {
         QFile file(arrived.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
-            throw Failure(QStringLiteral("Cannot read ") + file.fileName());
+            throw Failure("Cannot read " + file.fileName());
         messages.append(ReceivedMessage::fromJson(file.readAll()));
     }
     return messages;
@@ -281,7 +233,7 @@ quint16 SmtpTestServer::unusedPort()
 ReceivedMessage SmtpTestServer::parseFile(const QString &path)
 {
     QProcess parser;
-    parser.start(kPython, {scriptPath(QStringLiteral("mime_summary.py")), path});
+    parser.start(kPython, {scriptPath("mime_summary.py"), path});
     if (!parser.waitForFinished(kStartTimeoutMs) || parser.exitCode() != 0)
         throw Failure(QStringLiteral("The message %1 could not be parsed: %2")
                           .arg(path, QString::fromUtf8(parser.readAllStandardError())));

@@ -11,13 +11,15 @@
 
 namespace mrv::testing {
 
+// Display name and address of each mailbox of an address header.
+using Mailboxes = QList<QPair<QString, QString>>;
+
 // One part of a received message as Python's email package parsed it.
 struct ReceivedPart
 {
     int depth = 0;
     QString contentType;
     QString charset;
-    QString transferEncoding;
     QString disposition;
     QString fileName;
     QString contentId;
@@ -28,9 +30,8 @@ struct ReceivedPart
 
 // A message as the test server received it: the envelope and the parsed
 // message (see tests/servers/mime_summary.py).
-class ReceivedMessage
+struct ReceivedMessage
 {
-public:
     static ReceivedMessage fromJson(const QByteArray &json);
 
     QString mailFrom;
@@ -38,24 +39,19 @@ public:
     int connection = 0;
     bool tls = false;
     QString authenticatedUser;
-    QList<QPair<QString, QString>> headers;    // decoded values
-    QList<QPair<QString, QString>> rawHeaders; // as sent
-    // Display name and address of each mailbox, by lower-case header name.
-    QHash<QString, QList<QPair<QString, QString>>> addresses;
-    QList<ReceivedPart> parts; // depth-first, the message itself first
+    QList<QPair<QString, QString>> headers; // decoded values, in order
+    QHash<QString, Mailboxes> addresses;    // by lower-case header name
+    QList<ReceivedPart> parts;              // depth-first, the message itself first
     bool asciiOnly = false;
 
     // The decoded values of a header, case-insensitively by name.
     QStringList headerValues(const QString &name) const;
-    QString header(const QString &name) const;
-    QString rawHeader(const QString &name) const;
-    QStringList headerNames() const;
+    QString header(const QString &name) const { return headerValues(name).value(0); }
     // The mailboxes of an address header ("From", "Reply-To"...).
-    QList<QPair<QString, QString>> mailboxes(const QString &header) const;
-
+    Mailboxes mailboxes(const QString &header) const { return addresses.value(header.toLower()); }
     // The tree of content types, "multipart/mixed(text/plain,image/png)".
     QString structure() const;
-    // The first leaf part of that type, or one with that file name.
+    // The first part of that type, or with that file name.
     const ReceivedPart *partOfType(const QString &contentType) const;
     const ReceivedPart *partNamed(const QString &fileName) const;
 };
@@ -65,8 +61,7 @@ struct SmtpServerOptions
     enum class Tls { None, StartTls, Implicit };
 
     Tls tls = Tls::None;
-    // 0: a port of its own.
-    quint16 port = 0;
+    quint16 port = 0; // 0: a port of its own
     // The certificate and key to use instead of a throwaway pair.
     QString certificate;
     QString key;
@@ -80,14 +75,13 @@ struct SmtpServerOptions
     QString faultRecipient;
 };
 
-// tests/servers/smtp_server.py run on loopback on a port of its own. A
-// test that needs it fails when it cannot start (python3-aiosmtpd missing):
-// QVERIFY2(server.start(), qPrintable(server.errorText())).
+// tests/servers/smtp_server.py run on loopback. A test that needs it fails
+// when it cannot start: QVERIFY2(server.start(), qPrintable(server.errorText())).
 class SmtpTestServer
 {
 public:
-    explicit SmtpTestServer(const SmtpServerOptions &options = {});
-    ~SmtpTestServer();
+    explicit SmtpTestServer(const SmtpServerOptions &options = {}) : m_options(options) {}
+    ~SmtpTestServer() { stop(); }
 
     bool start();
     void stop();
@@ -95,8 +89,8 @@ public:
 
     quint16 port() const { return m_port; }
     // Where the messages arrive: NNNN.eml as received, NNNN.json parsed.
-    QString folder() const;
-    // The server's certificate (TLS modes), to be trusted as a CA file.
+    QString folder() const { return m_folder.filePath(QStringLiteral("messages")); }
+    // The server's certificate and key (TLS modes); the certificate is to be trusted as a CA file.
     QString certificatePath() const { return m_certificate; }
     QString keyPath() const;
 
