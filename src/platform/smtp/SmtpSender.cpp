@@ -275,7 +275,8 @@ void SmtpSender::Private::configure(const QUrl &url, const MimeMessage &message,
 
 void SmtpSender::Private::configureLogin()
 {
-    if (account.user.isEmpty())
+    // Mode "none" means no AUTH at all, even when a user is filled in.
+    if (account.authMode == eEmailServerOutAuth_None || account.user.isEmpty())
         return;
     curl_easy_setopt(curl, CURLOPT_USERNAME, account.user.toUtf8().constData());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, account.password.toUtf8().constData());
