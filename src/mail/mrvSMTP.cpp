@@ -16,9 +16,9 @@
 #include "platform/smtp/SmtpSessionPool.h"
 
 #include <QFile>
-#include <QTextDocument>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QTextDocument>
 
 #include <limits>
 
@@ -289,6 +289,7 @@ bool mrvSMTP::Send(qint32 *lResult, const QString &sSendAs)
         const mrvEmailParams &sender = params();
         m_message.setFrom({sSendAs.isEmpty() ? sender.Name : sSendAs, sender.Email});
         const bool receipt =
+            m_receiptFollowsConfiguration &&
             host::valueTools().toBoolean(configValue(QStringLiteral("EMAIL_RECEIPT"), QStringLiteral("0")));
         m_message.setReceiptTo(receipt ? sender.Email : QString());
         smtp::SmtpSender::Handlers handlers;

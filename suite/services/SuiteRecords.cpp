@@ -14,8 +14,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace mrv::suite {
 
@@ -53,15 +57,22 @@ QByteArray readWholeFile(const QString &path)
     return file.readAll();
 }
 
+// The contents go to a file of their own, made new beside the target (mode
+// 0600), which then takes the target's name. A link found under that name is
+// replaced, never followed; a reader never sees half a file.
 void writeWholeFile(const QString &path, const QByteArray &contents)
 {
     const QFileInfo info(path);
-    QSaveFile file(path);
-    if (!QDir().mkpath(info.absolutePath()) || !file.open(QIODevice::WriteOnly) || file.write(contents) < 0 ||
-        !file.commit()) {
-        throw Failure(QStringLiteral("The file \"%1\" cannot be written: %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
+    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.mrv-XXXXXX"));
+    const auto fail = [&](const QString &why) {
+        return Failure(
+            QStringLiteral("The file \"%1\" cannot be written: %2").arg(QDir::toNativeSeparators(path), why));
+    };
+    if (!QDir().mkpath(info.absolutePath()) || !file.open() || file.write(contents) != contents.size() || !file.flush())
+        throw fail(file.errorString());
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        throw fail(QString::fromLocal8Bit(std::strerror(errno)));
+    file.setAutoRemove(false);
 }
 
 } // namespace
