@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -100,6 +101,8 @@ private:
     smtp::MimeMessage m_message;
     QString m_connectLog;
     bool m_receiptFollowsConfiguration = true;
+    // Addresses that AddRecipient or ReplyTo could not take: Send refuses while there are any.
+    QStringList m_refusedAddresses;
 };
 
 } // namespace mrv

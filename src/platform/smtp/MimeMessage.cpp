@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <fcntl.h>
+
 #include <gmime/gmime.h>
 
 #include <memory>
@@ -69,13 +71,24 @@ QByteArray unixLines(const QString &text)
 
 MimeFile MimeFile::fromPath(const QString &path)
 {
+    MimeFile mimeFile = onDisk(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
+    mimeFile.content = file.readAll();
+    mimeFile.path.clear();
+    return mimeFile;
+}
+
+MimeFile MimeFile::onDisk(const QString &path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
     MimeFile mimeFile;
     mimeFile.fileName = QFileInfo(path).fileName();
-    mimeFile.content = file.readAll();
-    mimeFile.contentType = QMimeDatabase().mimeTypeForFileNameAndData(mimeFile.fileName, mimeFile.content).name();
+    mimeFile.path = path;
+    mimeFile.contentType = QMimeDatabase().mimeTypeForFileNameAndData(mimeFile.fileName, &file).name();
     return mimeFile;
 }
 
@@ -85,7 +98,7 @@ class MimeWriter
 public:
     explicit MimeWriter(const MimeMessage &message) : m_message(message) { ensureGMime(); }
 
-    QByteArray write() const
+    EncodedMessage write() const
     {
         GRef<GMimeMessage> message(g_mime_message_new(TRUE));
         writeHeaders(message.get());
@@ -233,7 +246,10 @@ private:
         const QByteArray type = file.contentType.section(QLatin1Char('/'), 0, 0).toUtf8();
         const QByteArray subtype = file.contentType.section(QLatin1Char('/'), 1).toUtf8();
         GMimePart *part = g_mime_part_new_with_type(type.constData(), subtype.constData());
-        setContent(part, file.content);
+        if (file.path.isEmpty())
+            setContent(part, file.content);
+        else
+            setContentFromFile(part, file.path);
         g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
         g_mime_object_set_disposition(GMIME_OBJECT(part), disposition);
         g_mime_part_set_filename(part, singleLine(file.fileName).toUtf8().constData());
@@ -245,8 +261,24 @@ private:
     static void setContent(GMimePart *part, const QByteArray &bytes)
     {
         GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
-        GRef<GMimeDataWrapper> content(
-            g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+        setContentStream(part, stream.get());
+    }
+
+    static void setContentFromFile(GMimePart *part, const QString &path)
+    {
+        GError *error = nullptr;
+        GRef<GMimeStream> stream(g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_RDONLY, 0, &error));
+        if (!stream) {
+            const QString why = error ? QString::fromUtf8(error->message) : QString();
+            g_clear_error(&error);
+            throw Failure(QStringLiteral("The file %1 cannot be read: %2").arg(path, why));
+        }
+        setContentStream(part, stream.get());
+    }
+
+    static void setContentStream(GMimePart *part, GMimeStream *stream)
+    {
+        GRef<GMimeDataWrapper> content(g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT));
         g_mime_part_set_content(part, content.get());
     }
 
@@ -257,17 +289,17 @@ private:
                                          g_mime_part_get_best_content_encoding(part, GMIME_ENCODING_CONSTRAINT_7BIT));
     }
 
-    static QByteArray serialise(GMimeObject *object)
+    static EncodedMessage serialise(GMimeObject *object)
     {
         std::unique_ptr<GMimeFormatOptions, decltype(&g_mime_format_options_free)> options(g_mime_format_options_new(),
                                                                                            &g_mime_format_options_free);
         g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
         g_mime_format_options_set_param_encoding_method(options.get(), GMIME_PARAM_ENCODING_METHOD_RFC2231);
-        GRef<GMimeStream> stream(g_mime_stream_mem_new());
+        std::shared_ptr<GMimeStream> stream(g_mime_stream_mem_new(), [](GMimeStream *s) { g_object_unref(s); });
         if (g_mime_object_write_to_stream(object, options.get(), stream.get()) < 0)
             throw Failure(QStringLiteral("The message could not be composed"));
         const GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
-        return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+        return {reinterpret_cast<const char *>(bytes->data), qint64(bytes->len), stream};
     }
 
     const MimeMessage &m_message;
@@ -324,6 +356,12 @@ QStringList MimeMessage::envelopeRecipients() const
 }
 
 QByteArray MimeMessage::toBytes() const
+{
+    const EncodedMessage encoded = encode();
+    return QByteArray(encoded.data, qsizetype(encoded.size));
+}
+
+EncodedMessage MimeMessage::encode() const
 {
     return MimeWriter(*this).write();
 }
