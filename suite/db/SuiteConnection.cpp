@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QIODevice>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -347,6 +348,94 @@ QueryResult SuiteConnection::query(const QString &sql)
 QueryResult SuiteConnection::nativeQuery(const QString &sql, const QVariantList &values)
 {
     return d->run(sql, values);
+}
+
+namespace {
+
+constexpr int kBlobPiece = 1 << 20;
+
+// One open blob of the SQLite handle, closed whatever way its user ends.
+class OpenBlob
+{
+public:
+    OpenBlob(sqlite3 *handle, const QString &table, const QString &column, qint64 rowid, bool writing)
+        : m_handle(handle)
+    {
+        if (!handle || sqlite3_blob_open(handle, "main", table.toUtf8().constData(), column.toUtf8().constData(), rowid,
+                                         writing ? 1 : 0, &m_blob) != SQLITE_OK)
+            fail(QStringLiteral("opened"));
+    }
+    ~OpenBlob() { sqlite3_blob_close(m_blob); }
+    OpenBlob(const OpenBlob &) = delete;
+    OpenBlob &operator=(const OpenBlob &) = delete;
+
+    int size() const { return sqlite3_blob_bytes(m_blob); }
+    void read(char *buffer, int length, int offset)
+    {
+        if (sqlite3_blob_read(m_blob, buffer, length, offset) != SQLITE_OK)
+            fail(QStringLiteral("read"));
+    }
+    void write(const char *buffer, int length, int offset)
+    {
+        if (sqlite3_blob_write(m_blob, buffer, length, offset) != SQLITE_OK)
+            fail(QStringLiteral("written"));
+    }
+
+private:
+    [[noreturn]] void fail(const QString &what) const
+    {
+        const QString reason = m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QStringLiteral("no database");
+        throw Failure(QStringLiteral("A stored value could not be %1: %2").arg(what, reason));
+    }
+
+    sqlite3 *m_handle;
+    sqlite3_blob *m_blob = nullptr;
+};
+
+} // namespace
+
+void SuiteConnection::writeBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &source)
+{
+    OpenBlob blob(sqliteHandle(d->database), table, column, rowid, true);
+    QByteArray piece(kBlobPiece, Qt::Uninitialized);
+    for (int offset = 0; offset < blob.size();) {
+        const qint64 length = source.read(piece.data(), qMin(kBlobPiece, blob.size() - offset));
+        if (length <= 0)
+            throw Failure(QStringLiteral("The file ended before its stored size: %1").arg(source.errorString()));
+        blob.write(piece.constData(), int(length), offset);
+        offset += int(length);
+    }
+    ++d->anyTableWrites;
+}
+
+void SuiteConnection::readBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &target)
+{
+    OpenBlob blob(sqliteHandle(d->database), table, column, rowid, false);
+    QByteArray piece(kBlobPiece, Qt::Uninitialized);
+    for (int offset = 0; offset < blob.size();) {
+        const int length = qMin(kBlobPiece, blob.size() - offset);
+        blob.read(piece.data(), length, offset);
+        if (target.write(piece.constData(), length) != length)
+            throw Failure(QStringLiteral("A stored value could not be written out: %1").arg(target.errorString()));
+        offset += length;
+    }
+}
+
+void SuiteConnection::copyBlob(const QString &table, const QString &column, qint64 fromRowid, qint64 toRowid)
+{
+    sqlite3 *handle = sqliteHandle(d->database);
+    OpenBlob from(handle, table, column, fromRowid, false);
+    OpenBlob to(handle, table, column, toRowid, true);
+    if (from.size() != to.size())
+        throw Failure(QStringLiteral("A stored value could not be copied: the sizes differ"));
+    QByteArray piece(kBlobPiece, Qt::Uninitialized);
+    for (int offset = 0; offset < from.size();) {
+        const int length = qMin(kBlobPiece, from.size() - offset);
+        from.read(piece.data(), length, offset);
+        to.write(piece.constData(), length, offset);
+        offset += length;
+    }
+    ++d->anyTableWrites;
 }
 
 SuiteConnection::Prepared SuiteConnection::prepare(const QString &nativeSql)

@@ -11,6 +11,8 @@
 
 class QSqlQuery;
 
+class QIODevice;
+
 namespace mrv::suite::db {
 
 class RoutineCatalog;
@@ -60,6 +62,14 @@ public:
     // Runs engine-native SQL with positional bound values ("?"), bypassing the
     // dialect. For the suite's own code (schema, seeding, blobs).
     QueryResult nativeQuery(const QString &sql, const QVariantList &values = {});
+
+    // Large values in pieces, through the engine's incremental blob access: a
+    // blob is filled from a device, written to one, or copied between rows
+    // without ever being held whole in memory. The blob must already have its
+    // final size (an INSERT with zeroblob(n)); `rowid` is the row's RECORD_ID.
+    void writeBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &source);
+    void readBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &target);
+    void copyBlob(const QString &table, const QString &column, qint64 fromRowid, qint64 toRowid);
 
     // A native statement prepared once and run many times with new values:
     // for bulk loads, where preparing per row would dominate.

@@ -2,16 +2,21 @@
 
 #include "host/Failure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QScopeGuard>
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <gmime/gmime.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -104,7 +109,7 @@ public:
         writeHeaders(message.get());
         GRef<GMimeObject> root(rootPart());
         g_mime_message_set_mime_part(message.get(), root.get());
-        return serialise(GMIME_OBJECT(message.get()));
+        return onDiskContent() ? serialiseToFile(GMIME_OBJECT(message.get())) : serialise(GMIME_OBJECT(message.get()));
     }
 
 private:
@@ -289,17 +294,51 @@ private:
                                          g_mime_part_get_best_content_encoding(part, GMIME_ENCODING_CONSTRAINT_7BIT));
     }
 
-    static EncodedMessage serialise(GMimeObject *object)
+    bool onDiskContent() const
+    {
+        return std::any_of(m_message.m_attachments.cbegin(), m_message.m_attachments.cend(),
+                           [](const MimeFile &file) { return !file.path.isEmpty(); });
+    }
+
+    static void writeTo(GMimeObject *object, GMimeStream *stream)
     {
         std::unique_ptr<GMimeFormatOptions, decltype(&g_mime_format_options_free)> options(g_mime_format_options_new(),
                                                                                            &g_mime_format_options_free);
         g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
         g_mime_format_options_set_param_encoding_method(options.get(), GMIME_PARAM_ENCODING_METHOD_RFC2231);
-        std::shared_ptr<GMimeStream> stream(g_mime_stream_mem_new(), [](GMimeStream *s) { g_object_unref(s); });
-        if (g_mime_object_write_to_stream(object, options.get(), stream.get()) < 0)
+        if (g_mime_object_write_to_stream(object, options.get(), stream) < 0 || g_mime_stream_flush(stream) < 0)
             throw Failure(QStringLiteral("The message could not be composed"));
+    }
+
+    static EncodedMessage serialise(GMimeObject *object)
+    {
+        std::shared_ptr<GMimeStream> stream(g_mime_stream_mem_new(), [](GMimeStream *s) { g_object_unref(s); });
+        writeTo(object, stream.get());
         const GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
         return {reinterpret_cast<const char *>(bytes->data), qint64(bytes->len), stream};
+    }
+
+    // Files of any size: the message goes to a file nobody else can open
+    // (made 0600 and unlinked at once) and is read back through a mapping,
+    // so that it never needs the memory of its own size, let alone twice.
+    static EncodedMessage serialiseToFile(GMimeObject *object)
+    {
+        QByteArray name = QFile::encodeName(QDir::tempPath()) + "/mrv-message-XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0)
+            throw Failure(QStringLiteral("The message could not be composed: no temporary file"));
+        ::unlink(name.constData());
+        const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+        GRef<GMimeStream> stream(g_mime_stream_fs_new(fd));
+        g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream.get()), FALSE);
+        writeTo(object, stream.get());
+        const off_t size = ::lseek(fd, 0, SEEK_END);
+        void *mapped = size > 0 ? ::mmap(nullptr, size_t(size), PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+        if (mapped == MAP_FAILED)
+            throw Failure(QStringLiteral("The message could not be composed: the temporary file cannot be read"));
+        std::shared_ptr<const void> owner(
+            mapped, [size](const void *data) { ::munmap(const_cast<void *>(data), size_t(size)); });
+        return {static_cast<const char *>(mapped), qint64(size), owner};
     }
 
     const MimeMessage &m_message;
