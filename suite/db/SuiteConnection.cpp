@@ -18,6 +18,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -33,6 +34,32 @@ QString uniqueConnectionName()
 {
     static QAtomicInteger<quint64> counter;
     return QStringLiteral("mrv-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+// A reader of a WAL database needs its shared index beside the file; in a
+// folder it may not write to, with no writer that has made one, it reads the
+// file as it stands instead.
+bool readsTheFileAsItStands(const QString &path)
+{
+    return !QFileInfo(QFileInfo(path).absolutePath()).isWritable() && !QFileInfo::exists(path + QStringLiteral("-shm"));
+}
+
+QSqlDatabase sqliteDatabase(const QString &path, bool readOnly)
+{
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+    database.setDatabaseName(path);
+    if (readOnly) {
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        if (readsTheFileAsItStands(path)) {
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+            database.setDatabaseName(
+                QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                QStringLiteral("?immutable=1"));
+        }
+    }
+    database.setConnectOptions(options);
+    return database;
 }
 
 QString engineMessage(const QSqlError &error)
@@ -287,21 +314,25 @@ SuiteConnection::~SuiteConnection()
     QSqlDatabase::removeDatabase(name);
 }
 
-std::shared_ptr<SuiteConnection> SuiteConnection::openSqlite(const QString &path)
+std::shared_ptr<SuiteConnection> SuiteConnection::openSqlite(const QString &path, Access access)
 {
+    const bool readOnly = access == Access::ReadOnly;
     const QFileInfo file(path);
-    if (!file.dir().exists() && !QDir().mkpath(file.absolutePath()))
+    if (!readOnly && !file.dir().exists() && !QDir().mkpath(file.absolutePath()))
         throw Failure(QStringLiteral("Cannot create the folder of the database %1").arg(path));
-    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
-    database.setDatabaseName(path);
-    database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    std::shared_ptr<SuiteConnection> connection(new SuiteConnection(database, makeSqliteDialect()));
+    // The handle is passed on, not kept here: a copy still alive when a failed
+    // open removes the connection would make QtSql warn that it is in use.
+    std::shared_ptr<SuiteConnection> connection(
+        new SuiteConnection(sqliteDatabase(path, readOnly), makeSqliteDialect()));
     if (!connection->d->database.open())
         throw Failure(QStringLiteral("Cannot open the database %1: %2")
                           .arg(path, engineMessage(connection->d->database.lastError())));
-    // WAL lets readers in other processes go on while one user writes.
-    connection->nativeQuery(QStringLiteral("PRAGMA journal_mode=WAL"));
-    connection->nativeQuery(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // WAL lets readers in other processes go on while one user writes; a
+    // reader cannot switch it and finds it already set by the writer.
+    if (!readOnly) {
+        connection->nativeQuery(QStringLiteral("PRAGMA journal_mode=WAL"));
+        connection->nativeQuery(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
     // Reads through the page cache cost a copy per page; mapping the file
     // saves about a third of the time of address-book searches.
     connection->nativeQuery(QStringLiteral("PRAGMA mmap_size=268435456"));

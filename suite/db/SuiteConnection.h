@@ -31,9 +31,13 @@ struct QueryResult
 class SuiteConnection : public host::Connection
 {
 public:
+    enum class Access { ReadWrite, ReadOnly };
+
     // Opens (creating when missing) an SQLite database file in WAL mode with a
-    // busy timeout. Throws Failure when the file cannot be opened.
-    static std::shared_ptr<SuiteConnection> openSqlite(const QString &path);
+    // busy timeout. Throws Failure when the file cannot be opened. ReadOnly
+    // creates nothing and changes nothing, so it also reads a database in a
+    // folder the user may not write to.
+    static std::shared_ptr<SuiteConnection> openSqlite(const QString &path, Access access = Access::ReadWrite);
 
     ~SuiteConnection() override;
 
