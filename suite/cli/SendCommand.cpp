@@ -23,13 +23,16 @@ namespace {
 QString plainTextAsRtf(const QString &text)
 {
     QString body;
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool crBeforeLf = c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n');
         if (c == QLatin1Char('\\') || c == QLatin1Char('{') || c == QLatin1Char('}'))
             body += QLatin1Char('\\') + c;
-        else if (c == QLatin1Char('\n'))
-            body += QStringLiteral("\\par\n");
-        else if (c == QLatin1Char('\r'))
+        else if (crBeforeLf)
             continue;
+        // LF, CR LF and a CR alone each end a line.
+        else if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            body += QStringLiteral("\\par\n");
         else if (c.unicode() > 0x7F)
             body += QStringLiteral("\\u%1?").arg(qint16(c.unicode()));
         else

@@ -3,6 +3,7 @@
 #include "host/Failure.h"
 
 #include <QCoreApplication>
+#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -138,7 +139,11 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mrv"));
     QCoreApplication::setOrganizationName(QStringLiteral("Merovan"));
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
+    // Decoded here rather than by QCoreApplication, which drops a U+FEFF that
+    // begins an argument: a subject or value must arrive exactly as typed.
+    QStringList args;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    for (int i = 1; i < argc; ++i)
+        args << utf8(QByteArrayView(argv[i]));
     return dispatch(args);
 }

@@ -18,6 +18,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringDecoder>
 #include <QUrl>
 
 #include <sqlite3.h>
@@ -159,6 +160,119 @@ QString withoutLoneSurrogates(const QString &sql)
     return text;
 }
 
+// Statements run on the engine's own handle, in UTF-8 both ways. Through
+// QtSql's UTF-16 calls SQLite would take a value beginning with U+FEFF or
+// U+FFFE for a byte-order mark (dropping it, or reading the rest
+// byte-swapped), and would read U+FFFE and U+FFFF back as U+FFFD: text must
+// come back exactly as it went in.
+class SqliteStatement
+{
+public:
+    SqliteStatement(sqlite3 *handle, const QString &sql) : m_handle(handle)
+    {
+        const QByteArray text = sql.toUtf8();
+        const char *tail = nullptr;
+        if (sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &m_statement, &tail) != SQLITE_OK)
+            throw Failure(errorMessage());
+        if (tail && !QByteArray(tail).trimmed().isEmpty())
+            throw Failure(QStringLiteral("Unable to execute multiple statements at a time"));
+    }
+    ~SqliteStatement() { sqlite3_finalize(m_statement); }
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    void bind(const QVariantList &values)
+    {
+        for (int i = 0; i < int(values.size()); ++i) {
+            if (bindOne(i + 1, values.at(i)) != SQLITE_OK)
+                throw Failure(errorMessage());
+        }
+    }
+
+    QueryResult run()
+    {
+        QueryResult result;
+        const int count = sqlite3_column_count(m_statement);
+        for (int i = 0; i < count; ++i)
+            result.columns << QString::fromUtf8(sqlite3_column_name(m_statement, i));
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(m_statement)) == SQLITE_ROW) {
+            QVariantList row;
+            row.reserve(count);
+            for (int i = 0; i < count; ++i)
+                row << columnValue(i);
+            result.rows << std::move(row);
+        }
+        if (step != SQLITE_DONE)
+            throw Failure(errorMessage());
+        return result;
+    }
+
+private:
+    int bindOne(int index, const QVariant &value)
+    {
+        if (value.isNull())
+            return sqlite3_bind_null(m_statement, index);
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            return sqlite3_bind_int64(m_statement, index, value.toLongLong());
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return sqlite3_bind_double(m_statement, index, value.toDouble());
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            return sqlite3_bind_blob64(m_statement, index, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                       SQLITE_TRANSIENT);
+        }
+        case QMetaType::QDateTime:
+            return bindText(index, value.toDateTime().toString(Qt::ISODateWithMs));
+        default:
+            return bindText(index, value.toString());
+        }
+    }
+
+    int bindText(int index, const QString &text)
+    {
+        const QByteArray bytes = text.toUtf8();
+        return sqlite3_bind_text64(m_statement, index, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                   SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+
+    QVariant columnValue(int i) const
+    {
+        switch (sqlite3_column_type(m_statement, i)) {
+        case SQLITE_INTEGER:
+            return qlonglong(sqlite3_column_int64(m_statement, i));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(m_statement, i);
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_statement, i)),
+                              sqlite3_column_bytes(m_statement, i));
+        case SQLITE_TEXT: {
+            const char *text = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, i));
+            const int size = sqlite3_column_bytes(m_statement, i);
+            // Stateless and keeping an initial U+FEFF: the stored text is not a file.
+            QStringDecoder utf8(QStringDecoder::Utf8,
+                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            return QString(utf8(QByteArrayView(text, size)));
+        }
+        default:
+            return QVariant(QMetaType::fromType<QString>());
+        }
+    }
+
+    QString errorMessage() const { return QString::fromUtf8(sqlite3_errmsg(m_handle)); }
+
+    sqlite3 *m_handle;
+    sqlite3_stmt *m_statement = nullptr;
+};
+
 bool isInsert(const QString &verb)
 {
     return verb == QLatin1String("INSERT") || verb == QLatin1String("REPLACE");
@@ -249,38 +363,20 @@ struct SuiteConnection::Private
     {
         const QString verb = firstWord(nativeSql);
         countWrite(nativeSql, verb);
-        QSqlQuery query(database);
-        query.setForwardOnly(true);
-        const QString statement = withoutLoneSurrogates(nativeSql);
-        bool ok = false;
-        if (values.isEmpty()) {
-            ok = query.exec(statement);
-        } else {
-            ok = query.prepare(statement);
-            for (const QVariant &value : values)
-                query.addBindValue(value);
-            ok = ok && query.exec();
-        }
-        if (!ok) {
-            const QString message = engineMessage(query.lastError());
-            query.finish();
+        sqlite3 *handle = sqliteHandle(database);
+        if (!handle)
+            throw Failure(QStringLiteral("The database is not open"));
+        try {
+            SqliteStatement statement(handle, withoutLoneSurrogates(nativeSql));
+            statement.bind(values);
+            QueryResult result = statement.run();
+            if (isInsert(verb))
+                scopeIdentity = sqlite3_last_insert_rowid(handle);
+            return result;
+        } catch (const Failure &) {
             recoverAfterFailure();
-            throw Failure(message.isEmpty() ? QStringLiteral("The statement failed") : message);
+            throw;
         }
-        QueryResult result;
-        const QSqlRecord record = query.record();
-        for (int i = 0; i < record.count(); ++i)
-            result.columns << record.fieldName(i);
-        while (query.next()) {
-            QVariantList row;
-            row.reserve(record.count());
-            for (int i = 0; i < record.count(); ++i)
-                row << query.value(i);
-            result.rows << std::move(row);
-        }
-        if (isInsert(verb))
-            scopeIdentity = query.lastInsertId().toLongLong();
-        return result;
     }
 
     QueryResult runSuiteSql(const QString &sql)
