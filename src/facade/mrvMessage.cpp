@@ -127,6 +127,14 @@ struct mrvMessage::Private
         window->setRecords(records);
     }
 
+    bool selectTemplate(QWidget *owner, const QString &tableName, qint32 &templateId, BusyPointer &busy) const
+    {
+        TemplateSelectWindow *window = loadWindow<TemplateSelectWindow>();
+        hostWindow(window);
+        busy.release();
+        return window->SelectTemplate(owner, tableName, templateId);
+    }
+
     // The first four settings of a listed window, in the order it expects them.
     template <typename Window> void pushListContext(Window *window) const
     {
@@ -502,6 +510,7 @@ void mrvMessage::ChangeFaxStatus(qint32 RecordID, bool Readed)
 QString mrvMessage::mrvLinkEmail(QWidget *fOwner, const QString &sEmailAddress)
 {
     return guarded(d->errors.get(), kObjectName, "mrvLinkEmail", QString(), [&] {
+        BusyPointer busy;
         const QString sql = QStringLiteral("SELECT TOP 1 TBNAM, TBKEY") + kCR + QStringLiteral("FROM ") +
                             d->requireRecords().physicalName(QStringLiteral("IND_WEB")) + kCR +
                             QStringLiteral("WHERE WBTIP = ") + literal(QStringLiteral("E")) + kCR +
@@ -511,6 +520,7 @@ QString mrvMessage::mrvLinkEmail(QWidget *fOwner, const QString &sEmailAddress)
             set->close();
             CustomerLinkWindow *window = loadWindow<CustomerLinkWindow>();
             d->hostWindow(window);
+            busy.release();
             return window->LinkEmail(fOwner, sEmailAddress);
         }
         const QString owner = set->field(QStringLiteral("TBNAM")).toString();
@@ -529,6 +539,7 @@ QString mrvMessage::mrvLinkEmail(QWidget *fOwner, const QString &sEmailAddress)
 bool mrvMessage::mrvLinkFax(QWidget *fOwner, const QString &sFaxNumber, const QString &sCON_TRO)
 {
     return guarded(d->errors.get(), kObjectName, "mrvLinkFax", false, [&] {
+        BusyPointer busy;
         const QString sql = QStringLiteral("SELECT TOP 1 TBNAM, TBKEY") + kCR + QStringLiteral("FROM ") +
                             d->requireRecords().physicalName(QStringLiteral("NUM_TEL")) + kCR +
                             QStringLiteral("WHERE NRDES LIKE ") + literal(QStringLiteral("%fax%")) + kCR +
@@ -541,6 +552,7 @@ bool mrvMessage::mrvLinkFax(QWidget *fOwner, const QString &sFaxNumber, const QS
             return true;
         CustomerLinkWindow *window = loadWindow<CustomerLinkWindow>();
         d->hostWindow(window);
+        busy.release();
         return window->LinkFax(fOwner, sFaxNumber, sCON_TRO);
     });
 }
@@ -604,9 +616,8 @@ bool mrvMessage::mrvSelectRecipients(QWidget *fOwner, QString *sTo, QString *sCc
 bool mrvMessage::mrvSelectTemplate(QWidget *fOwner, const QString &sTableName, qint32 &lTemplateId)
 {
     return guarded(d->errors.get(), kObjectName, "mrvSelectTemplate", false, [&] {
-        TemplateSelectWindow *window = loadWindow<TemplateSelectWindow>();
-        d->hostWindow(window);
-        return window->SelectTemplate(fOwner, sTableName, lTemplateId);
+        BusyPointer busy;
+        return d->selectTemplate(fOwner, sTableName, lTemplateId, busy);
     });
 }
 
@@ -614,8 +625,11 @@ void mrvMessage::mrvPreviewTemplate(QWidget *fOwner, const QString &sTableName, 
                                     const QString &sKeysSep, qint32 iMode, const QString &sFilesToAttach)
 {
     guardedVoid(d->errors.get(), kObjectName, "mrvPreviewTemplate", [&] {
+        BusyPointer busy;
         qint32 templateId = 0;
-        if (mrvSelectTemplate(fOwner, sTableName, templateId)) {
+        // Not through mrvSelectTemplate: a selection window that cannot open
+        // is this operation's failure, not a table without templates.
+        if (d->selectTemplate(fOwner, sTableName, templateId, busy)) {
             std::unique_ptr<TemplateObject> filler = Factories::create<TemplateObject>(TemplateObject::factoryName());
             filler->setErrors(d->errors);
             filler->setRecords(d->records);

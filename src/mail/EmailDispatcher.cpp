@@ -1,5 +1,7 @@
 #include "EmailDispatcher.h"
 
+#include "SendingFolder.h"
+
 #include "facade/Guard.h"
 #include "facade/Types.h"
 #include "host/ConfigClass.h"
@@ -125,19 +127,18 @@ bool EmailDispatcher::SendEmail(const OutgoingEmail &email, QString &connectLog)
     });
 }
 
-QStringList EmailDispatcher::attachmentFiles(const QString &attachmentIds)
+QStringList EmailDispatcher::attachmentFiles(const QString &attachmentIds, SendingFolder &folder)
 {
     QStringList files;
     if (attachmentIds.trimmed().isEmpty())
         return files;
-    const QString folder = host::pathServices().productFolder(QStringLiteral("Temp"));
     const host::ValueTools &values = host::valueTools();
     auto set = m_connection->open(QStringLiteral("SELECT RECORD_ID, ATNAM FROM SYS_ATT WHERE RECORD_ID IN (") +
                                   attachmentIds + QLatin1Char(')'));
     for (; !set->eof(); set->moveNext()) {
-        // The stored name may hold anything: it never leaves the Temp folder.
+        // The stored name may hold anything: it never leaves the sending's folder.
         const QString name = values.cleanFileName(values.nullSafe(set->field(QStringLiteral("ATNAM"))).toString());
-        const QString path = QDir(folder).filePath(name);
+        const QString path = folder.placeFor(name);
         if (m_records->extractAttachment(qint32(values.toNumber(set->field(QStringLiteral("RECORD_ID")))), path))
             files << path;
     }
@@ -157,7 +158,8 @@ bool EmailDispatcher::SendEmail_SMTP(const OutgoingEmail &email, const QString &
         else
             smtp.setRichTextBody(body);
         smtp.setPriority(emailPriority(email.priority));
-        for (const QString &file : attachmentFiles(email.attachmentIds))
+        SendingFolder folder;
+        for (const QString &file : attachmentFiles(email.attachmentIds, folder))
             smtp.AddAttachment(file);
         if (!email.replyToAddress.isEmpty())
             smtp.ReplyTo(email.replyToAddress, email.replyToName);
@@ -174,6 +176,8 @@ bool EmailDispatcher::SendEmail_CDO(const OutgoingEmail &email, QString &connect
         mrvSMTP smtp;
         smtp.setErrors(m_errors);
         smtp.setRecords(m_records);
+        // Read receipts belong to the account and mailbox transports only.
+        smtp.setReceiptFollowsConfiguration(false);
         auto account = std::make_shared<mrvEmailParams>();
         account->setRecords(m_records);
         account->setErrors(m_errors);
@@ -193,7 +197,8 @@ bool EmailDispatcher::SendEmail_CDO(const OutgoingEmail &email, QString &connect
         addRecipients(smtp, email.to, email.cc, email.ccn);
         smtp.setSubject(email.subject);
         smtp.setRichTextBody(email.rtfBody);
-        for (const QString &file : attachmentFiles(email.attachmentIds))
+        SendingFolder folder;
+        for (const QString &file : attachmentFiles(email.attachmentIds, folder))
             smtp.AddAttachment(file);
         qint32 result = -1;
         smtp.Send(&result, QString());
@@ -230,8 +235,8 @@ bool EmailDispatcher::SendEmail_MailClient(const OutgoingEmail &email, const QSt
 
         QString queuedBody = body;
         QList<QPair<QString, QString>> files; // path, content id
+        SendingFolder folder;
         if (isHtml) {
-            const QString folder = host::pathServices().productFolder(QStringLiteral("Temp"));
             const host::ValueTools &values = host::valueTools();
             for (qint32 key : store.attachmentKeys(email.messageId, QStringLiteral("SYS_MSG_MSTXT"))) {
                 const auto names = store.attachmentNames({key});
@@ -243,7 +248,7 @@ bool EmailDispatcher::SendEmail_MailClient(const OutgoingEmail &email, const QSt
                                                 QRegularExpression::CaseInsensitiveOption);
                 if (!source.match(queuedBody).hasMatch())
                     continue;
-                const QString path = QDir(folder).filePath(values.cleanFileName(name));
+                const QString path = folder.placeFor(values.cleanFileName(name));
                 if (!m_records->extractAttachment(key, path))
                     continue;
                 queuedBody.replace(source, QStringLiteral("\\1cid:") + name + QStringLiteral("\\2"));
@@ -251,13 +256,14 @@ bool EmailDispatcher::SendEmail_MailClient(const OutgoingEmail &email, const QSt
             }
         }
         entry.body = queuedBody;
-        for (const QString &file : attachmentFiles(email.attachmentIds))
+        for (const QString &file : attachmentFiles(email.attachmentIds, folder))
             files.append({file, QString()});
 
         const qint32 queueId = store.queueMail(entry);
         for (const auto &[path, contentId] : files)
             store.queueMailFile(queueId, path, contentId);
         store.setQueueState(queueId, 1);
+        folder.handOver();
 
         const host::ValueTools &values = host::valueTools();
         const bool x64 = values.toBoolean(setting(QStringLiteral("OUTLOOK_64BIT"), QStringLiteral("0")));

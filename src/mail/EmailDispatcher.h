@@ -7,6 +7,8 @@
 
 namespace mrv {
 
+class SendingFolder;
+
 namespace host {
 class ConfigClass;
 class Connection;
@@ -45,8 +47,8 @@ private:
 
     QString setting(const QString &key, const QString &defaultValue) const;
     // The message's attachments written under their stored names into the
-    // product's "Temp" folder.
-    QStringList attachmentFiles(const QString &attachmentIds);
+    // sending's own folder.
+    QStringList attachmentFiles(const QString &attachmentIds, SendingFolder &folder);
 
     std::shared_ptr<host::Connection> m_connection;
     std::shared_ptr<host::ConfigClass> m_config;

@@ -138,7 +138,7 @@ void mrvEmailParams::SaveConfig(const QString &sConfigurationPrefix, const QStri
         const bool perApplication = sConfigurationFlag == QLatin1String("A");
         host::ConfigClass &configuration = config();
         for (const Field &field : fields())
-            configuration.setValue(prefix + QLatin1String(field.key), field.save(*this), perUser, perApplication);
+            configuration.setValue(prefix + QLatin1String(field.key), field.save(*this), perUser, perApplication, true);
     });
 }
 

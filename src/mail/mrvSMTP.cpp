@@ -16,9 +16,9 @@
 #include "platform/smtp/SmtpSessionPool.h"
 
 #include <QFile>
-#include <QTextDocument>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QTextDocument>
 
 #include <limits>
 
@@ -245,23 +245,27 @@ QString mrvSMTP::ConnectLog() const
 
 void mrvSMTP::AddRecipient(const QString &sEmail, const QString &sName, std::optional<qint32> iType)
 {
-    guardedVoid(m_errors.get(), kObjectName, "AddRecipient", [&] {
+    const bool added = guardedVoid(m_errors.get(), kObjectName, "AddRecipient", [&] {
         m_message.addRecipient(recipientKindOf(iType), {sName, sEmail});
     });
+    if (!added)
+        m_refusedAddresses << sEmail;
 }
 
 void mrvSMTP::AddAttachment(const QString &sFileName)
 {
     guardedVoid(m_errors.get(), kObjectName, "AddAttachment",
-                [&] { m_message.addAttachment(smtp::MimeFile::fromPath(sFileName)); });
+                [&] { m_message.addAttachment(smtp::MimeFile::onDisk(sFileName)); });
 }
 
 void mrvSMTP::ReplyTo(const QString &sEmail, const QString &sName)
 {
-    guardedVoid(m_errors.get(), kObjectName, "ReplyTo", [&] {
+    const bool set = guardedVoid(m_errors.get(), kObjectName, "ReplyTo", [&] {
         const QString name = sName.isEmpty() ? QString() : QStringLiteral("''") + sName + QStringLiteral("''");
         m_message.setReplyTo({name, sEmail});
     });
+    if (!set)
+        m_refusedAddresses << sEmail;
 }
 
 void mrvSMTP::Reset()
@@ -269,6 +273,7 @@ void mrvSMTP::Reset()
     guardedVoid(m_errors.get(), kObjectName, "Reset", [&] {
         m_connectLog.clear();
         m_message.clear();
+        m_refusedAddresses.clear();
     });
 }
 
@@ -286,9 +291,18 @@ bool mrvSMTP::Send(qint32 *lResult, const QString &sSendAs)
     return guarded(m_errors.get(), kObjectName, "Send", false, [&] {
         if (lResult)
             *lResult = smtp::srNotSendable;
+        // An address left out would be a copy that silently never arrives,
+        // whichever list it was meant for.
+        if (!m_refusedAddresses.isEmpty()) {
+            appendLog(QStringLiteral("Not sent: these addresses were refused: ") +
+                          m_refusedAddresses.join(QStringLiteral(", ")),
+                      0);
+            return false;
+        }
         const mrvEmailParams &sender = params();
         m_message.setFrom({sSendAs.isEmpty() ? sender.Name : sSendAs, sender.Email});
         const bool receipt =
+            m_receiptFollowsConfiguration &&
             host::valueTools().toBoolean(configValue(QStringLiteral("EMAIL_RECEIPT"), QStringLiteral("0")));
         m_message.setReceiptTo(receipt ? sender.Email : QString());
         smtp::SmtpSender::Handlers handlers;

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -61,6 +62,10 @@ public:
     // it as inline parts, shown where the text has them.
     bool setRichTextBody(const QString &rtf);
 
+    // Whether Send asks for a read receipt when "EMAIL_RECEIPT" says so (the
+    // default); transports that have no read receipts turn it off.
+    void setReceiptFollowsConfiguration(bool follows) { m_receiptFollowsConfiguration = follows; }
+
     QString BodyTextPlain() const;
     void setBodyTextPlain(const QString &value);
 
@@ -95,6 +100,9 @@ private:
     std::shared_ptr<mrvEmailParams> m_params;
     smtp::MimeMessage m_message;
     QString m_connectLog;
+    bool m_receiptFollowsConfiguration = true;
+    // Addresses that AddRecipient or ReplyTo could not take: Send refuses while there are any.
+    QStringList m_refusedAddresses;
 };
 
 } // namespace mrv

@@ -342,29 +342,18 @@ void SendingPipeline::markAnswered(const OutgoingMessage &message)
     m_connection.execute(statement->build(host::skUpdate));
 }
 
-bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
+void SendingPipeline::takeBackSenderCopy(qint32 senderId, MessageStore &store)
 {
-    MessageStore store(m_connection, m_config);
-    qint32 senderId = message.sentMessageId;
-    bool result = false;
-    // The sender's copy goes again when the sending fails, whatever failed.
-    struct RemoveOnFailure
-    {
-        MessageStore &store;
-        const qint32 &id;
-        const bool &result;
-        ~RemoveOnFailure()
-        {
-            if (!result && id > 0) {
-                try {
-                    store.remove(id);
-                } catch (...) {
-                    // The failure that brought us here is the one reported.
-                }
-            }
-        }
-    } removeOnFailure{store, senderId, result};
+    const QString key = QString::number(senderId);
+    // Its files and pictures go with it: nobody could ever reach them again.
+    m_records.setAttachments(QStringLiteral("SYS_MSG"), key, {});
+    m_records.setAttachments(QStringLiteral("SYS_MSG_MSTXT"), key, {});
+    store.remove(senderId);
+}
 
+bool SendingPipeline::deliver(const OutgoingMessage &message, qint32 &senderId, MessageStore &store,
+                              QString &connectLog)
+{
     // The rows go in as one unit, but not the e-mail: other users must be
     // able to write while the server is being talked to.
     host::Work copies(m_connection);
@@ -394,8 +383,8 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
             copyAttachments(fileAttachments, fax ? QStringLiteral("SYS_FAX") : QStringLiteral("SYS_MSG"), key);
     }
     copies.end();
-    result = true;
 
+    bool result = true;
     if (recipients.emails) {
         QStringList addresses;
         for (const QString &recipient : recipients.merged) {
@@ -411,6 +400,18 @@ bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
     marks.end();
     if (recipients.users)
         m_records.raiseSignal(QStringLiteral("#NewMessage#"));
+    return result;
+}
+
+bool SendingPipeline::send(const OutgoingMessage &message, QString &connectLog)
+{
+    MessageStore store(m_connection, m_config);
+    qint32 senderId = message.sentMessageId;
+    // An error leaves through here, and every row written so far stays: the
+    // sender's copy goes only when the sending itself answered no.
+    const bool result = deliver(message, senderId, store, connectLog);
+    if (!result && senderId > 0)
+        takeBackSenderCopy(senderId, store);
     return result;
 }
 

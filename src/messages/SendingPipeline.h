@@ -87,6 +87,9 @@ private:
                        const QList<qint32> &fileAttachments, QString &connectLog);
     void stampLinkedDocument(const MessageCopy &stored, bool faxes);
     void markAnswered(const OutgoingMessage &message);
+    // Everything but taking the sender's copy back; `senderId` is the copy's key once written.
+    bool deliver(const OutgoingMessage &message, qint32 &senderId, MessageStore &store, QString &connectLog);
+    void takeBackSenderCopy(qint32 senderId, MessageStore &store);
 
     host::Connection &m_connection;
     host::ConfigClass *m_config;

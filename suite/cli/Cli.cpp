@@ -1,5 +1,7 @@
 #include "Cli.h"
 
+#include "db/SchemaCatalog.h"
+#include "db/SchemaManager.h"
 #include "db/SuiteConnection.h"
 #include "host/Failure.h"
 #include "services/SuiteSession.h"
@@ -27,6 +29,20 @@ QString companyPrefixOf(suite::db::SuiteConnection &connection, const QString &c
     }
 }
 
+// Writing to a database of a newer program could break what it relies on;
+// reading one that is no mrv database only gives puzzling errors later.
+void requireKnownSchema(suite::db::SuiteConnection &connection, const QString &path)
+{
+    const int version = suite::db::SchemaManager::installedVersion(connection);
+    if (version == 0)
+        throw Failure(QStringLiteral("%1 holds no mrv database; run \"mrv init\"").arg(path));
+    if (version > suite::db::SchemaCatalog::version())
+        throw Failure(QStringLiteral("%1 has schema version %2, newer than this program's %3; use a newer mrv")
+                          .arg(path)
+                          .arg(version)
+                          .arg(suite::db::SchemaCatalog::version()));
+}
+
 } // namespace
 
 Context::Context(GlobalOptions options) : m_options(std::move(options)), m_out(stdout), m_err(stderr) {}
@@ -44,29 +60,37 @@ void Context::requireDatabase() const
 
 suite::SuiteSession &Context::session()
 {
-    if (!m_session) {
-        requireDatabase();
-        m_session = suite::SuiteSession::open(m_options.databasePath, m_options.user, m_options.company);
-    }
+    if (!m_session)
+        m_session = suite::SuiteSession::open(connection(), m_options.user, m_options.company);
     return *m_session;
 }
 
 std::shared_ptr<suite::db::SuiteConnection> Context::connection()
 {
-    if (m_session)
-        return m_session->connection();
-    if (!m_connection) {
-        requireDatabase();
-        m_connection = suite::db::SuiteConnection::openSqlite(m_options.databasePath);
-        m_connection->setCompanyPrefix(companyPrefixOf(*m_connection, m_options.company));
-    }
-    return m_connection;
+    return m_connection ? m_connection : openConnection(false);
+}
+
+std::shared_ptr<suite::db::SuiteConnection> Context::readOnlyConnection()
+{
+    return m_connection ? m_connection : openConnection(true);
+}
+
+std::shared_ptr<suite::db::SuiteConnection> Context::openConnection(bool readOnly)
+{
+    requireDatabase();
+    using Access = suite::db::SuiteConnection::Access;
+    auto connection =
+        suite::db::SuiteConnection::openSqlite(m_options.databasePath, readOnly ? Access::ReadOnly : Access::ReadWrite);
+    requireKnownSchema(*connection, m_options.databasePath);
+    connection->setCompanyPrefix(companyPrefixOf(*connection, m_options.company));
+    m_connection = connection;
+    return connection;
 }
 
 QList<Command> commands()
 {
-    return {initCommand(),        infoCommand(),     sqlCommand(),       configCommand(),
-            resolveCommand(),     statusCommand(),   linkEmailCommand(), sendCommand(),
+    return {initCommand(),        infoCommand(),     sqlCommand(),        configCommand(),
+            resolveCommand(),     statusCommand(),   linkEmailCommand(),  sendCommand(),
             emailConfigCommand(), registerCommand(), unregisterCommand(), mailClientCommand()};
 }
 
@@ -91,6 +115,14 @@ QString takeOption(QStringList &args, const QString &name)
 bool takeFlag(QStringList &args, const QString &name)
 {
     return args.removeAll(name) > 0;
+}
+
+bool reportsNothing(Context &context, const std::function<void()> &operation)
+{
+    suite::SuiteErrors &errors = *context.session().errors();
+    errors.clearRecentReports();
+    operation();
+    return errors.recentReports().isEmpty();
 }
 
 void requireNoMoreOptions(const QStringList &args)

@@ -45,17 +45,22 @@ public:
     QTextStream &err() { return m_err; }
 
     // The session on the selected database; fails when the database does not
-    // exist yet (only init creates one).
+    // exist yet (only init creates one), holds no mrv schema or one newer
+    // than this program.
     suite::SuiteSession &session();
 
-    // The connection alone, for commands that need no user (sql, info).
+    // The connection alone, for commands that need no user (sql, info),
+    // with the same checks.
     std::shared_ptr<suite::db::SuiteConnection> connection();
+    // For commands that only read: works in a folder the user may not write.
+    std::shared_ptr<suite::db::SuiteConnection> readOnlyConnection();
 
 private:
     GlobalOptions m_options;
     QTextStream m_out;
     QTextStream m_err;
     void requireDatabase() const;
+    std::shared_ptr<suite::db::SuiteConnection> openConnection(bool readOnly);
 
     std::unique_ptr<suite::SuiteSession> m_session;
     std::shared_ptr<suite::db::SuiteConnection> m_connection;
@@ -95,5 +100,9 @@ QString defaultDatabasePath();
 QString takeOption(QStringList &args, const QString &name);
 bool takeFlag(QStringList &args, const QString &name);
 void requireNoMoreOptions(const QStringList &args);
+
+// Whether the component reported a failure while `operation` ran: its public
+// operations never throw, they report through Errors (printed on stderr).
+bool reportsNothing(Context &context, const std::function<void()> &operation);
 
 } // namespace mrv::cli

@@ -24,7 +24,7 @@ int runRegistration(Context &context, const QStringList &args, bool registering)
 
 Command registerCommand()
 {
-    return {QStringLiteral("register"), QStringLiteral("register | unregister"),
+    return {QStringLiteral("register"), QStringLiteral("register"),
             QStringLiteral("write the component's classes into the suite's registry file"),
             QStringLiteral("Writes every creatable class (\"MerovanComMessage.mrvMessage\", ...) with its\n"
                            "class id and library into the registry file ($MRV_REGISTRY, or registry.ini\n"

@@ -1,9 +1,7 @@
 #include "Cli.h"
 
-#include "db/SchemaCatalog.h"
 #include "db/SchemaManager.h"
 #include "db/SuiteConnection.h"
-#include "host/Failure.h"
 
 namespace mrv::cli {
 
@@ -38,13 +36,10 @@ int runInfo(Context &context, const QStringList &args)
     requireNoMoreOptions(args);
     if (!args.isEmpty())
         throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(args.first())};
-    auto connection = context.connection();
-    const int version = suite::db::SchemaManager::installedVersion(*connection);
-    if (version == 0)
-        throw Failure(QStringLiteral("%1 holds no mrv database; run \"mrv init\"").arg(context.options().databasePath));
+    auto connection = context.readOnlyConnection();
     QTextStream &out = context.out();
     out << "database: " << context.options().databasePath << " (" << connection->engine() << ")\n";
-    out << "schema: version " << version << '\n';
+    out << "schema: version " << suite::db::SchemaManager::installedVersion(*connection) << '\n';
     out << "users: " << countOf(*connection, QStringLiteral("SELECT COUNT(*) FROM SYS_USR")) << '\n';
     out << "groups: " << countOf(*connection, QStringLiteral("SELECT COUNT(*) FROM SYS_GRU")) << '\n';
     printCompanies(out, *connection);
@@ -60,7 +55,8 @@ Command infoCommand()
     return {QStringLiteral("info"), QStringLiteral("info"), QStringLiteral("give an account of the database"),
             QStringLiteral("Prints the schema version, users, groups, each company's customers, contacts,\n"
                            "branches, addresses, numbers, agents and documents, messages and faxes.\n"
-                           "Exits with 1 when the file holds no mrv database."),
+                           "Exits with 1 when the file holds no mrv database. Only reads: the database may\n"
+                           "lie in a folder the user cannot write to."),
             runInfo};
 }
 

@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "facade/Types.h"
 #include "facade/mrvMessage.h"
 #include "services/ScriptedInteraction.h"
 #include "services/SuiteSession.h"
@@ -7,16 +8,6 @@
 namespace mrv::cli {
 
 namespace {
-
-// Whether the component reported a failure while `operation` ran: its public
-// operations never throw, they report through Errors (printed on stderr).
-template <typename Operation> bool reportsNothing(Context &context, Operation &&operation)
-{
-    suite::SuiteErrors &errors = *context.session().errors();
-    errors.clearRecentReports();
-    operation();
-    return errors.recentReports().isEmpty();
-}
 
 qint32 integerArgument(const QString &text, const QString &what)
 {
@@ -65,8 +56,11 @@ int runStatus(Context &context, const QStringList &args)
     const qint32 id = integerArgument(args.at(1), QStringLiteral("ID"));
     const qint32 value = integerArgument(args.at(2), QStringLiteral("the status"));
     mrvMessage &message = *context.session().message();
-    if (kind == QLatin1String("message"))
+    if (kind == QLatin1String("message")) {
+        if (value < mssNotReaded || value > mssReplied)
+            throw UsageError{QStringLiteral("a message is not read (0), read (1), forwarded (2) or replied (3)")};
         return reportsNothing(context, [&] { message.ChangeMessageStatus(id, value); }) ? exitOk : exitFailed;
+    }
     if (kind == QLatin1String("fax")) {
         if (value != 0 && value != 1)
             throw UsageError{QStringLiteral("a fax is read (1) or not read (0)")};

@@ -3,10 +3,20 @@
 #include "host/Failure.h"
 
 #include <QCoreApplication>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 using namespace mrv::cli;
 
 namespace {
+
+// The usage up to its first option, which keeps the overview one line a command.
+QString synopsisOf(const Command &command)
+{
+    const qsizetype firstOption = command.usage.indexOf(QLatin1String(" [--"));
+    return firstOption < 0 ? command.usage : command.usage.left(firstOption) + QStringLiteral(" [OPTIONS]");
+}
 
 void printOverview(QTextStream &out)
 {
@@ -18,11 +28,17 @@ void printOverview(QTextStream &out)
         << ")\n"
            "  --url URL        PostgreSQL database (postgres://...)\n"
            "  --user CODE      the user to act as (default: the first user)\n"
-           "  --company CODE   the company to work in (default: the first company)\n\n"
+           "  --company CODE   the company to work in (default: the first company)\n"
+           "  -h, --help       this overview, or a command's details after the command\n"
+           "  --version        the program's version\n\n"
            "Commands:\n";
-    for (const Command &command : commands())
-        out << "  " << command.usage.leftJustified(38) << command.summary << '\n';
-    out << "\nRun \"mrv COMMAND --help\" for the details of a command.\n";
+    const auto all = commands();
+    qsizetype width = 0;
+    for (const Command &command : all)
+        width = std::max(width, synopsisOf(command).size());
+    for (const Command &command : all)
+        out << "  " << synopsisOf(command).leftJustified(width + 2) << command.summary << '\n';
+    out << "\nRun \"mrv COMMAND --help\" for the details and options of a command.\n";
 }
 
 void printCommandHelp(QTextStream &out, const Command &command)
@@ -32,18 +48,47 @@ void printCommandHelp(QTextStream &out, const Command &command)
         out << '\n' << command.help << '\n';
 }
 
+// An empty value, typically an unset variable in a script, would otherwise
+// quietly mean the default database, user or company.
+QString takeGlobalOption(QStringList &args, const QString &name)
+{
+    const bool given = args.contains(name);
+    const QString value = takeOption(args, name);
+    if (given && value.isEmpty())
+        throw UsageError{name + QStringLiteral(" needs a value, not an empty text")};
+    return value;
+}
+
 GlobalOptions takeGlobalOptions(QStringList &args)
 {
     GlobalOptions options;
-    options.databasePath = takeOption(args, QStringLiteral("--db"));
-    options.url = takeOption(args, QStringLiteral("--url"));
-    options.user = takeOption(args, QStringLiteral("--user"));
-    options.company = takeOption(args, QStringLiteral("--company"));
+    options.databasePath = takeGlobalOption(args, QStringLiteral("--db"));
+    options.url = takeGlobalOption(args, QStringLiteral("--url"));
+    options.user = takeGlobalOption(args, QStringLiteral("--user"));
+    options.company = takeGlobalOption(args, QStringLiteral("--company"));
     if (!options.databasePath.isEmpty() && !options.url.isEmpty())
         throw UsageError{QStringLiteral("--db and --url exclude each other")};
     if (options.databasePath.isEmpty())
         options.databasePath = defaultDatabasePath();
     return options;
+}
+
+// Options that take no value and so may stand before the command.
+bool isFlag(const QString &arg)
+{
+    return arg == QLatin1String("--help") || arg == QLatin1String("--version");
+}
+
+// Without a command: the overview, the version, or a usage error.
+int runWithoutCommand(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.contains(QLatin1String("--version"))) {
+        out << "mrv " << MRV_VERSION << '\n';
+        return exitOk;
+    }
+    const bool help = args.contains(QLatin1String("--help"));
+    printOverview(help ? out : err);
+    return help ? exitOk : exitUsage;
 }
 
 // Global options may stand anywhere before the command; everything after the
@@ -52,18 +97,17 @@ int dispatch(QStringList args)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
+    std::replace(args.begin(), args.end(), QStringLiteral("-h"), QStringLiteral("--help"));
     const auto all = commands();
     qsizetype commandAt = -1;
     for (qsizetype i = 0; i < args.size() && commandAt < 0; ++i) {
         if (args.at(i).startsWith(QLatin1String("--")))
-            i += (args.at(i) == QLatin1String("--help")) ? 0 : 1;
+            i += isFlag(args.at(i)) ? 0 : 1;
         else
             commandAt = i;
     }
-    if (commandAt < 0) {
-        printOverview(args.contains(QLatin1String("--help")) ? out : err);
-        return args.contains(QLatin1String("--help")) ? exitOk : exitUsage;
-    }
+    if (commandAt < 0)
+        return runWithoutCommand(args, out, err);
     const QString name = args.takeAt(commandAt);
     const auto command = std::find_if(all.begin(), all.end(), [&](const Command &c) { return c.name == name; });
     if (command == all.end()) {
@@ -95,7 +139,11 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mrv"));
     QCoreApplication::setOrganizationName(QStringLiteral("Merovan"));
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
+    // Decoded here rather than by QCoreApplication, which drops a U+FEFF that
+    // begins an argument: a subject or value must arrive exactly as typed.
+    QStringList args;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    for (int i = 1; i < argc; ++i)
+        args << utf8(QByteArrayView(argv[i]));
     return dispatch(args);
 }

@@ -13,10 +13,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QIODevice>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringDecoder>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -32,6 +35,32 @@ QString uniqueConnectionName()
 {
     static QAtomicInteger<quint64> counter;
     return QStringLiteral("mrv-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+// A reader of a WAL database needs its shared index beside the file; in a
+// folder it may not write to, with no writer that has made one, it reads the
+// file as it stands instead.
+bool readsTheFileAsItStands(const QString &path)
+{
+    return !QFileInfo(QFileInfo(path).absolutePath()).isWritable() && !QFileInfo::exists(path + QStringLiteral("-shm"));
+}
+
+QSqlDatabase sqliteDatabase(const QString &path, bool readOnly)
+{
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+    database.setDatabaseName(path);
+    if (readOnly) {
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        if (readsTheFileAsItStands(path)) {
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+            database.setDatabaseName(
+                QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                QStringLiteral("?immutable=1"));
+        }
+    }
+    database.setConnectOptions(options);
+    return database;
 }
 
 QString engineMessage(const QSqlError &error)
@@ -131,6 +160,119 @@ QString withoutLoneSurrogates(const QString &sql)
     return text;
 }
 
+// Statements run on the engine's own handle, in UTF-8 both ways. Through
+// QtSql's UTF-16 calls SQLite would take a value beginning with U+FEFF or
+// U+FFFE for a byte-order mark (dropping it, or reading the rest
+// byte-swapped), and would read U+FFFE and U+FFFF back as U+FFFD: text must
+// come back exactly as it went in.
+class SqliteStatement
+{
+public:
+    SqliteStatement(sqlite3 *handle, const QString &sql) : m_handle(handle)
+    {
+        const QByteArray text = sql.toUtf8();
+        const char *tail = nullptr;
+        if (sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &m_statement, &tail) != SQLITE_OK)
+            throw Failure(errorMessage());
+        if (tail && !QByteArray(tail).trimmed().isEmpty())
+            throw Failure(QStringLiteral("Unable to execute multiple statements at a time"));
+    }
+    ~SqliteStatement() { sqlite3_finalize(m_statement); }
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    void bind(const QVariantList &values)
+    {
+        for (int i = 0; i < int(values.size()); ++i) {
+            if (bindOne(i + 1, values.at(i)) != SQLITE_OK)
+                throw Failure(errorMessage());
+        }
+    }
+
+    QueryResult run()
+    {
+        QueryResult result;
+        const int count = sqlite3_column_count(m_statement);
+        for (int i = 0; i < count; ++i)
+            result.columns << QString::fromUtf8(sqlite3_column_name(m_statement, i));
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(m_statement)) == SQLITE_ROW) {
+            QVariantList row;
+            row.reserve(count);
+            for (int i = 0; i < count; ++i)
+                row << columnValue(i);
+            result.rows << std::move(row);
+        }
+        if (step != SQLITE_DONE)
+            throw Failure(errorMessage());
+        return result;
+    }
+
+private:
+    int bindOne(int index, const QVariant &value)
+    {
+        if (value.isNull())
+            return sqlite3_bind_null(m_statement, index);
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            return sqlite3_bind_int64(m_statement, index, value.toLongLong());
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return sqlite3_bind_double(m_statement, index, value.toDouble());
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            return sqlite3_bind_blob64(m_statement, index, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                       SQLITE_TRANSIENT);
+        }
+        case QMetaType::QDateTime:
+            return bindText(index, value.toDateTime().toString(Qt::ISODateWithMs));
+        default:
+            return bindText(index, value.toString());
+        }
+    }
+
+    int bindText(int index, const QString &text)
+    {
+        const QByteArray bytes = text.toUtf8();
+        return sqlite3_bind_text64(m_statement, index, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                   SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+
+    QVariant columnValue(int i) const
+    {
+        switch (sqlite3_column_type(m_statement, i)) {
+        case SQLITE_INTEGER:
+            return qlonglong(sqlite3_column_int64(m_statement, i));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(m_statement, i);
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_statement, i)),
+                              sqlite3_column_bytes(m_statement, i));
+        case SQLITE_TEXT: {
+            const char *text = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, i));
+            const int size = sqlite3_column_bytes(m_statement, i);
+            // Stateless and keeping an initial U+FEFF: the stored text is not a file.
+            QStringDecoder utf8(QStringDecoder::Utf8,
+                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            return QString(utf8(QByteArrayView(text, size)));
+        }
+        default:
+            return QVariant(QMetaType::fromType<QString>());
+        }
+    }
+
+    QString errorMessage() const { return QString::fromUtf8(sqlite3_errmsg(m_handle)); }
+
+    sqlite3 *m_handle;
+    sqlite3_stmt *m_statement = nullptr;
+};
+
 bool isInsert(const QString &verb)
 {
     return verb == QLatin1String("INSERT") || verb == QLatin1String("REPLACE");
@@ -221,38 +363,20 @@ struct SuiteConnection::Private
     {
         const QString verb = firstWord(nativeSql);
         countWrite(nativeSql, verb);
-        QSqlQuery query(database);
-        query.setForwardOnly(true);
-        const QString statement = withoutLoneSurrogates(nativeSql);
-        bool ok = false;
-        if (values.isEmpty()) {
-            ok = query.exec(statement);
-        } else {
-            ok = query.prepare(statement);
-            for (const QVariant &value : values)
-                query.addBindValue(value);
-            ok = ok && query.exec();
-        }
-        if (!ok) {
-            const QString message = engineMessage(query.lastError());
-            query.finish();
+        sqlite3 *handle = sqliteHandle(database);
+        if (!handle)
+            throw Failure(QStringLiteral("The database is not open"));
+        try {
+            SqliteStatement statement(handle, withoutLoneSurrogates(nativeSql));
+            statement.bind(values);
+            QueryResult result = statement.run();
+            if (isInsert(verb))
+                scopeIdentity = sqlite3_last_insert_rowid(handle);
+            return result;
+        } catch (const Failure &) {
             recoverAfterFailure();
-            throw Failure(message.isEmpty() ? QStringLiteral("The statement failed") : message);
+            throw;
         }
-        QueryResult result;
-        const QSqlRecord record = query.record();
-        for (int i = 0; i < record.count(); ++i)
-            result.columns << record.fieldName(i);
-        while (query.next()) {
-            QVariantList row;
-            row.reserve(record.count());
-            for (int i = 0; i < record.count(); ++i)
-                row << query.value(i);
-            result.rows << std::move(row);
-        }
-        if (isInsert(verb))
-            scopeIdentity = query.lastInsertId().toLongLong();
-        return result;
     }
 
     QueryResult runSuiteSql(const QString &sql)
@@ -286,21 +410,25 @@ SuiteConnection::~SuiteConnection()
     QSqlDatabase::removeDatabase(name);
 }
 
-std::shared_ptr<SuiteConnection> SuiteConnection::openSqlite(const QString &path)
+std::shared_ptr<SuiteConnection> SuiteConnection::openSqlite(const QString &path, Access access)
 {
+    const bool readOnly = access == Access::ReadOnly;
     const QFileInfo file(path);
-    if (!file.dir().exists() && !QDir().mkpath(file.absolutePath()))
+    if (!readOnly && !file.dir().exists() && !QDir().mkpath(file.absolutePath()))
         throw Failure(QStringLiteral("Cannot create the folder of the database %1").arg(path));
-    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
-    database.setDatabaseName(path);
-    database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    std::shared_ptr<SuiteConnection> connection(new SuiteConnection(database, makeSqliteDialect()));
+    // The handle is passed on, not kept here: a copy still alive when a failed
+    // open removes the connection would make QtSql warn that it is in use.
+    std::shared_ptr<SuiteConnection> connection(
+        new SuiteConnection(sqliteDatabase(path, readOnly), makeSqliteDialect()));
     if (!connection->d->database.open())
         throw Failure(QStringLiteral("Cannot open the database %1: %2")
                           .arg(path, engineMessage(connection->d->database.lastError())));
-    // WAL lets readers in other processes go on while one user writes.
-    connection->nativeQuery(QStringLiteral("PRAGMA journal_mode=WAL"));
-    connection->nativeQuery(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // WAL lets readers in other processes go on while one user writes; a
+    // reader cannot switch it and finds it already set by the writer.
+    if (!readOnly) {
+        connection->nativeQuery(QStringLiteral("PRAGMA journal_mode=WAL"));
+        connection->nativeQuery(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
     // Reads through the page cache cost a copy per page; mapping the file
     // saves about a third of the time of address-book searches.
     connection->nativeQuery(QStringLiteral("PRAGMA mmap_size=268435456"));
@@ -347,6 +475,94 @@ QueryResult SuiteConnection::query(const QString &sql)
 QueryResult SuiteConnection::nativeQuery(const QString &sql, const QVariantList &values)
 {
     return d->run(sql, values);
+}
+
+namespace {
+
+constexpr int kBlobPiece = 1 << 20;
+
+// One open blob of the SQLite handle, closed whatever way its user ends.
+class OpenBlob
+{
+public:
+    OpenBlob(sqlite3 *handle, const QString &table, const QString &column, qint64 rowid, bool writing)
+        : m_handle(handle)
+    {
+        if (!handle || sqlite3_blob_open(handle, "main", table.toUtf8().constData(), column.toUtf8().constData(), rowid,
+                                         writing ? 1 : 0, &m_blob) != SQLITE_OK)
+            fail(QStringLiteral("opened"));
+    }
+    ~OpenBlob() { sqlite3_blob_close(m_blob); }
+    OpenBlob(const OpenBlob &) = delete;
+    OpenBlob &operator=(const OpenBlob &) = delete;
+
+    int size() const { return sqlite3_blob_bytes(m_blob); }
+    void read(char *buffer, int length, int offset)
+    {
+        if (sqlite3_blob_read(m_blob, buffer, length, offset) != SQLITE_OK)
+            fail(QStringLiteral("read"));
+    }
+    void write(const char *buffer, int length, int offset)
+    {
+        if (sqlite3_blob_write(m_blob, buffer, length, offset) != SQLITE_OK)
+            fail(QStringLiteral("written"));
+    }
+
+private:
+    [[noreturn]] void fail(const QString &what) const
+    {
+        const QString reason = m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QStringLiteral("no database");
+        throw Failure(QStringLiteral("A stored value could not be %1: %2").arg(what, reason));
+    }
+
+    sqlite3 *m_handle;
+    sqlite3_blob *m_blob = nullptr;
+};
+
+} // namespace
+
+void SuiteConnection::writeBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &source)
+{
+    OpenBlob blob(sqliteHandle(d->database), table, column, rowid, true);
+    QByteArray piece(kBlobPiece, Qt::Uninitialized);
+    for (int offset = 0; offset < blob.size();) {
+        const qint64 length = source.read(piece.data(), qMin(kBlobPiece, blob.size() - offset));
+        if (length <= 0)
+            throw Failure(QStringLiteral("The file ended before its stored size: %1").arg(source.errorString()));
+        blob.write(piece.constData(), int(length), offset);
+        offset += int(length);
+    }
+    ++d->anyTableWrites;
+}
+
+void SuiteConnection::readBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &target)
+{
+    OpenBlob blob(sqliteHandle(d->database), table, column, rowid, false);
+    QByteArray piece(kBlobPiece, Qt::Uninitialized);
+    for (int offset = 0; offset < blob.size();) {
+        const int length = qMin(kBlobPiece, blob.size() - offset);
+        blob.read(piece.data(), length, offset);
+        if (target.write(piece.constData(), length) != length)
+            throw Failure(QStringLiteral("A stored value could not be written out: %1").arg(target.errorString()));
+        offset += length;
+    }
+}
+
+void SuiteConnection::copyBlob(const QString &table, const QString &column, qint64 fromRowid, qint64 toRowid)
+{
+    sqlite3 *handle = sqliteHandle(d->database);
+    OpenBlob from(handle, table, column, fromRowid, false);
+    OpenBlob to(handle, table, column, toRowid, true);
+    if (from.size() != to.size())
+        throw Failure(QStringLiteral("A stored value could not be copied: the sizes differ"));
+    QByteArray piece(kBlobPiece, Qt::Uninitialized);
+    for (int offset = 0; offset < from.size();) {
+        const int length = qMin(kBlobPiece, from.size() - offset);
+        from.read(piece.data(), length, offset);
+        to.write(piece.constData(), length, offset);
+        offset += length;
+    }
+    ++d->anyTableWrites;
 }
 
 SuiteConnection::Prepared SuiteConnection::prepare(const QString &nativeSql)

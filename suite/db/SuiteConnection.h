@@ -11,6 +11,8 @@
 
 class QSqlQuery;
 
+class QIODevice;
+
 namespace mrv::suite::db {
 
 class RoutineCatalog;
@@ -29,9 +31,13 @@ struct QueryResult
 class SuiteConnection : public host::Connection
 {
 public:
+    enum class Access { ReadWrite, ReadOnly };
+
     // Opens (creating when missing) an SQLite database file in WAL mode with a
-    // busy timeout. Throws Failure when the file cannot be opened.
-    static std::shared_ptr<SuiteConnection> openSqlite(const QString &path);
+    // busy timeout. Throws Failure when the file cannot be opened. ReadOnly
+    // creates nothing and changes nothing, so it also reads a database in a
+    // folder the user may not write to.
+    static std::shared_ptr<SuiteConnection> openSqlite(const QString &path, Access access = Access::ReadWrite);
 
     ~SuiteConnection() override;
 
@@ -60,6 +66,14 @@ public:
     // Runs engine-native SQL with positional bound values ("?"), bypassing the
     // dialect. For the suite's own code (schema, seeding, blobs).
     QueryResult nativeQuery(const QString &sql, const QVariantList &values = {});
+
+    // Large values in pieces, through the engine's incremental blob access: a
+    // blob is filled from a device, written to one, or copied between rows
+    // without ever being held whole in memory. The blob must already have its
+    // final size (an INSERT with zeroblob(n)); `rowid` is the row's RECORD_ID.
+    void writeBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &source);
+    void readBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &target);
+    void copyBlob(const QString &table, const QString &column, qint64 fromRowid, qint64 toRowid);
 
     // A native statement prepared once and run many times with new values:
     // for bulk loads, where preparing per row would dominate.

@@ -5,6 +5,7 @@
 #include "host/Errors.h"
 #include "host/Failure.h"
 #include "mail/EmailParts.h"
+#include "mail/SendingFolder.h"
 #include "mail/mrvSMTP.h"
 #include "services/SuiteSession.h"
 
@@ -266,6 +267,22 @@ bool MailClient::claim(qint32 id)
 }
 
 MailClientOutcome MailClient::deliver(qint32 id)
+{
+    const MailClientOutcome outcome = attempt(id);
+    if (outcome.state != mcsRetry)
+        removeFiles(id);
+    return outcome;
+}
+
+void MailClient::removeFiles(qint32 id)
+{
+    const db::QueryResult files =
+        m_session.connection()->nativeQuery(QStringLiteral("SELECT MCFIL FROM SYS_MCA WHERE IDMCL = ?"), {id});
+    for (const QVariantList &file : files.rows)
+        SendingFolder::removeQueuedFile(file.first().toString());
+}
+
+MailClientOutcome MailClient::attempt(qint32 id)
 {
     auto reports = std::make_shared<ReportCollector>(m_session.errors());
     mrvSMTP smtp;

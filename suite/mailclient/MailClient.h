@@ -62,6 +62,9 @@ private:
     QList<qint32> dueRows();
     bool claim(qint32 id);
     MailClientOutcome deliver(qint32 id);
+    MailClientOutcome attempt(qint32 id);
+    // The files a sending left for this row, once the row needs them no more.
+    void removeFiles(qint32 id);
     MailClientOutcome recordSent(qint32 id);
     MailClientOutcome recordFailure(qint32 id, const QString &error, bool final);
     int setting(const QString &key, int defaultValue) const;

@@ -87,7 +87,8 @@ QString SuiteConfig::value(const QString &key, const QString &defaultValue) cons
     return found == snapshot.values.constEnd() ? defaultValue : *found;
 }
 
-void SuiteConfig::setValue(const QString &key, const QString &value, bool perUser, bool perApplication)
+void SuiteConfig::setValue(const QString &key, const QString &value, bool perUser, bool perApplication,
+                           bool createMissing)
 {
     if (key.trimmed().isEmpty())
         throw Failure(QStringLiteral("A configuration value needs a key"));
@@ -103,7 +104,7 @@ void SuiteConfig::setValue(const QString &key, const QString &value, bool perUse
     if (existing.rows.first().first().toLongLong() > 0) {
         m_connection->nativeQuery(QStringLiteral("UPDATE SYS_CFG SET CFVAL = ? WHERE ") + kSameRow,
                                   QVariantList{storedText(value)} + owner);
-    } else {
+    } else if (createMissing) {
         m_connection->nativeQuery(
             QStringLiteral("INSERT INTO SYS_CFG (CFKEY, CFUSR, CFAPP, CFVAL) VALUES (?, ?, ?, ?)"),
             owner + QVariantList{storedText(value)});

@@ -35,7 +35,8 @@ public:
                 const QString &application);
 
     QString value(const QString &key, const QString &defaultValue = QString()) const override;
-    void setValue(const QString &key, const QString &value, bool perUser = false, bool perApplication = false) override;
+    void setValue(const QString &key, const QString &value, bool perUser = false, bool perApplication = false,
+                  bool createMissing = true) override;
 
     QString application() const;
 

@@ -10,6 +10,11 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <cerrno>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace mrv::suite {
 
 namespace {
@@ -45,6 +50,24 @@ QString decodeText(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
+// The system's temporary folder is shared by every user of the machine: ours
+// is a folder of this user alone, readable by nobody else, and never a link
+// that someone else planted under its name.
+QString privateTempBase()
+{
+    const QString path =
+        QDir::tempPath() + QStringLiteral("/") + kProduct + QLatin1Char('-') + QString::number(geteuid());
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        throw Failure(QStringLiteral("The folder %1 cannot be created").arg(path));
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid())
+        throw Failure(QStringLiteral("The temporary folder %1 is not this user's own folder").arg(path));
+    if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        throw Failure(QStringLiteral("The temporary folder %1 cannot be made private").arg(path));
+    return path;
+}
+
 } // namespace
 
 SuitePaths::SuitePaths(const QString &root) : m_root(root) {}
@@ -52,17 +75,17 @@ SuitePaths::SuitePaths(const QString &root) : m_root(root) {}
 QString SuitePaths::productBase(const QString &name) const
 {
     if (!m_root.isEmpty())
-        return m_root;
+        return m_root + QLatin1Char('/') + kProduct;
     if (name.compare(kTempFolder, Qt::CaseInsensitive) == 0)
-        return QDir::tempPath();
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        return privateTempBase();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') + kProduct;
 }
 
 QString SuitePaths::productFolder(const QString &name)
 {
     if (!isFolderName(name))
         throw Failure(QStringLiteral("\"%1\" is not a product folder name").arg(name));
-    const QString path = QDir::cleanPath(productBase(name) + QLatin1Char('/') + kProduct + QLatin1Char('/') + name);
+    const QString path = QDir::cleanPath(productBase(name) + QLatin1Char('/') + name);
     if (!QDir().mkpath(path))
         throw Failure(QStringLiteral("The folder %1 cannot be created").arg(QDir::toNativeSeparators(path)));
     return path;

@@ -4,9 +4,9 @@
 
 namespace mrv::suite {
 
-// Folders and files of the product "Merovan": "Temp" lives under the
-// system's temporary folder, every other product folder under the user's
-// data folder.
+// Folders and files of the product "Merovan": "Temp" lives in a private
+// folder of the user (mode 0700) under the system's temporary folder, every
+// other product folder under the user's data folder.
 class SuitePaths : public host::PathServices
 {
 public:

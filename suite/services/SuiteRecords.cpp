@@ -14,8 +14,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
 
 namespace mrv::suite {
 
@@ -44,24 +49,25 @@ QString listedTable(const QString &view)
     return patterned ? view.left(kTableNameLength) : QString();
 }
 
-QByteArray readWholeFile(const QString &path)
-{
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("The file \"%1\" cannot be read: %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
-    return file.readAll();
-}
-
-void writeWholeFile(const QString &path, const QByteArray &contents)
+// The contents go to a file of their own, made new beside the target (mode
+// 0600), which then takes the target's name. A link found under that name is
+// replaced, never followed; a reader never sees half a file.
+void writeFileSafely(const QString &path, const std::function<void(QIODevice &)> &writeContents)
 {
     const QFileInfo info(path);
-    QSaveFile file(path);
-    if (!QDir().mkpath(info.absolutePath()) || !file.open(QIODevice::WriteOnly) || file.write(contents) < 0 ||
-        !file.commit()) {
-        throw Failure(QStringLiteral("The file \"%1\" cannot be written: %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
+    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.mrv-XXXXXX"));
+    const auto fail = [&](const QString &why) {
+        return Failure(
+            QStringLiteral("The file \"%1\" cannot be written: %2").arg(QDir::toNativeSeparators(path), why));
+    };
+    if (!QDir().mkpath(info.absolutePath()) || !file.open())
+        throw fail(file.errorString());
+    writeContents(file);
+    if (!file.flush())
+        throw fail(file.errorString());
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        throw fail(QString::fromLocal8Bit(std::strerror(errno)));
+    file.setAutoRemove(false);
 }
 
 } // namespace
@@ -231,13 +237,14 @@ bool SuiteRecords::sendStoredMessage(qint32 messageKey, const QVariant &replying
     return m_messageSender(messageKey, replying, forwarding, connectLog, bodyFormat);
 }
 
-qint32 SuiteRecords::insertAttachment(const QString &table, const QString &key, const QString &name,
-                                      const QByteArray &contents)
+// The row gets its final size at once and its contents in pieces afterwards
+// (see SuiteConnection::writeBlob): attachments may be hundreds of megabytes.
+qint32 SuiteRecords::insertAttachment(const QString &table, const QString &key, const QString &name, qint64 size)
 {
     m_connection->nativeQuery(
-        QStringLiteral("INSERT INTO SYS_ATT (ATTBL, ATKEY, ATNAM, ATSIZ, ATDAT, ATDTI) VALUES (?, ?, ?, ?, ?, ?)"),
-        {table, key, name, qint64(contents.size()), contents,
-         db::SqlValueTools::dateTimeText(QDateTime::currentDateTime())});
+        QStringLiteral("INSERT INTO SYS_ATT (ATTBL, ATKEY, ATNAM, ATSIZ, ATDAT, ATDTI) "
+                       "VALUES (?, ?, ?, ?, zeroblob(?), ?)"),
+        {table, key, name, size, size, db::SqlValueTools::dateTimeText(QDateTime::currentDateTime())});
     const db::QueryResult identity = m_connection->query(QStringLiteral("SELECT SCOPE_IDENTITY()"));
     return identity.rows.first().first().toInt();
 }
@@ -254,28 +261,44 @@ QList<qint32> SuiteRecords::attachmentsOf(const QString &table, const QString &k
 
 qint32 SuiteRecords::addAttachment(const QString &table, const QString &key, const QString &filePath)
 {
-    const QByteArray contents = readWholeFile(filePath);
-    return insertAttachment(table, key, fileNameOf(filePath), contents);
+    QFile file(filePath);
+    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("The file \"%1\" cannot be read: %2")
+                          .arg(QDir::toNativeSeparators(filePath), file.errorString()));
+    db::SuiteConnection::Transaction transaction(*m_connection);
+    const qint32 attachment = insertAttachment(table, key, fileNameOf(filePath), file.size());
+    m_connection->writeBlob(QStringLiteral("SYS_ATT"), QStringLiteral("ATDAT"), attachment, file);
+    transaction.commit();
+    return attachment;
 }
 
 bool SuiteRecords::extractAttachment(qint32 attachmentKey, const QString &filePath)
 {
-    const db::QueryResult result =
-        m_connection->nativeQuery(QStringLiteral("SELECT ATDAT FROM SYS_ATT WHERE RECORD_ID = ?"), {attachmentKey});
+    const db::QueryResult result = m_connection->nativeQuery(
+        QStringLiteral("SELECT ATDAT IS NULL FROM SYS_ATT WHERE RECORD_ID = ?"), {attachmentKey});
     if (result.rows.isEmpty())
         return false;
-    writeWholeFile(filePath, result.rows.first().first().toByteArray());
+    const bool empty = result.rows.first().first().toBool();
+    writeFileSafely(filePath, [&](QIODevice &file) {
+        if (!empty)
+            m_connection->readBlob(QStringLiteral("SYS_ATT"), QStringLiteral("ATDAT"), attachmentKey, file);
+    });
     return true;
 }
 
 qint32 SuiteRecords::copyAttachment(qint32 attachmentKey, const QString &table, const QString &key)
 {
-    const db::QueryResult result = m_connection->nativeQuery(
-        QStringLiteral("SELECT ATNAM, ATDAT FROM SYS_ATT WHERE RECORD_ID = ?"), {attachmentKey});
-    if (result.rows.isEmpty())
+    const db::QueryResult source = m_connection->nativeQuery(
+        QStringLiteral("SELECT ATNAM, COALESCE(LENGTH(ATDAT), 0) FROM SYS_ATT WHERE RECORD_ID = ?"), {attachmentKey});
+    if (source.rows.isEmpty())
         throw Failure(QStringLiteral("The attachment %1 does not exist").arg(attachmentKey));
-    const QVariantList &row = result.rows.first();
-    return insertAttachment(table, key, row.at(0).toString(), row.at(1).toByteArray());
+    const QVariantList &row = source.rows.first();
+    db::SuiteConnection::Transaction transaction(*m_connection);
+    const qint32 copy = insertAttachment(table, key, row.at(0).toString(), row.at(1).toLongLong());
+    if (row.at(1).toLongLong() > 0)
+        m_connection->copyBlob(QStringLiteral("SYS_ATT"), QStringLiteral("ATDAT"), attachmentKey, copy);
+    transaction.commit();
+    return copy;
 }
 
 void SuiteRecords::setAttachments(const QString &table, const QString &key, const QList<qint32> &attachmentKeys)

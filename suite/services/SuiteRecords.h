@@ -123,7 +123,7 @@ Q_SIGNALS:
 private:
     bool isPerCompany(const QString &name) const;
     QString tableTitle(const QString &name) const;
-    qint32 insertAttachment(const QString &table, const QString &key, const QString &name, const QByteArray &contents);
+    qint32 insertAttachment(const QString &table, const QString &key, const QString &name, qint64 size);
     QList<qint32> attachmentsOf(const QString &table, const QString &key) const;
 
     std::shared_ptr<db::SuiteConnection> m_connection;

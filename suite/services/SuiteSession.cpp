@@ -14,8 +14,13 @@ namespace mrv::suite {
 std::unique_ptr<SuiteSession> SuiteSession::open(const QString &sqlitePath, const QString &user, const QString &company,
                                                  const QString &pathsRoot)
 {
-    return std::unique_ptr<SuiteSession>(
-        new SuiteSession(db::SuiteConnection::openSqlite(sqlitePath), user, company, pathsRoot));
+    return open(db::SuiteConnection::openSqlite(sqlitePath), user, company, pathsRoot);
+}
+
+std::unique_ptr<SuiteSession> SuiteSession::open(std::shared_ptr<db::SuiteConnection> connection, const QString &user,
+                                                 const QString &company, const QString &pathsRoot)
+{
+    return std::unique_ptr<SuiteSession>(new SuiteSession(std::move(connection), user, company, pathsRoot));
 }
 
 SuiteSession::SuiteSession(std::shared_ptr<db::SuiteConnection> connection, const QString &user, const QString &company,
@@ -63,9 +68,9 @@ void SuiteSession::createComponent()
             throw Failure(QStringLiteral("The component is gone"));
         QString resolved;
         QString unknown;
-        const bool all = message->ResolveRecipients(owner, list, resolved, &unknown, options.showSuggestions,
-                                                    options.email, options.fax, options.addressBookServer,
-                                                    options.useServerConfig);
+        const bool all =
+            message->ResolveRecipients(owner, list, resolved, &unknown, options.showSuggestions, options.email,
+                                       options.fax, options.addressBookServer, options.useServerConfig);
         // Unknown items stay in the list, after the resolved ones, so that
         // nothing typed is lost; the result tells whether there were any.
         if (!unknown.isEmpty())

@@ -33,6 +33,9 @@ public:
     // unknown.
     static std::unique_ptr<SuiteSession> open(const QString &sqlitePath, const QString &user, const QString &company,
                                               const QString &pathsRoot = QString());
+    // The same on a connection already open.
+    static std::unique_ptr<SuiteSession> open(std::shared_ptr<db::SuiteConnection> connection, const QString &user,
+                                              const QString &company, const QString &pathsRoot = QString());
 
     ~SuiteSession();
 

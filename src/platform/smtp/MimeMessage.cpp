@@ -2,14 +2,21 @@
 
 #include "host/Failure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <gmime/gmime.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -69,13 +76,24 @@ QByteArray unixLines(const QString &text)
 
 MimeFile MimeFile::fromPath(const QString &path)
 {
+    MimeFile mimeFile = onDisk(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
+    mimeFile.content = file.readAll();
+    mimeFile.path.clear();
+    return mimeFile;
+}
+
+MimeFile MimeFile::onDisk(const QString &path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
     MimeFile mimeFile;
     mimeFile.fileName = QFileInfo(path).fileName();
-    mimeFile.content = file.readAll();
-    mimeFile.contentType = QMimeDatabase().mimeTypeForFileNameAndData(mimeFile.fileName, mimeFile.content).name();
+    mimeFile.path = path;
+    mimeFile.contentType = QMimeDatabase().mimeTypeForFileNameAndData(mimeFile.fileName, &file).name();
     return mimeFile;
 }
 
@@ -85,13 +103,13 @@ class MimeWriter
 public:
     explicit MimeWriter(const MimeMessage &message) : m_message(message) { ensureGMime(); }
 
-    QByteArray write() const
+    EncodedMessage write() const
     {
         GRef<GMimeMessage> message(g_mime_message_new(TRUE));
         writeHeaders(message.get());
         GRef<GMimeObject> root(rootPart());
         g_mime_message_set_mime_part(message.get(), root.get());
-        return serialise(GMIME_OBJECT(message.get()));
+        return onDiskContent() ? serialiseToFile(GMIME_OBJECT(message.get())) : serialise(GMIME_OBJECT(message.get()));
     }
 
 private:
@@ -233,7 +251,10 @@ private:
         const QByteArray type = file.contentType.section(QLatin1Char('/'), 0, 0).toUtf8();
         const QByteArray subtype = file.contentType.section(QLatin1Char('/'), 1).toUtf8();
         GMimePart *part = g_mime_part_new_with_type(type.constData(), subtype.constData());
-        setContent(part, file.content);
+        if (file.path.isEmpty())
+            setContent(part, file.content);
+        else
+            setContentFromFile(part, file.path);
         g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
         g_mime_object_set_disposition(GMIME_OBJECT(part), disposition);
         g_mime_part_set_filename(part, singleLine(file.fileName).toUtf8().constData());
@@ -245,8 +266,24 @@ private:
     static void setContent(GMimePart *part, const QByteArray &bytes)
     {
         GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
-        GRef<GMimeDataWrapper> content(
-            g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+        setContentStream(part, stream.get());
+    }
+
+    static void setContentFromFile(GMimePart *part, const QString &path)
+    {
+        GError *error = nullptr;
+        GRef<GMimeStream> stream(g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_RDONLY, 0, &error));
+        if (!stream) {
+            const QString why = error ? QString::fromUtf8(error->message) : QString();
+            g_clear_error(&error);
+            throw Failure(QStringLiteral("The file %1 cannot be read: %2").arg(path, why));
+        }
+        setContentStream(part, stream.get());
+    }
+
+    static void setContentStream(GMimePart *part, GMimeStream *stream)
+    {
+        GRef<GMimeDataWrapper> content(g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT));
         g_mime_part_set_content(part, content.get());
     }
 
@@ -257,17 +294,51 @@ private:
                                          g_mime_part_get_best_content_encoding(part, GMIME_ENCODING_CONSTRAINT_7BIT));
     }
 
-    static QByteArray serialise(GMimeObject *object)
+    bool onDiskContent() const
+    {
+        return std::any_of(m_message.m_attachments.cbegin(), m_message.m_attachments.cend(),
+                           [](const MimeFile &file) { return !file.path.isEmpty(); });
+    }
+
+    static void writeTo(GMimeObject *object, GMimeStream *stream)
     {
         std::unique_ptr<GMimeFormatOptions, decltype(&g_mime_format_options_free)> options(g_mime_format_options_new(),
                                                                                            &g_mime_format_options_free);
         g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
         g_mime_format_options_set_param_encoding_method(options.get(), GMIME_PARAM_ENCODING_METHOD_RFC2231);
-        GRef<GMimeStream> stream(g_mime_stream_mem_new());
-        if (g_mime_object_write_to_stream(object, options.get(), stream.get()) < 0)
+        if (g_mime_object_write_to_stream(object, options.get(), stream) < 0 || g_mime_stream_flush(stream) < 0)
             throw Failure(QStringLiteral("The message could not be composed"));
+    }
+
+    static EncodedMessage serialise(GMimeObject *object)
+    {
+        std::shared_ptr<GMimeStream> stream(g_mime_stream_mem_new(), [](GMimeStream *s) { g_object_unref(s); });
+        writeTo(object, stream.get());
         const GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
-        return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+        return {reinterpret_cast<const char *>(bytes->data), qint64(bytes->len), stream};
+    }
+
+    // Files of any size: the message goes to a file nobody else can open
+    // (made 0600 and unlinked at once) and is read back through a mapping,
+    // so that it never needs the memory of its own size, let alone twice.
+    static EncodedMessage serialiseToFile(GMimeObject *object)
+    {
+        QByteArray name = QFile::encodeName(QDir::tempPath()) + "/mrv-message-XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0)
+            throw Failure(QStringLiteral("The message could not be composed: no temporary file"));
+        ::unlink(name.constData());
+        const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+        GRef<GMimeStream> stream(g_mime_stream_fs_new(fd));
+        g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream.get()), FALSE);
+        writeTo(object, stream.get());
+        const off_t size = ::lseek(fd, 0, SEEK_END);
+        void *mapped = size > 0 ? ::mmap(nullptr, size_t(size), PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+        if (mapped == MAP_FAILED)
+            throw Failure(QStringLiteral("The message could not be composed: the temporary file cannot be read"));
+        std::shared_ptr<const void> owner(
+            mapped, [size](const void *data) { ::munmap(const_cast<void *>(data), size_t(size)); });
+        return {static_cast<const char *>(mapped), qint64(size), owner};
     }
 
     const MimeMessage &m_message;
@@ -324,6 +395,12 @@ QStringList MimeMessage::envelopeRecipients() const
 }
 
 QByteArray MimeMessage::toBytes() const
+{
+    const EncodedMessage encoded = encode();
+    return QByteArray(encoded.data, qsizetype(encoded.size));
+}
+
+EncodedMessage MimeMessage::encode() const
 {
     return MimeWriter(*this).write();
 }

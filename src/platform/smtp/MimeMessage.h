@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
 #include <QStringList>
+#include <memory>
 
 namespace mrv::smtp {
 
@@ -25,10 +27,25 @@ struct MimeFile
     QString contentType;
     QByteArray content;
     QString contentId;
+    // When set, the content is read from this file while the message is
+    // written, never held in memory.
+    QString path;
 
     // Reads the file; the content type is guessed from its name and content.
     // Throws Failure when it cannot be read.
     static MimeFile fromPath(const QString &path);
+    // The same for a file of any size, left on disk: only `path` is kept,
+    // and the type is guessed from the name and the first bytes.
+    static MimeFile onDisk(const QString &path);
+};
+
+// A written message in GMime's own buffer, shared rather than copied: a
+// message with a large attachment is held in memory once.
+struct EncodedMessage
+{
+    const char *data = nullptr;
+    qint64 size = 0;
+    std::shared_ptr<const void> owner;
 };
 
 // The body: plain text, HTML or another text format (`subtype` of text/...).
@@ -76,6 +93,7 @@ public:
     // The message with CRLF line ends and only 7-bit text (RFC 2047 headers,
     // quoted-printable or base64 bodies), ready for SMTP DATA.
     QByteArray toBytes() const;
+    EncodedMessage encode() const;
     // Throws Failure when the file cannot be written.
     void saveTo(const QString &path) const;
 

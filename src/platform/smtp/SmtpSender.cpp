@@ -36,7 +36,7 @@ using Slist = std::unique_ptr<curl_slist, SlistFree>;
 
 struct Upload
 {
-    const QByteArray &data;
+    const EncodedMessage &data;
     qint64 offset = 0;
     const std::function<void(qint64, qint64)> &progress;
 };
@@ -44,12 +44,12 @@ struct Upload
 size_t readMessage(char *buffer, size_t size, size_t count, void *userData)
 {
     auto *upload = static_cast<Upload *>(userData);
-    const qint64 length = qMin(qint64(size * count), upload->data.size() - upload->offset);
-    std::memcpy(buffer, upload->data.constData() + upload->offset, size_t(length));
+    const qint64 length = qMin(qint64(size * count), upload->data.size - upload->offset);
+    std::memcpy(buffer, upload->data.data + upload->offset, size_t(length));
     upload->offset += length;
     if (length > 0 && upload->progress) {
         try {
-            upload->progress(upload->offset, upload->data.size());
+            upload->progress(upload->offset, upload->data.size);
         } catch (...) {
             return CURL_READFUNC_ABORT;
         }
@@ -212,7 +212,7 @@ struct SmtpSender::Private
     ~Private() { curl_easy_cleanup(curl); }
 
     // One exchange with the server; `detail` receives libcurl's account of a failure.
-    SendResult attempt(const QUrl &url, const MimeMessage &message, const QByteArray &data,
+    SendResult attempt(const QUrl &url, const MimeMessage &message, const EncodedMessage &data,
                        const curl_slist *recipients, const Handlers &handlers, SmtpTranscript &transcript,
                        QString &detail);
     void configure(const QUrl &url, const MimeMessage &message, const curl_slist *recipients, Upload &upload,
@@ -227,7 +227,7 @@ struct SmtpSender::Private
     bool connectionKept = false;
 };
 
-SendResult SmtpSender::Private::attempt(const QUrl &url, const MimeMessage &message, const QByteArray &data,
+SendResult SmtpSender::Private::attempt(const QUrl &url, const MimeMessage &message, const EncodedMessage &data,
                                         const curl_slist *recipients, const Handlers &handlers,
                                         SmtpTranscript &transcript, QString &detail)
 {
@@ -257,7 +257,9 @@ void SmtpSender::Private::configure(const QUrl &url, const MimeMessage &message,
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, &readMessage);
     curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(upload.data.size()));
+    // Known in advance, so that a server announcing SIZE refuses a message too
+    // large at MAIL FROM, before any of it is sent.
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(upload.data.size));
     curl_easy_setopt(curl, CURLOPT_USE_SSL, long(account.tls == TlsMode::StartTls ? CURLUSESSL_ALL : CURLUSESSL_NONE));
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -275,7 +277,8 @@ void SmtpSender::Private::configure(const QUrl &url, const MimeMessage &message,
 
 void SmtpSender::Private::configureLogin()
 {
-    if (account.user.isEmpty())
+    // Mode "none" means no AUTH at all, even when a user is filled in.
+    if (account.authMode == eEmailServerOutAuth_None || account.user.isEmpty())
         return;
     curl_easy_setopt(curl, CURLOPT_USERNAME, account.user.toUtf8().constData());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, account.password.toUtf8().constData());
@@ -314,7 +317,7 @@ SendResult SmtpSender::send(const MimeMessage &message, const Handlers &handlers
         transcript.note(describeResult(srNotSendable) + QStringLiteral(": ") + reason);
         return srNotSendable;
     }
-    const QByteArray data = message.toBytes();
+    const EncodedMessage data = message.encode();
     const Slist recipients = recipientList(message);
     QString detail;
     SendResult result = d->attempt(url, message, data, recipients.get(), handlers, transcript, detail);

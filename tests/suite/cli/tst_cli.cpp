@@ -1,6 +1,11 @@
+#include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -20,8 +25,8 @@ class CliTest : public QObject
         QString err;
     };
 
-    // On the test's database unless the arguments choose another.
-    Run mrv(const QStringList &arguments)
+    // On `database`, else on the test's database unless the arguments choose another.
+    Run mrv(const QStringList &arguments, const QString &database = QString())
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -29,8 +34,9 @@ class CliTest : public QObject
         environment.insert(u"XDG_DATA_HOME"_s, m_dir.filePath(u"data"_s));
         process.setProcessEnvironment(environment);
         const bool own = arguments.contains("--db"_L1) || arguments.contains("--url"_L1);
+        const QString chosen = database.isEmpty() ? m_db : database;
         process.start(qEnvironmentVariable("MRV_BIN") + u"/mrv"_s,
-                      (own ? QStringList() : QStringList{u"--db"_s, m_db}) + arguments);
+                      (own ? QStringList() : QStringList{u"--db"_s, chosen}) + arguments);
         if (!process.waitForFinished(120000))
             return {};
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -41,6 +47,26 @@ class CliTest : public QObject
     {
         const Run run = mrv(arguments);
         return run.exitCode == 0 ? run.out : u"exit %1: %2"_s.arg(run.exitCode).arg(run.err);
+    }
+
+    // The demo database copied into a folder named after `state`, in that
+    // state; for "missing" the folder does not exist.
+    QString databaseIn(const QString &state)
+    {
+        const QString path = m_dir.filePath(state + QStringLiteral("/x.db"));
+        if (state == QLatin1String("missing") || QFile::exists(path))
+            return path;
+        QDir().mkpath(m_dir.filePath(state));
+        QFile::copy(m_db, path);
+        const QHash<QString, QString> changes{
+            {QStringLiteral("newer"), QStringLiteral("UPDATE SYS_VER SET VRNUM = 999")},
+            {QStringLiteral("unversioned"), QStringLiteral("DELETE FROM SYS_VER")}};
+        if (changes.contains(state))
+            mrv({QStringLiteral("sql"), changes.value(state)}, path);
+        QFile file(path);
+        if (state == QLatin1String("corrupt") && file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(8192, 'x'));
+        return path;
     }
 
 private Q_SLOTS:
@@ -189,6 +215,150 @@ private Q_SLOTS:
         QVERIFY(!shown.contains("segreto"_L1));
         QVERIFY(out({"email-config", "show", "--prefix", "CDO"}).contains("StartTLS_Out: -1\n"_L1));
         QCOMPARE(out({"config", "get", "CDO_EMAIL_OUT_STARTTLS"}), u"-1\n"_s);
+    }
+
+    // Exit code and reason of a command that must refuse and write nothing:
+    // a refusal after a half-done send would leave rows nobody reads.
+    void refusesAndWritesNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("errContains");
+        QTest::addColumn<int>("newMessages");
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+        QVERIFY(QFile::exists(fifo) || mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const auto send = [](const QString &to, const QStringList &more = {}) {
+            return QStringList{QStringLiteral("send"), QStringLiteral("--to"), to} + more;
+        };
+        const auto attach = [&](const QString &path) {
+            return send(QStringLiteral("VERDI"), {QStringLiteral("--attach"), path});
+        };
+        QTest::newRow("unknown recipient")
+            << send(QStringLiteral("VERDI; nessuno")) << 1 << QStringLiteral("unknown recipients: nessuno") << 0;
+        QTest::newRow("list naming nobody") << send(QStringLiteral(" ; ")) << 1 << QStringLiteral("name nobody") << 0;
+        QTest::newRow("raw recipients as typed")
+            << send(QStringLiteral("VERD"), {QStringLiteral("--raw-recipients")}) << 0 << QString() << 2;
+        QTest::newRow("missing file") << attach(m_dir.filePath(QStringLiteral("none"))) << 1
+                                      << QStringLiteral("none (no such file)") << 0;
+        QTest::newRow("folder") << attach(m_dir.path()) << 1 << QStringLiteral("(a folder)") << 0;
+        QTest::newRow("fifo") << attach(fifo) << 1 << QStringLiteral("fifo (not a regular file)") << 0;
+        QTest::newRow("bar in a path") << attach(m_db + QStringLiteral("|") + m_db) << 1 << QStringLiteral("separates")
+                                       << 0;
+        QTest::newRow("missing stored message")
+            << QStringList{QStringLiteral("send"), QStringLiteral("--id"), QStringLiteral("99999")} << 1
+            << QStringLiteral("message 99999 does not exist") << 0;
+        QTest::newRow("missing answered message")
+            << send(QStringLiteral("VERDI"), {QStringLiteral("--replying"), QStringLiteral("99999")}) << 1
+            << QStringLiteral("--replying: message 99999") << 0;
+        QTest::newRow("link not a link") << send(QStringLiteral("VERDI"),
+                                                 {QStringLiteral("--link"), QStringLiteral("garbage")})
+                                         << 2 << QStringLiteral("--link takes") << 0;
+        QTest::newRow("link to nothing") << send(QStringLiteral("VERDI"),
+                                                 {QStringLiteral("--link"), QStringLiteral("DOC_VEN|99999")})
+                                         << 1 << QStringLiteral("no record DOC_VEN|99999") << 0;
+        QTest::newRow("body format") << send(QStringLiteral("VERDI"),
+                                             {QStringLiteral("--format"), QStringLiteral("99")})
+                                     << 2 << QStringLiteral("--format is") << 0;
+        QTest::newRow("message status") << QStringList{QStringLiteral("status"), QStringLiteral("message"),
+                                                       QStringLiteral("1"), QStringLiteral("99")}
+                                        << 2 << QStringLiteral("replied (3)") << 0;
+        QTest::newRow("port") << QStringList{QStringLiteral("email-config"), QStringLiteral("set"),
+                                             QStringLiteral("ServerPort_Out"), QStringLiteral("-1")}
+                              << 2 << QStringLiteral("65535") << 0;
+    }
+
+    void refusesAndWritesNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, errContains);
+        QFETCH(int, newMessages);
+        const auto messages = [&] {
+            return mrv({QStringLiteral("sql"), QStringLiteral("SELECT COUNT(*) AS N FROM SYS_MSG")}, m_db)
+                .out.section(QLatin1Char('\n'), 1, 1)
+                .toInt();
+        };
+        const int before = messages();
+        const Run run = mrv(arguments, m_db);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.err)));
+        QVERIFY2(run.err.contains(errContains), qPrintable(run.err));
+        QCOMPARE(messages() - before, newMessages);
+    }
+
+    // A database the command cannot serve is refused with one clear line;
+    // one it can only read is read.
+    void databasesAsFound_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("errContains");
+        const QStringList write{QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("K"),
+                                QStringLiteral("1")};
+        const QStringList read{QStringLiteral("info")};
+        QTest::newRow("empty name") << QString() << read << 2 << QStringLiteral("--db needs a value");
+        QTest::newRow("missing folder") << QStringLiteral("missing") << write << 1 << QStringLiteral("does not exist");
+        QTest::newRow("corrupt file") << QStringLiteral("corrupt") << read << 1 << QStringLiteral("not a database");
+        QTest::newRow("newer, writing") << QStringLiteral("newer") << write << 1
+                                        << QStringLiteral("newer than this program");
+        QTest::newRow("newer, reading") << QStringLiteral("newer") << read << 1
+                                        << QStringLiteral("newer than this program");
+        QTest::newRow("no schema, writing")
+            << QStringLiteral("unversioned") << write << 1 << QStringLiteral("holds no mrv database");
+        QTest::newRow("no schema, reading")
+            << QStringLiteral("unversioned") << QStringList{QStringLiteral("resolve"), QStringLiteral("VERDI")} << 1
+            << QStringLiteral("holds no mrv database");
+        QTest::newRow("read-only folder") << QStringLiteral("readonly") << read << 0 << QString();
+    }
+
+    void databasesAsFound()
+    {
+        QFETCH(QString, state);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, errContains);
+        const QString folder = m_dir.filePath(state);
+        if (state == QLatin1String("readonly")) {
+            QVERIFY(
+                QFile::setPermissions(QFileInfo(databaseIn(state)).absolutePath(), QFile::ReadOwner | QFile::ExeOwner));
+            if (QFileInfo(folder).isWritable())
+                QSKIP("the folder stays writable to this user (root)");
+        }
+        const Run run = state.isEmpty() ? mrv(QStringList{QStringLiteral("--db"), QString()} + arguments)
+                                        : mrv(arguments, databaseIn(state));
+        if (state == QLatin1String("readonly"))
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.err)));
+        QVERIFY2(run.err.contains(errContains), qPrintable(run.err));
+        if (exitCode == 1)
+            QCOMPARE(run.err.count(QLatin1Char('\n')), 1); // the reason alone, no engine warnings before it
+        QVERIFY(state != QLatin1String("missing") || !QFileInfo::exists(folder));
+    }
+
+    // Every command once, on a line of its own, its description in one column.
+    void overviewIsATable()
+    {
+        const Run run = mrv({QStringLiteral("-h")});
+        QCOMPARE(run.exitCode, 0);
+        const QStringList lines = run.out.section(QStringLiteral("Commands:\n"), 1)
+                                      .section(QStringLiteral("\n\n"), 0, 0)
+                                      .split(QLatin1Char('\n'));
+        static const QRegularExpression row(QStringLiteral("^  (\\S+)( \\S+)*  +\\S"));
+        QSet<QString> names;
+        QSet<qsizetype> descriptionColumns;
+        for (const QString &line : lines) {
+            const auto match = row.match(line);
+            QVERIFY2(match.hasMatch(), qPrintable(line));
+            names << match.captured(1);
+            descriptionColumns << match.capturedEnd() - 1;
+        }
+        QCOMPARE(names.size(), lines.size());
+        QCOMPARE(names.size(), 12);
+        QCOMPARE(descriptionColumns.size(), 1);
+        const Run version = mrv({QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^mrv \\d+\\.\\d+\\.\\d+\n$")).match(version.out).hasMatch(),
+                 qPrintable(version.out));
     }
 };
 
