@@ -341,6 +341,12 @@ private Q_SLOTS:
             << Factories::Factory() << "mrvShowEmailConfig"
             << FacadeCall([](mrvMessage &m) { return !m.mrvShowEmailConfig(nullptr); })
             << "The window mrvEmailParams is not available";
+        QTest::newRow("no template selection, not \"no template\"")
+            << Factories::Factory() << "mrvPreviewTemplate" << FacadeCall([](mrvMessage &m) {
+                   m.mrvPreviewTemplate(nullptr, QStringLiteral("DOC_VEN"), QStringLiteral("1"));
+                   return true;
+               })
+            << "The window " + TemplateSelectWindow::factoryName() + " is not available";
         QTest::newRow("a standard exception")
             << Factories::Factory([]() -> std::unique_ptr<ComponentObject> { throw std::runtime_error("boom"); })
             << "NewRecord" << newRecord << "boom";

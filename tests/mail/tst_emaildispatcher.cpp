@@ -7,6 +7,8 @@
 #include "messages/SendingPipeline.h"
 #include "services/SuiteSession.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QTest>
 
@@ -133,7 +135,8 @@ private Q_SLOTS:
     }
 
     // A picture pasted into a message travels inside the e-mail and shows
-    // where the text has it, whichever SMTP account sends it.
+    // where the text has it, whichever SMTP account sends it. Only the
+    // account transport asks for a read receipt.
     void picturesOfRichTextBodiesTravelInline_data()
     {
         QTest::addColumn<QString>("mode");
@@ -148,6 +151,7 @@ private Q_SLOTS:
         configure(u"CDO_EMAIL"_qs, u"m.rossi@brambilla.example.it"_qs);
         configure(u"CDO_SMTP_SERVER"_qs, u"127.0.0.1"_qs);
         configure(u"CDO_SMTP_PORT"_qs, QString::number(m_server->port()));
+        configure(u"EMAIL_RECEIPT"_qs, u"-1"_qs);
         const QByteArray picture = testing::encodedImage("png", 5, 3, Qt::blue);
         OutgoingEmail withPicture = email();
         withPicture.rtfBody = QString::fromLatin1(testing::wordPadRtf(
@@ -157,6 +161,7 @@ private Q_SLOTS:
         QVERIFY2(dispatcher().SendEmail(withPicture, log), qPrintable(log));
         QCOMPARE(m_server->receivedMessages().size(), 1);
         const auto message = m_server->receivedMessages().first();
+        QCOMPARE(message.header(u"Disposition-Notification-To"_qs).isEmpty(), mode == u"CDO"_qs);
         QCOMPARE(message.structure(), u"multipart/alternative(text/plain,multipart/related(text/html,image/png))"_qs);
         const auto *image = message.partOfType(u"image/png"_qs);
         QCOMPARE(image->content, picture);
@@ -194,16 +199,27 @@ private Q_SLOTS:
         QFETCH(QString, storedName);
         QFETCH(QString, sentName);
         configure(u"EXCHANGE_MODE"_qs, u"ACCOUNT"_qs);
-        const QByteArray contents("\x00\x01binary\xff", 10);
+        // Two files of one name in one sending: each arrives with its own content.
+        const QList<QByteArray> contents = {QByteArray("\x00\x01"
+                                                       "binary\xff",
+                                                       10),
+                                            QByteArray("second")};
         OutgoingEmail e = email();
-        e.attachmentIds = QString::number(storeAttachment(storedName, contents));
+        e.attachmentIds = QString::number(storeAttachment(storedName, contents.at(0))) + u","_qs +
+                          QString::number(storeAttachment(storedName, contents.at(1)));
         QString log;
         QVERIFY2(dispatcher().SendEmail(e, log), qPrintable(log));
-        const auto *part = m_server->receivedMessages().first().partNamed(sentName);
-        QVERIFY(part);
-        QCOMPARE(part->content, contents);
+        QList<QByteArray> arrived;
+        const auto received = m_server->receivedMessages();
+        for (const auto &part : received.first().parts) {
+            if (part.fileName == sentName)
+                arrived << part.content;
+        }
+        std::sort(arrived.begin(), arrived.end());
+        QCOMPARE(arrived, (QList<QByteArray>{contents.at(0), contents.at(1)}));
+        // Nothing of the sending stays behind, and nothing went outside.
         const QString temp = m_suite->session().paths()->productFolder(u"Temp"_qs);
-        QVERIFY(QFileInfo::exists(QDir(temp).filePath(sentName)));
+        QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
         QVERIFY(!QFileInfo::exists(QDir(temp).filePath(u"../../x"_qs)));
     }
 
@@ -226,7 +242,10 @@ private Q_SLOTS:
         const auto files = m_suite->session().connection()->query(
             u"SELECT MCFIL, MCCID FROM SYS_MCA WHERE IDMCL = "_qs + row.at(0).toString());
         QCOMPARE(files.rows.size(), 1);
-        QVERIFY(files.rows.first().at(0).toString().endsWith(u"/Temp/listino.pdf"_qs));
+        // The queued file stays, in a private folder of its sending, until the mail client is done with it.
+        const QFileInfo queuedFile(files.rows.first().at(0).toString());
+        QVERIFY(queuedFile.exists() && queuedFile.fileName() == u"listino.pdf"_qs);
+        QCOMPARE(QFile(queuedFile.absolutePath()).permissions() & 0x0077, QFile::Permissions());
         QVERIFY(m_server->receivedMessages().isEmpty());
 
         const QString temp = m_suite->session().paths()->productFolder(u"Temp"_qs);

@@ -1,6 +1,8 @@
 #include "DemoSuite.h"
+#include "RichTextSamples.h"
 #include "db/SuiteConnection.h"
 #include "facade/Types.h"
+#include "host/Failure.h"
 #include "messages/MessageStore.h"
 #include "messages/SendingPipeline.h"
 #include "services/SuiteSession.h"
@@ -148,11 +150,34 @@ private Q_SLOTS:
         QVERIFY(m_dispatched.isEmpty());
     }
 
+    // A refused e-mail takes back the sender's copy with its files; an error
+    // along the way keeps every row written before it, the sender's copy too.
+    void aFailedEmailTakesBackTheSendersCopyOnly_data()
+    {
+        QTest::addColumn<bool>("faxFails");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("e-mail refused") << false << QStringList{"1|VERDI"};
+        QTest::newRow("error on the fax") << true << QStringList{"2|ROSSI", "1|VERDI"};
+    }
+
     void aFailedEmailTakesBackTheSendersCopyOnly()
     {
-        m_dispatchResult = false;
-        QVERIFY(!send(message(QStringLiteral("VERDI; cliente@x.example"))));
-        QCOMPARE(rows(QStringLiteral("SELECT MSFLD, MSUSR FROM SYS_MSG")), QStringList{"1|VERDI"});
+        QFETCH(bool, faxFails);
+        QFETCH(QStringList, messages);
+        m_dispatchResult = faxFails;
+        if (faxFails)
+            m_suite->session().connection()->nativeQuery(QStringLiteral(
+                "CREATE TRIGGER NO_FAX BEFORE INSERT ON SYS_FAX BEGIN SELECT RAISE(ABORT, 'fax refused'); END"));
+        QTemporaryDir dir;
+        auto m = message(QStringLiteral("VERDI; cliente@x.example; 02-4000038"));
+        m.attachments = testing::writeFile(dir.path(), QStringLiteral("a.pdf"), "%PDF");
+        if (faxFails)
+            QVERIFY_THROWS_EXCEPTION(Failure, send(m));
+        else
+            QVERIFY(!send(m));
+        QCOMPARE(rows(QStringLiteral("SELECT MSFLD, MSUSR FROM SYS_MSG ORDER BY MSFLD DESC")), messages);
+        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_ATT WHERE ATTBL = 'SYS_MSG'")).toInt(),
+                 messages.size());
     }
 
     void answersJoinTheThreadAndMarkTheMessage_data()

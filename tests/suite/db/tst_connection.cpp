@@ -75,6 +75,8 @@ private Q_SLOTS:
         QTest::newRow("unicode and control") << u"Perché € 漢字 🙂🇮🇹 \t\x01\x1b[31m\x7f C:\\temp\\'"_s;
         QTest::newRow("empty") << QString();
         QTest::newRow("long") << QString(100000, u'è');
+        QTest::newRow("byte-order marks first") << u"\uFEFFhello\uFFFE"_s;
+        QTest::newRow("swapped mark first, noncharacters") << u"\uFFFEhello\uFFFF\uFDD0"_s;
     }
 
     void hostileValuesComeBackIdentical()
@@ -89,6 +91,7 @@ private Q_SLOTS:
             m_connection->execute(u"DELETE T_ONE WHERE RECORD_ID = "_s + QString::number(identity()));
         }
         QCOMPARE(scalar(u"SELECT COUNT(*) FROM T_ONE"_s).toInt(), 0);
+        QCOMPARE(m_connection->nativeQuery(u"SELECT ?"_s, {value}).rows.first().first().toString(), value);
     }
 
     // Half a surrogate pair cannot be stored as UTF-8: the statement still

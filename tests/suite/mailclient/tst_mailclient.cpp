@@ -103,7 +103,10 @@ private Q_SLOTS:
     void queuedRowsAreSentAndRecorded()
     {
         startServer();
-        const QString image = testing::writeFile(m_suite->folder(), u"logo.png"_qs, testing::encodedImage("png", 1, 1));
+        // A sending's own folder goes once its row is done with; other files are left alone.
+        const QString sending = session().paths()->productFolder(u"Temp"_qs) + u"/send-TEST"_qs;
+        QVERIFY(QDir().mkpath(sending));
+        const QString image = testing::writeFile(sending, u"logo.png"_qs, testing::encodedImage("png", 1, 1));
         const QString listino = testing::writeFile(m_suite->folder(), u"listino.pdf"_qs, "%PDF-1.4");
         const qint32 html = queue(u"cliente@x.example|"_qs, {{image, u"logo.png"_qs}, {listino, QString()}},
                                   u"<p>Ecco <img src=\"cid:logo.png\"></p>"_qs);
@@ -141,6 +144,8 @@ private Q_SLOTS:
 
         QVERIFY(client.runOnce().isEmpty());
         QCOMPARE(m_server->receivedMessages().size(), 2);
+        QVERIFY(!QFileInfo::exists(sending));
+        QVERIFY(QFileInfo::exists(listino));
     }
 
     // Each failed attempt waits twice as long as the one before; the last one gives up.

@@ -91,6 +91,11 @@ private Q_SLOTS:
         QCOMPARE(config.value(u"EMAIL_RECEIPT"_s), u"-1"_s);
         QCOMPARE(configOf(u"VERDI"_s).value(u"EMAIL_RECEIPT"_s, u"0"_s), perUser ? "0" : "-1");
         QCOMPARE(configOf(u"ROSSI"_s, u"other"_s).value(u"EMAIL_RECEIPT"_s, u"0"_s), perApplication ? "0" : "-1");
+        // Without "create missing" only a value stored in that very scope changes.
+        config.setValue(u"EMAIL_RECEIPT"_s, u"0"_s, perUser, perApplication, false);
+        config.setValue(u"UNSET_KEY"_s, u"x"_s, perUser, perApplication, false);
+        QCOMPARE(config.value(u"EMAIL_RECEIPT"_s), u"0"_s);
+        QCOMPARE(config.value(u"UNSET_KEY"_s, u"absent"_s), u"absent"_s);
     }
 
     // Reads are served from a cache; every way the table can change under it
