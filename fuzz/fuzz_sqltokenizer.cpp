@@ -49,19 +49,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const std::unique_ptr<Dialect> dialect = makeSqliteDialect();
 
     const QString sql = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QList<SqlToken> tokens = tokenizeSql(sql);
     QString joined;
-    for (const SqlToken &token : tokenizeSql(sql))
+    for (const SqlToken &token : tokens)
         joined += token.text;
     if (joined != sql)
         std::abort();
-    splitStatements(sql);
+    const QList<QList<SqlToken>> statements = splitStatements(tokens);
 
     TranslationContext context;
     context.routines = &routines;
     context.companyPrefix = QStringLiteral("A01_");
-    try {
-        dialect->translate(sql, context);
-    } catch (const Failure &) {
+    for (const QList<SqlToken> &statement : statements) {
+        try {
+            dialect->translate(statement, context);
+        } catch (const Failure &) {
+        }
     }
     return 0;
 }

@@ -1,0 +1,46 @@
+#!/bin/sh
+# Builds the libFuzzer targets with clang (ASan and UBSan on) into
+# build-fuzz/ and runs each for RUNS executions (default 10 million).
+# Usage: scripts/fuzz.sh [RUNS] [TARGET...]   targets: rtfreader sqltokenizer
+# A finding stops its target with a non-zero exit and leaves the input
+# (crash-*, timeout-*, leak-*) in build-fuzz/.
+set -eu
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+out=${MRV_FUZZ_DIR:-$here/build-fuzz}
+runs=${1:-10000000}
+[ $# -gt 0 ] && shift
+targets=${*:-rtfreader sqltokenizer}
+
+for package in clang libclang-rt-14-dev qt6-base-dev pkg-config; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        echo "mrv fuzz: installing $package"
+        if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$package"
+    fi
+done
+
+mkdir -p "$out"
+cd "$here"
+flags="-std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -DQT_NO_KEYWORDS -Isrc -Isuite"
+for target in $targets; do
+    case $target in
+    rtfreader)
+        # shellcheck disable=SC2086
+        clang++ $flags $(pkg-config --cflags Qt6Gui) fuzz/fuzz_rtfreader.cpp src/platform/richtext/*.cpp \
+            $(pkg-config --libs Qt6Gui) -o "$out/fuzz_rtfreader"
+        options="-max_len=8192 -timeout=10" ;;
+    sqltokenizer)
+        # shellcheck disable=SC2086
+        clang++ $flags $(pkg-config --cflags Qt6Core) fuzz/fuzz_sqltokenizer.cpp suite/db/SqlTokenizer.cpp \
+            suite/db/SqliteDialect.cpp suite/db/Routines.cpp $(pkg-config --libs Qt6Core) -o "$out/fuzz_sqltokenizer"
+        options="-max_len=4096" ;;
+    *)
+        echo "mrv fuzz: unknown target $target" >&2
+        exit 2 ;;
+    esac
+    mkdir -p "$out/corpus-$target"
+    echo "mrv fuzz: $target, $runs runs"
+    # shellcheck disable=SC2086
+    (cd "$out" && QT_QPA_PLATFORM=offscreen "./fuzz_$target" $options -runs="$runs" -print_final_stats=1 "corpus-$target")
+done
