@@ -80,7 +80,6 @@ private Q_SLOTS:
         QTest::newRow("one account") << QString() << QString() << QString();
         QTest::newRow("per company") << u"1"_qs << QString() << u"A02_"_qs;
         QTest::newRow("per company, 2 is not 1") << u"2"_qs << QString() << QString();
-        QTest::newRow("per company, -1 is not 1") << u"-1"_qs << QString() << QString();
         QTest::newRow("explicit") << u"1"_qs << u"CDO"_qs << u"CDO_"_qs;
         QTest::newRow("explicit with _") << QString() << u"CDO_"_qs << u"CDO_"_qs;
     }

@@ -19,13 +19,6 @@ namespace {
 
 const QString kParagraph(QChar::ParagraphSeparator);
 
-QTextCursor cursorIn(const QTextDocument &document, const QString &probe)
-{
-    QTextCursor cursor = document.find(probe);
-    cursor.setPosition(cursor.selectionStart() + 1);
-    return cursor;
-}
-
 // One entry per paragraph: "p:text", or for a list item its list's style,
 // number in order of appearance, indent when above 1, start when set, and text.
 QString describeLists(const QTextDocument &document)
@@ -131,47 +124,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, rtf);
         QFETCH(QString, expected);
         QCOMPARE(readRtf(rtf)->toRawText(), expected);
-    }
-
-    // Character properties from the first character of `probe`, paragraph ones
-    // from its paragraph; an absent property reads as its type's zero.
-    void formats_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("probe");
-        QTest::addColumn<int>("property");
-        QTest::addColumn<QVariant>("expected");
-        const auto row = [](const char *name, const char *body, const char *probe, int property,
-                            const QVariant &value) {
-            QTest::newRow(name) << QByteArray(body) << QString(probe) << property << value;
-        };
-        row("bold ends with its group", "{\\b grassetto} normale", "normale", QTextFormat::FontWeight, 0);
-        row("plain resets", "\\b\\i a\\plain  normale", "normale", QTextFormat::FontItalic, false);
-        row("underline none", "\\ul sotto\\ulnone  no", "no", QTextFormat::TextUnderlineStyle, 0);
-        row("double underline", "\\uldb doppio", "doppio", QTextFormat::TextUnderlineStyle, 1);
-        row("font name after a nested group", "\\f2 ce", "ce", QTextFormat::FontFamilies, QStringList{"Arial CE"});
-        row("half points", "\\fs21 testo", "testo", QTextFormat::FontPointSize, 10.5);
-        row("colour outside the table", "\\cf9 nove", "nove", QTextFormat::ForegroundBrush, QBrush());
-        row("justified", "\\qj pieno", "pieno", QTextFormat::BlockAlignment, int(Qt::AlignJustify));
-        row("formatting given at the paragraph's end", "fine\\qc", "fine", QTextFormat::BlockAlignment,
-            int(Qt::AlignHCenter));
-        row("paragraph defaults reset", "\\qc\\li720 a\\par\\pard b", "b", QTextFormat::BlockLeftMargin, 0.0);
-        row("properties carry on to the next paragraph", "\\qr a\\par b", "b", QTextFormat::BlockAlignment,
-            int(Qt::AlignRight));
-    }
-
-    void formats()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(QString, probe);
-        QFETCH(int, property);
-        QFETCH(QVariant, expected);
-        const auto document = readRtf(wordPadRtf(body));
-        const QTextCursor cursor = cursorIn(*document, probe);
-        const bool paragraph = property >= QTextFormat::BlockAlignment && property < QTextFormat::FirstFontProperty;
-        const QTextFormat format = paragraph ? QTextFormat(cursor.blockFormat()) : QTextFormat(cursor.charFormat());
-        const QVariant actual = format.property(property);
-        QCOMPARE(actual.isValid() ? actual : QVariant(expected.metaType()), expected);
     }
 
     void lists_data()
@@ -309,31 +261,6 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const QString text = readRtf(rtf)->toPlainText().remove('\n');
         QVERIFY2(text.startsWith(expected), qPrintable(text.left(80)));
-    }
-
-    // Tables and long lists are the costly parts for Qt; the reader builds them in
-    // parts, which must leave every paragraph, row and item in its place.
-    void bigDocumentIsReadWhole()
-    {
-        constexpr int paragraphs = 20000, items = 5000, rows = 3000;
-        QByteArray body;
-        for (int i = 0; i < paragraphs; ++i)
-            body += "Paragrafo {\\b numero} \\'e8 " + QByteArray::number(i) + "\\par\r\n";
-        body += "{\\*\\pn\\pnlvlblt}" + QByteArray("voce\\par\r\n").repeated(items) + "\\pard ";
-        for (int i = 0; i < rows; ++i)
-            body +=
-                "\\trowd\\cellx1440\\cellx2880\\pard\\intbl riga\\cell " + QByteArray::number(i) + "\\cell\\row\r\n";
-        const auto document = readRtf(wordPadRtf(body + "\\pard fine"));
-        const auto *table = qobject_cast<QTextTable *>(document->rootFrame()->childFrames().value(0));
-        QVERIFY(table);
-        QCOMPARE(table->rows(), rows);
-        QCOMPARE(cellText(table->cellAt(rows - 1, 1)), QString::number(rows - 1));
-        QCOMPARE(document->findBlockByNumber(paragraphs - 1).text(), u"Paragrafo numero è %1"_qs.arg(paragraphs - 1));
-        QCOMPARE(document->lastBlock().text(), u"fine"_qs);
-        int listItems = 0;
-        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
-            listItems += block.textList() ? 1 : 0;
-        QCOMPARE(listItems, items);
     }
 
     // What does not start as RTF (after blanks or a byte-order mark) is text.
