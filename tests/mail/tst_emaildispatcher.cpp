@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(message.structure(), u"multipart/alternative(text/plain,multipart/related(text/html,image/png))"_qs);
         const auto *image = message.partOfType(u"image/png"_qs);
         QCOMPARE(image->content, picture);
-        QVERIFY(!image->contentId.isEmpty());
+        QCOMPARE(image->disposition + image->contentId.left(1), u"inline<"_qs);
         const QString html = message.partOfType(u"text/html"_qs)->text;
         const qsizetype logo = html.indexOf(u"Il nostro logo è"_qs);
         const qsizetype shown = html.indexOf(u"cid:"_qs + image->contentId.mid(1).chopped(1));
@@ -244,6 +244,7 @@ private Q_SLOTS:
         QFile script(QDir(temp).filePath(scripts.first()));
         QVERIFY(script.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(script.readAll());
+        QVERIFY2(text.contains(u"/MailClient_x86' '-c' 'Provider=SQLite;"_qs), qPrintable(text));
         QVERIFY2(text.contains(u"'-u' 'ROSSI' '-p' '\"OUTLOOK\"' '--profile' 'Ufficio'"_qs), qPrintable(text));
         QVERIFY(!text.contains(u"read"_qs));
     }
