@@ -177,16 +177,14 @@ private Q_SLOTS:
     }
 
     // Texts and file names beyond ASCII arrive decoded, contents byte for byte,
-    // and the message itself stays 7-bit.
+    // and the message itself stays 7-bit; a line break in the subject, a name or
+    // a file name never starts a header of its own.
     void textsAndAttachmentsArriveIntact_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("contentType");
-        QTest::newRow("ascii, pdf") << "Offerta di maggio"
-                                    << "fattura 2024.pdf"
-                                    << "%PDF-1.4\n" + everyByteValue(4) << "application/pdf";
         QTest::newRow("latin-1, unknown binary") << "Perché è così caro?"
                                                  << "dati.bin" << everyByteValue(1) << "application/octet-stream";
         QTest::newRow("beyond latin-1, cyrillic spreadsheet")
@@ -197,6 +195,11 @@ private Q_SLOTS:
             << "日本語の件名" << QString(90, QChar(0x00E8)) + ".png" << kPng << "image/png";
         QTest::newRow("long, folded") << QStringLiteral("Proposta n. 42 per l'attività di società").repeated(5)
                                       << "a.txt" << QByteArray("riga\r\n") << "text/plain";
+        for (const char *lineBreak : {"\r\n", "\n", "\r"}) {
+            const QString hostile = QString("Mario%1Bcc: intruso@example.com%1X-Injected: yes%1%1corpo").arg(lineBreak);
+            QTest::newRow(qPrintable("line break " + QString(lineBreak).toUtf8().toPercentEncoding()))
+                << hostile << hostile + ".pdf" << QByteArray("%PDF-1.4") << "application/pdf";
+        }
     }
 
     void textsAndAttachmentsArriveIntact()
@@ -210,51 +213,24 @@ private Q_SLOTS:
         message.setSubject(text);
         message.setFrom({text, "mario@example.com"});
         message.addRecipient(RecipientKind::Cc, {text, "bruno@example.com"});
+        message.setReplyTo({text, "ufficio@example.com"});
         message.addAttachment(MimeFile::fromPath(writeFile(folder.path(), fileName, content)));
 
         const ReceivedMessage received = sendAndReceive(message);
 
+        const QString line = QString(text).replace(QRegularExpression("[\r\n]+"), " ");
         QVERIFY(received.asciiOnly);
+        QCOMPARE(received.header("Subject"), line);
+        QVERIFY(received.header("Bcc").isEmpty() && received.header("X-Injected").isEmpty());
         QCOMPARE(received.header("X-Priority"), QString()); // normal priority goes unsaid
-        QCOMPARE(received.header("Subject"), text);
-        QCOMPARE(received.mailboxes("From"), (Mailboxes{{text, "mario@example.com"}}));
-        QCOMPARE(received.mailboxes("Cc"), (Mailboxes{{text, "bruno@example.com"}}));
-        const ReceivedPart *part = received.partNamed(fileName);
+        QCOMPARE(received.envelopeRecipients, (QStringList{"anna@example.com", "bruno@example.com"}));
+        for (const char *header : {"From", "Cc", "Reply-To"})
+            QCOMPARE(received.mailboxes(header).value(0).first, line);
+        const ReceivedPart *part = received.partNamed(QString(fileName).replace(QRegularExpression("[\r\n]+"), " "));
         QVERIFY2(part, qPrintable(received.structure()));
         QCOMPARE(part->content, content);
         QCOMPARE(part->contentType, contentType);
         QCOMPARE(part->disposition, u"attachment"_qs);
-    }
-
-    // Subject, names and file name all carry a line break and would-be headers.
-    void lineBreaksNeverMakeHeaders_data()
-    {
-        QTest::addColumn<QString>("lineBreak");
-        QTest::newRow("CRLF") << "\r\n";
-        QTest::newRow("LF") << "\n";
-        QTest::newRow("CR") << "\r";
-    }
-
-    void lineBreaksNeverMakeHeaders()
-    {
-        QFETCH(QString, lineBreak);
-        const QString hostile = QString("Mario%1Bcc: intruso@example.com%1X-Injected: yes%1%1corpo").arg(lineBreak);
-        MimeMessage message = basicMessage();
-        message.setSubject(hostile);
-        message.setFrom({hostile, "mario@example.com"});
-        message.addRecipient(RecipientKind::To, {hostile, "bruno@example.com"});
-        message.setReplyTo({hostile, "ufficio@example.com"});
-        MimeFile file = MimeFile::fromPath(writeFile(m_files.path(), "a.pdf", "%PDF"));
-        file.fileName = hostile;
-        message.addAttachment(file);
-
-        const ReceivedMessage received = sendAndReceive(message);
-
-        QVERIFY(received.header("Bcc").isEmpty() && received.header("X-Injected").isEmpty());
-        QCOMPARE(received.envelopeRecipients, (QStringList{"anna@example.com", "bruno@example.com"}));
-        QCOMPARE(received.mailboxes("Reply-To").size(), 1);
-        QVERIFY(!received.header("Subject").contains('\n'));
-        QCOMPARE(received.structure(), u"multipart/mixed(text/plain,application/pdf)"_qs);
     }
 
     void breakingAddressesRefused_data()
