@@ -190,10 +190,7 @@ private Q_SLOTS:
         QFETCH(QString, sentName);
         configure(u"EXCHANGE_MODE"_qs, u"ACCOUNT"_qs);
         // Two files of one name in one sending: each arrives with its own content.
-        const QList<QByteArray> contents = {QByteArray("\x00\x01"
-                                                       "binary\xff",
-                                                       10),
-                                            QByteArray("second")};
+        const QList<QByteArray> contents = {QByteArray::fromHex("0001") + "binary\xff", "second"};
         OutgoingEmail e = email();
         e.attachmentIds = QString::number(storeAttachment(storedName, contents.at(0))) + u","_qs +
                           QString::number(storeAttachment(storedName, contents.at(1)));

@@ -93,25 +93,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("text");
-        QTest::newRow("paragraphs and breaks") << "<html><body><p>Gentile cliente,</p><p>la fattura<br>è pronta.</p>"
-                                               << "Gentile cliente,\n\nla fattura\nè pronta.";
-        QTest::newRow("entities") << "Prezzo&nbsp;5&euro; &egrave; &#232; &#xE8; &amp; &lt;b&gt; &hellip;"
-                                  << "Prezzo 5€ è è è & <b> …";
-        QTest::newRow("source line breaks are blanks") << "<p>\r\nCiao\r\nMario\r\n</p>\r\n<p>\r\nA presto\r\n</p>"
-                                                       << "Ciao Mario\n\nA presto";
-        QTest::newRow("list items") << "<ul><li>uno</li><li>due</li></ul>"
-                                    << "- uno\n- due";
-        QTest::newRow("link") << "Vedi <a href=\"https://example.com/f?a=1&amp;b=2\">la fattura</a>."
-                              << "Vedi la fattura <https://example.com/f?a=1&b=2>.";
-        QTest::newRow("link showing its address") << "<a href='https://example.com'>https://example.com</a>"
-                                                  << "https://example.com";
-        QTest::newRow("hidden content") << "<head><title>T</title><style>p{}</style></head><script>go()</script>"
-                                           "Testo<!-- nota -->"
-                                        << "Testo";
-        QTest::newRow("table cells") << "<table><tr><td>A</td><td>B</td></tr><tr><td>C</td></tr></table>"
-                                     << "A\tB\nC";
-        QTest::newRow("unknown references stay") << "&bogus; &#0; &#xD800;"
-                                                 << "&bogus; &#0; &#xD800;";
+        const auto row = [](const char *name, const char *html, const char *text) {
+            QTest::newRow(name) << QString(html) << QString(text);
+        };
+        row("paragraphs and breaks", "<html><body><p>Gentile cliente,</p><p>la fattura<br>è pronta.</p>",
+            "Gentile cliente,\n\nla fattura\nè pronta.");
+        row("entities", "Prezzo&nbsp;5&euro; &egrave; &#232; &#xE8; &amp; &lt;b&gt; &hellip;",
+            "Prezzo 5€ è è è & <b> …");
+        row("source line breaks are blanks", "<p>\r\nCiao\r\nMario\r\n</p>\r\n<p>\r\nA presto\r\n</p>",
+            "Ciao Mario\n\nA presto");
+        row("list items", "<ul><li>uno</li><li>due</li></ul>", "- uno\n- due");
+        row("link", "Vedi <a href=\"https://example.com/f?a=1&amp;b=2\">la fattura</a>.",
+            "Vedi la fattura <https://example.com/f?a=1&b=2>.");
+        row("link showing its address", "<a href='https://example.com'>https://example.com</a>", "https://example.com");
+        row("hidden content",
+            "<head><title>T</title><style>p{}</style></head><script>go()</script>"
+            "Testo<!-- nota -->",
+            "Testo");
+        row("table cells", "<table><tr><td>A</td><td>B</td></tr><tr><td>C</td></tr></table>", "A\tB\nC");
+        row("unknown references stay", "&bogus; &#0; &#xD800;", "&bogus; &#0; &#xD800;");
     }
 
     void plainTextFromHtml()
