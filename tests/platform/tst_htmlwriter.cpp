@@ -25,12 +25,15 @@ QByteArray numbered(const QByteArray &numbering, const QByteArray &items)
     return "{\\*\\pn\\pnlvlbody\\pnindent0" + numbering + "{\\pntxta.}}\\fi-720\\li720 " + items;
 }
 
-// A two-level Word list: level 0 numbered, level 1 lettered.
+// Word lists: 1 of two levels, numbered then lettered; 2 bullets; 3 roman from four.
 QByteArray wordList(const QByteArray &items)
 {
     return "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
-           "{\\*\\listtable{\\list{\\listlevel\\levelnfc0}{\\listlevel\\levelnfc4}\\listid7}}"
-           "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}}\\pard\\f0\\fs20 " +
+           "{\\*\\listtable{\\list{\\listlevel\\levelnfc0}{\\listlevel\\levelnfc4}\\listid7}"
+           "{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u-3913 ?;}}\\listid8}"
+           "{\\list{\\listlevel\\levelnfc1\\levelstartat4}\\listid9}}{\\*\\listoverridetable"
+           "{\\listoverride\\listid7\\ls1}{\\listoverride\\listid8\\ls2}{\\listoverride\\listid9\\ls3}}"
+           "\\pard\\f0\\fs20 " +
            items + "}";
 }
 
@@ -266,6 +269,14 @@ private Q_SLOTS:
         wordPadRow("roman numbers", numbered("\\pnucrm\\pnstart4", "a\\par b"), "IV. a\nV. b");
         wordPadRow("non-breaking space, picture left out",
                    "a\\~b" + picture("\\pngblip", encodedImage("png", 2, 2)) + "c", "a bc");
+        wordPadRow("a paragraph in between starts a new list",
+                   numbered("\\pndec", "a\\par\\pard b\\par ") + numbered("\\pndec", "c"), "1. a\nb\n1. c");
+        wordPadRow("numbering level and start", "{\\*\\pn\\pnlvl2\\pnlcltr\\pnstart3{\\pntxta)}}x", "c. x");
+        rtfRow("Word list tables",
+               wordList("{\\listtext 1.\\tab}\\ls1\\ilvl0 uno\\par\\ls1\\ilvl1 sotto\\par\\ls1\\ilvl0 "
+                        "due\\par\\pard\\ls2 punto\\par"
+                        "\\pard\\ls3 quarto\\par\\pard\\ls9 ignoto\\par"),
+               "1. uno\na. sotto\n2. due\n- punto\nIV. quarto\n- ignoto");
         wordPadRow("table cells one per line", kTable, "A1\nB1\nA2\nB2");
     }
 
