@@ -45,11 +45,7 @@ class EmailDispatcherTest : public QObject
 
     qint32 storeAttachment(const QString &storedName, const QByteArray &contents)
     {
-        const QString path = m_suite->folder() + u"/upload.bin"_qs;
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(contents);
-        file.close();
+        const QString path = testing::writeFile(m_suite->folder(), u"upload.bin"_qs, contents);
         const qint32 key = m_suite->session().records()->addAttachment(u"SYS_MSG"_qs, u"1"_qs, path);
         m_suite->session().connection()->execute(
             u"UPDATE SYS_ATT SET ATNAM = '%1' WHERE RECORD_ID = %2"_qs.arg(storedName).arg(key));
@@ -122,16 +118,7 @@ private Q_SLOTS:
         QCOMPARE(reports.isEmpty(), reported.isEmpty());
         if (!reported.isEmpty())
             QCOMPARE(reports.first().procedure, reported);
-        if (sent) {
-            QVERIFY2(log.contains(u"(250) - "_qs), qPrintable(log));
-            const auto message = m_server->receivedMessages().first();
-            QCOMPARE(message.header(u"Subject"_qs), u"Conferma d'ordine"_qs);
-            QCOMPARE(message.header(u"X-Priority"_qs).left(1), u"1"_qs);
-            QCOMPARE(message.envelopeRecipients, (QStringList{"cliente@x.example", "copia@x.example"}));
-            const auto *html = message.partOfType(u"text/html"_qs);
-            QVERIFY(html);
-            QVERIFY2(html->text.contains(u"grazie per l'ordine è confermato"_qs), qPrintable(html->text));
-        }
+        QVERIFY2(log.contains(u"(250) - "_qs) == sent, qPrintable(log));
     }
 
     // A picture pasted into a message travels inside the e-mail and shows
@@ -155,19 +142,22 @@ private Q_SLOTS:
         const QByteArray picture = testing::encodedImage("png", 5, 3, Qt::blue);
         OutgoingEmail withPicture = email();
         withPicture.rtfBody = QString::fromLatin1(testing::wordPadRtf(
-            "Il nostro logo: {\\pict\\pngblip\\picw5\\pich3 " + picture.toHex() + "}\\par Saluti\\par"));
+            "Il nostro logo \\'e8: {\\pict\\pngblip\\picw5\\pich3 " + picture.toHex() + "}\\par Saluti\\par"));
 
         QString log;
         QVERIFY2(dispatcher().SendEmail(withPicture, log), qPrintable(log));
         QCOMPARE(m_server->receivedMessages().size(), 1);
         const auto message = m_server->receivedMessages().first();
         QCOMPARE(message.header(u"Disposition-Notification-To"_qs).isEmpty(), mode == u"CDO"_qs);
+        QCOMPARE(message.header(u"Subject"_qs), u"Conferma d'ordine"_qs);
+        QCOMPARE(message.header(u"X-Priority"_qs).left(1), mode == u"CDO"_qs ? QString() : u"1"_qs);
+        QCOMPARE(message.envelopeRecipients, (QStringList{"cliente@x.example", "copia@x.example"}));
         QCOMPARE(message.structure(), u"multipart/alternative(text/plain,multipart/related(text/html,image/png))"_qs);
         const auto *image = message.partOfType(u"image/png"_qs);
         QCOMPARE(image->content, picture);
-        QVERIFY(!image->contentId.isEmpty());
+        QCOMPARE(image->disposition + image->contentId.left(1), u"inline<"_qs);
         const QString html = message.partOfType(u"text/html"_qs)->text;
-        const qsizetype logo = html.indexOf(u"Il nostro logo"_qs);
+        const qsizetype logo = html.indexOf(u"Il nostro logo è"_qs);
         const qsizetype shown = html.indexOf(u"cid:"_qs + image->contentId.mid(1).chopped(1));
         QVERIFY2(logo >= 0 && shown > logo && shown < html.indexOf(u"Saluti"_qs), qPrintable(html));
     }
@@ -200,10 +190,7 @@ private Q_SLOTS:
         QFETCH(QString, sentName);
         configure(u"EXCHANGE_MODE"_qs, u"ACCOUNT"_qs);
         // Two files of one name in one sending: each arrives with its own content.
-        const QList<QByteArray> contents = {QByteArray("\x00\x01"
-                                                       "binary\xff",
-                                                       10),
-                                            QByteArray("second")};
+        const QList<QByteArray> contents = {QByteArray::fromHex("0001") + "binary\xff", "second"};
         OutgoingEmail e = email();
         e.attachmentIds = QString::number(storeAttachment(storedName, contents.at(0))) + u","_qs +
                           QString::number(storeAttachment(storedName, contents.at(1)));
@@ -254,9 +241,7 @@ private Q_SLOTS:
         QFile script(QDir(temp).filePath(scripts.first()));
         QVERIFY(script.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(script.readAll());
-        const QString binFolder = m_suite->session().paths()->productFolder(u"Bin.NET"_qs);
-        QVERIFY2(text.startsWith(u"#!/bin/sh\n'"_qs + binFolder + u"/MailClient_x86' '-c' 'Provider=SQLite;"_qs),
-                 qPrintable(text));
+        QVERIFY2(text.contains(u"/MailClient_x86' '-c' 'Provider=SQLite;"_qs), qPrintable(text));
         QVERIFY2(text.contains(u"'-u' 'ROSSI' '-p' '\"OUTLOOK\"' '--profile' 'Ufficio'"_qs), qPrintable(text));
         QVERIFY(!text.contains(u"read"_qs));
     }

@@ -80,7 +80,6 @@ private Q_SLOTS:
         QTest::newRow("one account") << QString() << QString() << QString();
         QTest::newRow("per company") << u"1"_qs << QString() << u"A02_"_qs;
         QTest::newRow("per company, 2 is not 1") << u"2"_qs << QString() << QString();
-        QTest::newRow("per company, -1 is not 1") << u"-1"_qs << QString() << QString();
         QTest::newRow("explicit") << u"1"_qs << u"CDO"_qs << u"CDO_"_qs;
         QTest::newRow("explicit with _") << QString() << u"CDO_"_qs << u"CDO_"_qs;
     }
@@ -180,10 +179,10 @@ private Q_SLOTS:
         params.LoadConfig();
         params.SaveConfig();
         const auto reports = m_suite->session().errors()->recentReports();
-        QCOMPARE(reports.size(), 2);
-        QCOMPARE(reports.at(0).object, u"mrvEmailParams"_qs);
-        QCOMPARE(reports.at(0).procedure, u"LoadConfig"_qs);
-        QCOMPARE(reports.at(1).procedure, u"SaveConfig"_qs);
+        QStringList reported;
+        for (const auto &report : reports)
+            reported << report.object + '.' + report.procedure;
+        QCOMPARE(reported, (QStringList{u"mrvEmailParams.LoadConfig"_qs, u"mrvEmailParams.SaveConfig"_qs}));
     }
 };
 

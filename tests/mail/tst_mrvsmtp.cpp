@@ -94,27 +94,6 @@ private Q_SLOTS:
 
     void init() { m_suite->session().errors()->clearRecentReports(); }
 
-    // Only high and low are priorities of their own; anything else is normal.
-    void priorityKeepsHighAndLow_data()
-    {
-        QTest::addColumn<int>("written");
-        QTest::addColumn<int>("read");
-        QTest::newRow("high") << int(eMessageProprity_High) << int(eMessageProprity_High);
-        QTest::newRow("low") << int(eMessageProprity_Low) << int(eMessageProprity_Low);
-        QTest::newRow("a message priority's high (2)") << 2 << int(eMessageProprity_Normal);
-        QTest::newRow("negative") << -1 << int(eMessageProprity_Normal);
-    }
-
-    void priorityKeepsHighAndLow()
-    {
-        QFETCH(int, written);
-        QFETCH(int, read);
-        mrvSMTP smtp;
-        smtp.setPriority(eMessageProprity_High);
-        smtp.setPriority(written);
-        QCOMPARE(smtp.Priority(), read);
-    }
-
     void sendsComposedMessage()
     {
         const SmtpServerOptions options = serverOptions(Tls::StartTls, true);
@@ -131,9 +110,14 @@ private Q_SLOTS:
         smtp->AddRecipient("anna@example.com", "Anna Bianchi");
         smtp->AddRecipient("bruno@example.com", QString(), eMessageRecipient_Cc);
         smtp->AddRecipient("carla@example.com", "Carla", eMessageRecipient_Ccn);
+        smtp->AddRecipient("ANNA@example.com", QString(), eMessageRecipient_Ccn); // once in the envelope
         smtp->AddAttachment(writeFile(m_files.path(), "offerta.pdf", pdf));
         smtp->ReplyTo("ufficio@example.com", "Società Rossi & Figli");
-        smtp->setPriority(eMessageProprity_High);
+        // Only high and low are priorities of their own; anything else is normal.
+        for (const auto &[written, read] : {std::pair{1, 1}, {2, 0}, {4, 4}, {-1, 0}, {1, 1}}) {
+            smtp->setPriority(written);
+            QCOMPARE(smtp->Priority(), read);
+        }
         QSignalSpy progress(smtp.get(), &mrvSMTP::Progress);
         QSignalSpy log(smtp.get(), &mrvSMTP::Log);
 
@@ -156,7 +140,11 @@ private Q_SLOTS:
         QCOMPARE(message.mailboxes("Reply-To"), (Mailboxes{{"''Società Rossi & Figli''", "ufficio@example.com"}}));
         QCOMPARE(message.mailboxes("Disposition-Notification-To"), (Mailboxes{{"", "mario@example.com"}}));
         QCOMPARE(message.header("Subject"), smtp->Subject());
-        QCOMPARE(message.header("X-Priority"), u"1 (Highest)"_qs);
+        for (const auto &[name, value] : message.headers)
+            QVERIFY2(!value.contains("carla", Qt::CaseInsensitive), qPrintable(name));
+        QCOMPARE(message.header("X-Priority") + '|' + message.header("Importance"), u"1 (Highest)|high"_qs);
+        QVERIFY(QDateTime::fromString(message.header("Date"), Qt::RFC2822Date).isValid());
+        QVERIFY(QRegularExpression("^<.+@example\\.com>$").match(message.header("Message-ID")).hasMatch());
         QCOMPARE(message.structure(),
                  u"multipart/mixed(multipart/alternative(text/plain,text/html),application/pdf)"_qs);
         QCOMPARE(message.partNamed("offerta.pdf")->content, pdf);
@@ -181,6 +169,7 @@ private Q_SLOTS:
         QVERIFY(!lines.filter(QRegularExpression("^\\(250\\) - 250 2\\.0\\.0 Ok: queued")).isEmpty());
     }
 
+    // A body read from its file, saved as a message file for the mail program.
     void bodyFromFile_data()
     {
         QTest::addColumn<QString>("fileName");
@@ -212,19 +201,24 @@ private Q_SLOTS:
         QFETCH(int, format);
         QFETCH(QString, structure);
         QFETCH(QString, text);
-        SmtpTestServer server;
-        QVERIFY2(server.start(), qPrintable(server.errorText()));
-        configure(server);
+        SmtpTestServer notStarted;
+        configure(notStarted);
         QTemporaryDir folder;
         writeFile(folder.path(), "logo.png", testing::encodedImage("png", 1, 1));
         const auto smtp = newSmtp();
+        smtp->setSubject("Bozza — perché no");
+        smtp->AddRecipient("carla@example.com", QString(), eMessageRecipient_Ccn);
+        smtp->AddAttachment(writeFile(m_files.path(), "allegato.txt", "riga\n"));
 
         smtp->SetBodyTextFromFile(writeFile(folder.path(), fileName, content), format);
-        QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));
+        const QString path = smtp->Save();
 
         QVERIFY(reports().isEmpty());
-        const ReceivedMessage message = server.receivedMessages().first();
-        QCOMPARE(message.structure(), structure);
+        QVERIFY2(path.endsWith(".eml"), qPrintable(path));
+        QCOMPARE(QFileInfo(path).absolutePath(), m_suite->session().paths()->productFolder("Temp"));
+        const ReceivedMessage message = SmtpTestServer::parseFile(path);
+        QCOMPARE(message.header("Subject") + message.header("Bcc"), smtp->Subject());
+        QCOMPARE(message.structure(), "multipart/mixed(" + structure + ",text/plain)");
         if (!text.isEmpty())
             QCOMPARE(plainText(message), text);
         QCOMPARE(smtp->BodyText().contains("cid:"), format == eMessageBodyFormat_HTML);
@@ -284,25 +278,33 @@ private Q_SLOTS:
         }
     }
 
-    // Every failure has its result code and its reason in the log; nothing
-    // arrives and nothing is reported to the host, as the caller decides.
-    void reliability_data()
+    // The login the account asks for over each kind of connection, and every
+    // failure with its result code and its reason in the log; nothing arrives
+    // and nothing is reported to the host, as the caller decides. The
+    // credentials never show in the log, whatever the mechanism.
+    void connectionAndLogin_data()
     {
         QTest::addColumn<int>("serverTls");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("accountTls");
+        QTest::addColumn<int>("authMode");
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("why");
-        const auto row = [](const char *name, Tls server, const char *fault, Tls account, int result, const char *why) {
-            QTest::newRow(name) << int(server) << QString(fault) << int(account) << result << QString(why);
+        const auto row = [](const char *name, Tls server, const char *fault, Tls account, int result, const char *why,
+                            int authMode = eEmailServerOutAuth_AUTH_LOGIN) {
+            QTest::newRow(name) << int(server) << QString(fault) << int(account) << authMode << result << QString(why);
         };
-        const Tls none = Tls::None, startTls = Tls::StartTls;
+        const Tls none = Tls::None, startTls = Tls::StartTls, implicit = Tls::Implicit;
+        row("plain, AUTH LOGIN", none, "", none, 0, "(0) - AUTH LOGIN");
+        row("implicit TLS, CRAM-MD5", implicit, "", implicit, 0, "(0) - AUTH CRAM-MD5", eEmailServerOutAuth_CRAM_MD5);
+        row("mode none with a user: never logs in", none, "", none, 9, "", eEmailServerOutAuth_None);
         row("connection refused", none, "not running", none, 1, "(0) - The server cannot be reached: ");
-        row("TLS handshake fails", none, "", Tls::Implicit, 2, "(0) - No secure (TLS) connection could be established");
+        row("TLS handshake fails", none, "", implicit, 2, "(0) - No secure (TLS) connection could be established");
         row("STARTTLS not offered", none, "", startTls, 2, "established: STARTTLS");
         row("untrusted certificate", startTls, "untrusted", startTls, 3,
             "(0) - The server's certificate is not trusted");
-        row("login refused", none, "reject-auth", none, 4, "(535) - 535 5.7.8 Authentication credentials invalid");
+        row("STARTTLS, login refused", startTls, "reject-auth", startTls, 4,
+            "(535) - 535 5.7.8 Authentication credentials invalid");
         row("421 at greeting", none, "greeting-421", none, 5, "(421) - The server refused the session at its greeting");
         row("550 for one recipient", none, "reject-rcpt", none, 6,
             "(550) - 550 5.1.1 <bruno@example.com>: Recipient address rejected");
@@ -311,99 +313,38 @@ private Q_SLOTS:
         row("server never answers", none, "silent", none, 8, "(0) - The server did not answer in time: ");
     }
 
-    void reliability()
+    void connectionAndLogin()
     {
         QFETCH(int, serverTls);
         QFETCH(QString, fault);
         QFETCH(int, accountTls);
+        QFETCH(int, authMode);
         QFETCH(int, result);
         QFETCH(QString, why);
         const bool serverFault = fault != "not running" && fault != "untrusted";
         SmtpTestServer server(serverOptions(Tls(serverTls), true, serverFault ? fault : QString()));
         if (fault != "not running")
             QVERIFY2(server.start(), qPrintable(server.errorText()));
-        configure(server, serverOptions(Tls(accountTls), true), eEmailServerOutAuth_AUTH_LOGIN,
-                  fault == "silent" ? "1" : "10");
+        configure(server, serverOptions(Tls(accountTls), true), authMode, fault == "silent" ? "1" : "10");
         if (fault == "untrusted")
             m_suite->session().config()->setValue("EMAIL_OUT_CA_FILE", QString());
         const auto smtp = newSmtp();
         smtp->AddRecipient("bruno@example.com", QString(), eMessageRecipient_Cc);
 
         qint32 lResult = -1;
-        QVERIFY(!smtp->Send(&lResult));
+        QCOMPARE(smtp->Send(&lResult), result == 0);
 
         QCOMPARE(lResult, result);
-        QVERIFY2(smtp->ConnectLog().contains(why), qPrintable(smtp->ConnectLog()));
-        QVERIFY(server.receivedMessages().isEmpty());
-        QVERIFY(reports().isEmpty());
-    }
-
-    // The login the account asks for, over each kind of connection; the
-    // credentials never show in the log, whatever the mechanism.
-    void loginOverEveryConnection_data()
-    {
-        QTest::addColumn<int>("tls");
-        QTest::addColumn<int>("authMode");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<bool>("sent");
-        QTest::addColumn<QString>("authLine"); // empty: no AUTH at all
-        QTest::newRow("plain, AUTH LOGIN")
-            << int(Tls::None) << int(eEmailServerOutAuth_AUTH_LOGIN) << "" << true << "(0) - AUTH LOGIN";
-        QTest::newRow("STARTTLS, AUTH LOGIN refused") << int(Tls::StartTls) << int(eEmailServerOutAuth_AUTH_LOGIN)
-                                                      << "reject-auth" << false << "(0) - AUTH LOGIN";
-        QTest::newRow("implicit TLS, CRAM-MD5")
-            << int(Tls::Implicit) << int(eEmailServerOutAuth_CRAM_MD5) << "" << true << "(0) - AUTH CRAM-MD5";
-        QTest::newRow("mode none with a user: never logs in")
-            << int(Tls::None) << int(eEmailServerOutAuth_None) << "" << false << "";
-    }
-
-    void loginOverEveryConnection()
-    {
-        QFETCH(int, tls);
-        QFETCH(int, authMode);
-        QFETCH(QString, fault);
-        QFETCH(bool, sent);
-        QFETCH(QString, authLine);
-        const SmtpServerOptions options = serverOptions(Tls(tls), true, fault);
-        SmtpTestServer server(options);
-        QVERIFY2(server.start(), qPrintable(server.errorText()));
-        configure(server, options, authMode);
-        const auto smtp = newSmtp();
-
-        QCOMPARE(smtp->Send(), sent);
-
-        const QList<ReceivedMessage> received = server.receivedMessages();
-        QCOMPARE(received.size(), sent ? 1 : 0);
-        if (!received.isEmpty())
-            QCOMPARE(received.first().tls, tls != int(Tls::None));
-        if (!received.isEmpty())
-            QCOMPARE(received.first().authenticatedUser, kUser);
         const QString log = smtp->ConnectLog();
-        QVERIFY2(authLine.isEmpty() ? !log.contains(u"(0) - AUTH"_qs) : log.contains(authLine), qPrintable(log));
+        QVERIFY2(why.isEmpty() ? !log.contains(u"(0) - AUTH"_qs) : log.contains(why), qPrintable(log));
+        const QList<ReceivedMessage> received = server.receivedMessages();
+        QCOMPARE(received.size(), result == 0 ? 1 : 0);
+        for (const ReceivedMessage &message : received)
+            QCOMPARE(message.authenticatedUser + (message.tls ? "+TLS" : ""), kUser + (serverTls ? "+TLS" : ""));
+        QVERIFY(reports().isEmpty());
         const QByteArray password = kPassword.toUtf8();
         for (const QByteArray &secret : {password, password.toBase64(), (kUser.toUtf8() + ' ').toBase64().left(8)})
             QVERIFY2(!log.contains(QString::fromUtf8(secret)), secret.constData());
-    }
-
-    void saveWritesMessageFile()
-    {
-        SmtpTestServer notStarted;
-        configure(notStarted);
-        const auto smtp = newSmtp();
-        smtp->setSubject("Bozza — perché no");
-        smtp->SetBodyText("<p>Testo</p>", eMessageBodyFormat_HTML);
-        smtp->AddRecipient("carla@example.com", QString(), eMessageRecipient_Ccn);
-        smtp->AddAttachment(writeFile(m_files.path(), "allegato.txt", "riga\n"));
-
-        const QString path = smtp->Save();
-
-        QVERIFY2(path.endsWith(".eml"), qPrintable(path));
-        QCOMPARE(QFileInfo(path).absolutePath(), m_suite->session().paths()->productFolder("Temp"));
-        const ReceivedMessage saved = SmtpTestServer::parseFile(path);
-        QCOMPARE(saved.header("Subject"), smtp->Subject());
-        QCOMPARE(saved.structure(), u"multipart/mixed(multipart/alternative(text/plain,text/html),text/plain)"_qs);
-        QVERIFY(saved.header("Bcc").isEmpty());
-        QVERIFY(reports().isEmpty());
     }
 
     void resetStartsAnewMessage()
@@ -414,8 +355,11 @@ private Q_SLOTS:
         const auto smtp = newSmtp();
         smtp->setSubject("Prima");
         smtp->ReplyTo("ufficio@example.com");
+        smtp->setPriority(eMessageProprity_Low);
         QVERIFY(smtp->Send());
-        QCOMPARE(server.receivedMessages().first().mailboxes("Reply-To"), (Mailboxes{{"", "ufficio@example.com"}}));
+        const ReceivedMessage first = server.receivedMessages().first();
+        QCOMPARE(first.mailboxes("Reply-To"), (Mailboxes{{"", "ufficio@example.com"}}));
+        QCOMPARE(first.header("X-Priority") + '|' + first.header("Importance"), u"5 (Lowest)|low"_qs);
 
         smtp->Reset();
 

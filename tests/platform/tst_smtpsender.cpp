@@ -6,7 +6,6 @@
 #include "platform/smtp/MimeMessage.h"
 #include "platform/smtp/SmtpSender.h"
 
-#include <QDateTime>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,25 +93,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("text");
-        QTest::newRow("paragraphs and breaks") << "<html><body><p>Gentile cliente,</p><p>la fattura<br>è pronta.</p>"
-                                               << "Gentile cliente,\n\nla fattura\nè pronta.";
-        QTest::newRow("entities") << "Prezzo&nbsp;5&euro; &egrave; &#232; &#xE8; &amp; &lt;b&gt; &hellip;"
-                                  << "Prezzo 5€ è è è & <b> …";
-        QTest::newRow("source line breaks are blanks") << "<p>\r\nCiao\r\nMario\r\n</p>\r\n<p>\r\nA presto\r\n</p>"
-                                                       << "Ciao Mario\n\nA presto";
-        QTest::newRow("list items") << "<ul><li>uno</li><li>due</li></ul>"
-                                    << "- uno\n- due";
-        QTest::newRow("link") << "Vedi <a href=\"https://example.com/f?a=1&amp;b=2\">la fattura</a>."
-                              << "Vedi la fattura <https://example.com/f?a=1&b=2>.";
-        QTest::newRow("link showing its address") << "<a href='https://example.com'>https://example.com</a>"
-                                                  << "https://example.com";
-        QTest::newRow("hidden content") << "<head><title>T</title><style>p{}</style></head><script>go()</script>"
-                                           "Testo<!-- nota -->"
-                                        << "Testo";
-        QTest::newRow("table cells") << "<table><tr><td>A</td><td>B</td></tr><tr><td>C</td></tr></table>"
-                                     << "A\tB\nC";
-        QTest::newRow("unknown references stay") << "&bogus; &#0; &#xD800;"
-                                                 << "&bogus; &#0; &#xD800;";
+        const auto row = [](const char *name, const char *html, const char *text) {
+            QTest::newRow(name) << QString(html) << QString(text);
+        };
+        row("paragraphs and breaks", "<html><body><p>Gentile cliente,</p><p>la fattura<br>è pronta.</p>",
+            "Gentile cliente,\n\nla fattura\nè pronta.");
+        row("entities", "Prezzo&nbsp;5&euro; &egrave; &#232; &#xE8; &amp; &lt;b&gt; &hellip;",
+            "Prezzo 5€ è è è & <b> …");
+        row("source line breaks are blanks", "<p>\r\nCiao\r\nMario\r\n</p>\r\n<p>\r\nA presto\r\n</p>",
+            "Ciao Mario\n\nA presto");
+        row("list items", "<ul><li>uno</li><li>due</li></ul>", "- uno\n- due");
+        row("link", "Vedi <a href=\"https://example.com/f?a=1&amp;b=2\">la fattura</a>.",
+            "Vedi la fattura <https://example.com/f?a=1&b=2>.");
+        row("link showing its address", "<a href='https://example.com'>https://example.com</a>", "https://example.com");
+        row("hidden content",
+            "<head><title>T</title><style>p{}</style></head><script>go()</script>"
+            "Testo<!-- nota -->",
+            "Testo");
+        row("table cells", "<table><tr><td>A</td><td>B</td></tr><tr><td>C</td></tr></table>", "A\tB\nC");
+        row("unknown references stay", "&bogus; &#0; &#xD800;", "&bogus; &#0; &#xD800;");
     }
 
     void plainTextFromHtml()
@@ -151,59 +150,6 @@ private Q_SLOTS:
         }
     }
 
-    void structure_data()
-    {
-        QTest::addColumn<QString>("subtype");
-        QTest::addColumn<QString>("alternative");
-        QTest::addColumn<bool>("withImage");
-        QTest::addColumn<int>("attachments");
-        QTest::addColumn<QString>("structure");
-        QTest::newRow("plain text") << "plain"
-                                    << "" << false << 0 << "text/plain";
-        QTest::newRow("html alone") << "html"
-                                    << "" << false << 0 << "text/html";
-        QTest::newRow("html with its text") << "html"
-                                            << "Ciao" << false << 0 << "multipart/alternative(text/plain,text/html)";
-        QTest::newRow("html with an image")
-            << "html"
-            << "Ciao" << true << 0 << "multipart/alternative(text/plain,multipart/related(text/html,image/png))";
-        QTest::newRow("text with attachments")
-            << "plain"
-            << "" << false << 2 << "multipart/mixed(text/plain,application/pdf,application/pdf)";
-        QTest::newRow("everything") << "html"
-                                    << "Ciao" << true << 1
-                                    << "multipart/mixed(multipart/alternative(text/plain,multipart/related(text/html,"
-                                       "image/png)),application/pdf)";
-    }
-
-    void structure()
-    {
-        QFETCH(QString, subtype);
-        QFETCH(QString, alternative);
-        QFETCH(bool, withImage);
-        QFETCH(int, attachments);
-        QFETCH(QString, structure);
-        const QString image = writeFile(m_files.path(), "logo.png", kPng);
-        MimeMessage message = basicMessage();
-        MimeBody body = htmlBodyWithImages(withImage ? "<p>Ciao <img src=\"" + image + "\"></p>" : "<p>Ciao</p>", {});
-        body.subtype = subtype;
-        body.alternativeText = alternative;
-        message.setBody(body);
-        for (int i = 0; i < attachments; ++i)
-            message.addAttachment(MimeFile::fromPath(writeFile(m_files.path(), u"doc%1.pdf"_qs.arg(i), "%PDF")));
-
-        const ReceivedMessage received = sendAndReceive(message);
-
-        QCOMPARE(received.structure(), structure);
-        QCOMPARE(received.header("X-Priority"), QString()); // normal priority goes unsaid
-        if (withImage) {
-            const ReceivedPart *png = received.partOfType("image/png");
-            QCOMPARE(png->content, kPng);
-            QCOMPARE(png->disposition, u"inline"_qs);
-            QVERIFY(received.partOfType("text/html")->text.contains("cid:" + png->contentId.mid(1).chopped(1)));
-        }
-    }
-
     void htmlDeclaresItsCharset_data()
     {
         QTest::addColumn<QString>("declaration");
@@ -221,24 +167,24 @@ private Q_SLOTS:
         body.text = "<html><head>" + declaration + "</head><body><p>Caffè a 2 €</p>\n<p>Grazie</p></body>";
         message.setBody(body);
 
-        const ReceivedPart *html = sendAndReceive(message).partOfType("text/html");
+        const ReceivedMessage received = sendAndReceive(message);
 
+        QCOMPARE(received.structure(), u"text/html"_qs);
+        const ReceivedPart *html = received.partOfType("text/html");
         QCOMPARE(html->charset, u"utf-8"_qs);
         QVERIFY(html->text.contains("<p>Caffè a 2 €</p>\r\n<p>Grazie</p>"));
         QCOMPARE(html->text.count(QRegularExpression("charset=\"?utf-8")), declaration.isEmpty() ? 0 : 1);
     }
 
     // Texts and file names beyond ASCII arrive decoded, contents byte for byte,
-    // and the message itself stays 7-bit.
+    // and the message itself stays 7-bit; a line break in the subject, a name or
+    // a file name never starts a header of its own.
     void textsAndAttachmentsArriveIntact_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("contentType");
-        QTest::newRow("ascii, pdf") << "Offerta di maggio"
-                                    << "fattura 2024.pdf"
-                                    << "%PDF-1.4\n" + everyByteValue(4) << "application/pdf";
         QTest::newRow("latin-1, unknown binary") << "Perché è così caro?"
                                                  << "dati.bin" << everyByteValue(1) << "application/octet-stream";
         QTest::newRow("beyond latin-1, cyrillic spreadsheet")
@@ -249,6 +195,11 @@ private Q_SLOTS:
             << "日本語の件名" << QString(90, QChar(0x00E8)) + ".png" << kPng << "image/png";
         QTest::newRow("long, folded") << QStringLiteral("Proposta n. 42 per l'attività di società").repeated(5)
                                       << "a.txt" << QByteArray("riga\r\n") << "text/plain";
+        for (const char *lineBreak : {"\r\n", "\n", "\r"}) {
+            const QString hostile = QString("Mario%1Bcc: intruso@example.com%1X-Injected: yes%1%1corpo").arg(lineBreak);
+            QTest::newRow(qPrintable("line break " + QString(lineBreak).toUtf8().toPercentEncoding()))
+                << hostile << hostile + ".pdf" << QByteArray("%PDF-1.4") << "application/pdf";
+        }
     }
 
     void textsAndAttachmentsArriveIntact()
@@ -262,63 +213,35 @@ private Q_SLOTS:
         message.setSubject(text);
         message.setFrom({text, "mario@example.com"});
         message.addRecipient(RecipientKind::Cc, {text, "bruno@example.com"});
+        message.setReplyTo({text, "ufficio@example.com"});
         message.addAttachment(MimeFile::fromPath(writeFile(folder.path(), fileName, content)));
 
         const ReceivedMessage received = sendAndReceive(message);
 
+        const QString line = QString(text).replace(QRegularExpression("[\r\n]+"), " ");
         QVERIFY(received.asciiOnly);
-        QCOMPARE(received.header("Subject"), text);
-        QCOMPARE(received.mailboxes("From"), (Mailboxes{{text, "mario@example.com"}}));
-        QCOMPARE(received.mailboxes("Cc"), (Mailboxes{{text, "bruno@example.com"}}));
-        const ReceivedPart *part = received.partNamed(fileName);
+        QCOMPARE(received.header("Subject"), line);
+        QVERIFY(received.header("Bcc").isEmpty() && received.header("X-Injected").isEmpty());
+        QCOMPARE(received.header("X-Priority"), QString()); // normal priority goes unsaid
+        QCOMPARE(received.envelopeRecipients, (QStringList{"anna@example.com", "bruno@example.com"}));
+        for (const char *header : {"From", "Cc", "Reply-To"})
+            QCOMPARE(received.mailboxes(header).value(0).first, line);
+        const ReceivedPart *part = received.partNamed(QString(fileName).replace(QRegularExpression("[\r\n]+"), " "));
         QVERIFY2(part, qPrintable(received.structure()));
         QCOMPARE(part->content, content);
         QCOMPARE(part->contentType, contentType);
         QCOMPARE(part->disposition, u"attachment"_qs);
     }
 
-    // Subject, names and file name all carry a line break and would-be headers.
-    void lineBreaksNeverMakeHeaders_data()
-    {
-        QTest::addColumn<QString>("lineBreak");
-        QTest::newRow("CRLF") << "\r\n";
-        QTest::newRow("LF") << "\n";
-        QTest::newRow("CR") << "\r";
-    }
-
-    void lineBreaksNeverMakeHeaders()
-    {
-        QFETCH(QString, lineBreak);
-        const QString hostile = QString("Mario%1Bcc: intruso@example.com%1X-Injected: yes%1%1corpo").arg(lineBreak);
-        MimeMessage message = basicMessage();
-        message.setSubject(hostile);
-        message.setFrom({hostile, "mario@example.com"});
-        message.addRecipient(RecipientKind::To, {hostile, "bruno@example.com"});
-        message.setReplyTo({hostile, "ufficio@example.com"});
-        MimeFile file = MimeFile::fromPath(writeFile(m_files.path(), "a.pdf", "%PDF"));
-        file.fileName = hostile;
-        message.addAttachment(file);
-
-        const ReceivedMessage received = sendAndReceive(message);
-
-        QVERIFY(received.header("Bcc").isEmpty() && received.header("X-Injected").isEmpty());
-        QCOMPARE(received.envelopeRecipients, (QStringList{"anna@example.com", "bruno@example.com"}));
-        QCOMPARE(received.mailboxes("Reply-To").size(), 1);
-        QVERIFY(!received.header("Subject").contains('\n'));
-        QCOMPARE(received.structure(), u"multipart/mixed(text/plain,application/pdf)"_qs);
-    }
-
     void breakingAddressesRefused_data()
     {
         QTest::addColumn<QString>("address");
-        QTest::newRow("CRLF and a header") << "anna@example.com\r\nBcc: intruso@example.com";
-        QTest::newRow("LF and a header") << "anna@example.com\nX-Injected: yes";
         QTest::newRow("CR alone") << "anna@example.com\rRCPT TO:<intruso@example.com>";
         QTest::newRow("angle brackets") << "anna@example.com> NOTIFY=NEVER <x@example.com";
         QTest::newRow("two addresses") << "anna@example.com, intruso@example.com";
         QTest::newRow("blank inside") << "anna @example.com";
         QTest::newRow("no at sign") << "anna.example.com";
-        QTest::newRow("empty") << "";
+        QTest::newRow("nothing after the at sign") << "anna@";
     }
 
     void breakingAddressesRefused()
@@ -327,41 +250,9 @@ private Q_SLOTS:
         MimeMessage message = basicMessage();
         QVERIFY_THROWS_EXCEPTION(Failure, message.addRecipient(RecipientKind::Bcc, {QString(), address}));
         QVERIFY_THROWS_EXCEPTION(Failure, message.setReplyTo({QString(), address}));
-        QVERIFY_THROWS_EXCEPTION(Failure, message.setReceiptTo(address.isEmpty() ? " " : address));
-        if (!address.isEmpty())
-            QVERIFY_THROWS_EXCEPTION(Failure, message.setFrom({QString(), address}));
+        QVERIFY_THROWS_EXCEPTION(Failure, message.setReceiptTo(address));
+        QVERIFY_THROWS_EXCEPTION(Failure, message.setFrom({QString(), address}));
         QCOMPARE(message.envelopeRecipients(), QStringList{"anna@example.com"});
-    }
-
-    // Blind copies only in the envelope, each address once; the usual headers.
-    void headersAndEnvelope()
-    {
-        MimeMessage message = basicMessage();
-        message.addRecipient(RecipientKind::Cc, {"Bruno", "bruno@example.com"});
-        message.addRecipient(RecipientKind::Bcc, {"Carla Nascosta", "carla@example.com"});
-        message.addRecipient(RecipientKind::Bcc, {QString(), "ANNA@example.com"});
-        message.setReplyTo({"Ufficio", "ufficio@example.com"});
-        message.setReceiptTo("mario@example.com");
-        message.setPriority(MailPriority::Low);
-
-        const ReceivedMessage received = sendAndReceive(message);
-
-        QCOMPARE(received.envelopeRecipients,
-                 (QStringList{"anna@example.com", "bruno@example.com", "carla@example.com"}));
-        QCOMPARE(received.mailboxes("To"), (Mailboxes{{"Anna Bianchi", "anna@example.com"}}));
-        QCOMPARE(received.mailboxes("Cc"), (Mailboxes{{"Bruno", "bruno@example.com"}}));
-        for (const auto &[name, value] : received.headers)
-            QVERIFY2(!value.contains("carla", Qt::CaseInsensitive), qPrintable(name));
-        QCOMPARE(received.mailboxes("From"), (Mailboxes{{"Mario Rossi", "mario@example.com"}}));
-        QCOMPARE(received.mailFrom, u"mario@example.com"_qs);
-        QCOMPARE(received.mailboxes("Reply-To"), (Mailboxes{{"Ufficio", "ufficio@example.com"}}));
-        QCOMPARE(received.mailboxes("Disposition-Notification-To"), (Mailboxes{{"", "mario@example.com"}}));
-        QCOMPARE(received.header("X-Priority") + '|' + received.header("Importance"), u"5 (Lowest)|low"_qs);
-        QCOMPARE(received.header("MIME-Version"), u"1.0"_qs);
-        QCOMPARE(received.header("X-Mailer"), mailerName());
-        QVERIFY(QDateTime::fromString(received.header("Date"), Qt::RFC2822Date).isValid());
-        QVERIFY(QRegularExpression("^<.+@example\\.com>$").match(received.header("Message-ID")).hasMatch());
-        QCOMPARE(received.partOfType("text/plain")->text, u"Ciao Anna\r\n"_qs);
     }
 
     void notSendable_data()
@@ -370,15 +261,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("port");
         QTest::addColumn<int>("authMode");
         QTest::addColumn<QString>("from");
-        QTest::addColumn<bool>("withRecipient");
         QTest::addColumn<QString>("reason");
         const QString from = "mario@example.com";
-        QTest::newRow("no server") << "" << 25 << 1 << from << true << "no outgoing mail server";
-        QTest::newRow("bad server name") << "smtp example com" << 25 << 1 << from << true << "not a usable server";
-        QTest::newRow("port out of range") << "localhost" << 70000 << 1 << from << true << "not a usable server";
-        QTest::newRow("NTLM stored as 3") << "localhost" << 25 << 3 << from << true << "3 is not an authentication";
-        QTest::newRow("no sender") << "localhost" << 25 << 1 << "" << true << "no sender address";
-        QTest::newRow("no recipient") << "localhost" << 25 << 1 << from << false << "no recipients";
+        QTest::newRow("no server") << "" << 25 << 1 << from << "no outgoing mail server";
+        QTest::newRow("bad server name") << "smtp example com" << 25 << 1 << from << "not a usable server";
+        QTest::newRow("port out of range") << "localhost" << 70000 << 1 << from << "not a usable server";
+        QTest::newRow("NTLM stored as 3") << "localhost" << 25 << 3 << from << "3 is not an authentication";
+        QTest::newRow("no sender") << "localhost" << 25 << 1 << ""
+                                   << "no sender address";
     }
 
     void notSendable()
@@ -387,7 +277,6 @@ private Q_SLOTS:
         QFETCH(int, port);
         QFETCH(int, authMode);
         QFETCH(QString, from);
-        QFETCH(bool, withRecipient);
         QFETCH(QString, reason);
         SmtpAccount account;
         account.server = server;
@@ -395,8 +284,7 @@ private Q_SLOTS:
         account.authMode = authMode;
         MimeMessage message;
         message.setFrom({QString(), from});
-        if (withRecipient)
-            message.addRecipient(RecipientKind::To, {QString(), "anna@example.com"});
+        message.addRecipient(RecipientKind::To, {QString(), "anna@example.com"});
 
         QStringList log;
         SmtpSender::Handlers handlers;

@@ -5,10 +5,10 @@ Every message received is written into --folder as NNNN.eml (as received)
 and then NNNN.json (the envelope and the message parsed by mime_summary.py).
 Prints "CERTIFICATE <path>" (TLS modes) and then "READY <port>" on lines of
 their own. Without --cert/--key a throwaway certificate for localhost is made.
-With --user/--password a login is required (LOGIN, PLAIN and CRAM-MD5, or
-those named by --mechanisms). Faults: greeting-421 (every connection), reject-
-rcpt (550 for --fault-recipient), drop-data (hangs up after DATA's first line),
-silent (never answers), reject-auth (refuses every login).
+With --user/--password a login is required (LOGIN, PLAIN or CRAM-MD5).
+Faults: greeting-421 (every connection), reject-rcpt (550 for
+--fault-recipient), drop-data (hangs up after DATA's first line), silent
+(never answers), reject-auth (refuses every login).
 """
 
 import argparse
@@ -47,7 +47,6 @@ def parse_arguments():
         parser.add_argument(option, type=Path)
     for option in ("--user", "--password", "--fault-recipient"):
         parser.add_argument(option, default="")
-    parser.add_argument("--mechanisms", default=",".join(ALL_MECHANISMS))
     parser.add_argument("--fault", choices=("greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth"))
     return parser.parse_args()
 
@@ -149,7 +148,6 @@ class TestSMTP(SMTP):
 
 def smtp_factory(options, context):
     recorder = Recorder(options)
-    offered = {name.strip().upper() for name in options.mechanisms.split(",")} if options.user else set()
     settings = dict(
         hostname="localhost",
         ident="mrv test server",
@@ -157,7 +155,7 @@ def smtp_factory(options, context):
         auth_required=bool(options.user),
         # Implicit TLS is not STARTTLS to aiosmtpd, so it would refuse AUTH there.
         auth_require_tls=False,
-        auth_exclude_mechanism=[name for name in ALL_MECHANISMS if name not in offered],
+        auth_exclude_mechanism=[] if options.user else list(ALL_MECHANISMS),
         authenticator=recorder.authenticate,
     )
     return lambda: TestSMTP(recorder, options.fault, **settings)

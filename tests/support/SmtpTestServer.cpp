@@ -91,14 +91,11 @@ ReceivedMessage ReceivedMessage::fromJson(const QByteArray &json)
     return message;
 }
 
-QStringList ReceivedMessage::headerValues(const QString &name) const
+QString ReceivedMessage::header(const QString &name) const
 {
-    QStringList values;
-    for (const auto &[headerName, value] : headers) {
-        if (headerName.compare(name, Qt::CaseInsensitive) == 0)
-            values.append(value);
-    }
-    return values;
+    const auto named = [&](const auto &header) { return header.first.compare(name, Qt::CaseInsensitive) == 0; };
+    const auto found = std::find_if(headers.begin(), headers.end(), named);
+    return found == headers.end() ? QString() : found->second;
 }
 
 QString ReceivedMessage::structure() const
@@ -141,7 +138,6 @@ QStringList SmtpTestServer::arguments() const
     add("--key", m_options.key);
     add("--user", m_options.user);
     add("--password", m_options.password);
-    add("--mechanisms", m_options.mechanisms.join(','));
     add("--fault", m_options.fault);
     add("--fault-recipient", m_options.faultRecipient);
     if (m_options.tls == SmtpServerOptions::Tls::StartTls)

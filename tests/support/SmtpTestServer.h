@@ -44,9 +44,8 @@ struct ReceivedMessage
     QList<ReceivedPart> parts;              // depth-first, the message itself first
     bool asciiOnly = false;
 
-    // The decoded values of a header, case-insensitively by name.
-    QStringList headerValues(const QString &name) const;
-    QString header(const QString &name) const { return headerValues(name).value(0); }
+    // The decoded value of a header, case-insensitively by name.
+    QString header(const QString &name) const;
     // The mailboxes of an address header ("From", "Reply-To"...).
     Mailboxes mailboxes(const QString &header) const { return addresses.value(header.toLower()); }
     // The tree of content types, "multipart/mixed(text/plain,image/png)".
@@ -65,11 +64,9 @@ struct SmtpServerOptions
     // The certificate and key to use instead of a throwaway pair.
     QString certificate;
     QString key;
-    // With a user the server requires a login.
+    // With a user the server requires a login (LOGIN, PLAIN or CRAM-MD5).
     QString user;
     QString password;
-    // Offered mechanisms; empty for LOGIN, PLAIN and CRAM-MD5.
-    QStringList mechanisms;
     // "greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth" or empty.
     QString fault;
     QString faultRecipient;

