@@ -100,7 +100,6 @@ private Q_SLOTS:
         QTest::newRow("explicit prefix") << u"A01"_s << u"_CON_TRO_FAX"_s << u"A01_CON_TRO_FAX"_s;
         QTest::newRow("suite table") << u"A01"_s << u"SYS_MSG"_s << u"SYS_MSG"_s;
         QTest::newRow("suite view") << u"A01"_s << u"AZI_FAX"_s << u"AZI_FAX"_s;
-        QTest::newRow("already physical") << u"A01"_s << u"A01_IND_WEB"_s << u"A01_IND_WEB"_s;
         QTest::newRow("unknown") << u"A01"_s << u"XYZ_ABC"_s << u"XYZ_ABC"_s;
     }
 
@@ -120,7 +119,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("separator");
         QTest::addColumn<QStringList>("parts");
         QTest::newRow("key with separator") << u"SYS_MSG|a|b"_s << u"|"_s << QStringList{"SYS_MSG", "a|b"};
-        QTest::newRow("empty key") << u"SYS_MSG|"_s << u"|"_s << QStringList{"SYS_MSG", ""};
         QTest::newRow("no separator") << u"SYS_MSG"_s << u"|"_s << QStringList{};
         QTest::newRow("long separator") << u"A::B"_s << u"::"_s << QStringList{"A", "B"};
         QTest::newRow("default separator") << u"A|B"_s << QString() << QStringList{"A", "B"};
