@@ -25,22 +25,17 @@ ServicesTestDatabase::ServicesTestDatabase()
     m_connection = suite::db::SuiteConnection::openSqlite(databasePath());
     suite::db::SchemaManager::create(*m_connection, {{QStringLiteral("A01"), QStringLiteral("Azienda uno")},
                                                      {QStringLiteral("B02"), QStringLiteral("Azienda due")}});
-    seed();
+    for (const char *statement : {"INSERT INTO SYS_USR (CDUSR, USNAM) VALUES ('BIANCHI', 'Luca Bianchi'), "
+                                  "('ROSSI', 'Mario Rossi'), ('VERDI', 'Anna Verdi')",
+                                  "INSERT INTO SYS_GRU (CDGRU, GRDES) VALUES ('VEN', 'Vendite')",
+                                  "INSERT INTO SYS_USG (CDGRU, CDUSR) VALUES ('VEN', 'VERDI'), ('VEN', 'ROSSI')"})
+        m_connection->nativeQuery(QString::fromLatin1(statement));
 }
 
 ServicesTestDatabase::~ServicesTestDatabase()
 {
     m_connection.reset();
     host::installHostServices({});
-}
-
-void ServicesTestDatabase::seed()
-{
-    for (const char *statement : {"INSERT INTO SYS_USR (CDUSR, USNAM) VALUES ('BIANCHI', 'Luca Bianchi'), "
-                                  "('ROSSI', 'Mario Rossi'), ('VERDI', 'Anna Verdi')",
-                                  "INSERT INTO SYS_GRU (CDGRU, GRDES) VALUES ('VEN', 'Vendite')",
-                                  "INSERT INTO SYS_USG (CDGRU, CDUSR) VALUES ('VEN', 'VERDI'), ('VEN', 'ROSSI')"})
-        m_connection->nativeQuery(QString::fromLatin1(statement));
 }
 
 std::shared_ptr<suite::SuiteUserManager> ServicesTestDatabase::users(const QString &user, const QString &company) const

@@ -37,8 +37,6 @@ public:
     QVariant scalar(const QString &sql, const QVariantList &values = {}) const;
 
 private:
-    void seed();
-
     QTemporaryDir m_dir;
     std::shared_ptr<suite::db::SuiteConnection> m_connection;
 };

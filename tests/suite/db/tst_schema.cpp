@@ -128,6 +128,10 @@ private Q_SLOTS:
         m_created = newDatabase(u"created"_s);
         QCOMPARE(SchemaManager::installedVersion(*m_created), 0);
         SchemaManager::create(*m_created, {{u"A01"_s, u"Azienda A01"_s}, {u"B02"_s, u"Azienda B02"_s}});
+        QCOMPARE(SchemaManager::installedVersion(*m_created), SchemaCatalog::version());
+        QCOMPARE(SchemaManager::companyCodes(*m_created), (QStringList{u"A01"_s, u"B02"_s}));
+        QCOMPARE(scalar(*m_created, u"SELECT AZRAS FROM SYS_AZI WHERE CDAZI = 'B02'"_s), u"Azienda B02"_s);
+        QVERIFY_THROWS_EXCEPTION(Failure, SchemaManager::create(*m_created, {}));
     }
 
     void cleanupTestCase() { m_created.reset(); }
@@ -176,14 +180,6 @@ private Q_SLOTS:
                 m_created->query(u"SELECT TOP 1 * FROM "_s + name);
             }
         }
-    }
-
-    void createRecordsVersionAndCompanies()
-    {
-        QCOMPARE(SchemaManager::installedVersion(*m_created), SchemaCatalog::version());
-        QCOMPARE(SchemaManager::companyCodes(*m_created), (QStringList{u"A01"_s, u"B02"_s}));
-        QCOMPARE(scalar(*m_created, u"SELECT AZRAS FROM SYS_AZI WHERE CDAZI = 'B02'"_s), u"Azienda B02"_s);
-        QVERIFY_THROWS_EXCEPTION(Failure, SchemaManager::create(*m_created, {}));
     }
 
     void addCompanyCreatesItsObjectsAndRenamesOnRepeat()
@@ -235,24 +231,22 @@ private Q_SLOTS:
                  u"Cliente (principale)"_s);
     }
 
-    void upgradeOfAnUpToDateDatabaseChangesNothing()
+    // Nothing changes on a database up to date, nor on a newer one, which is
+    // refused.
+    void upgradeOfAnUpToDateOrNewerDatabaseChangesNothing()
     {
-        auto connection = upgradedFromVersionOne(u"twice"_s);
-        for (SuiteConnection *database : {connection.get(), m_created.get()}) {
+        auto upgraded = upgradedFromVersionOne(u"twice"_s);
+        auto newer = newDatabase(u"newer"_s);
+        SchemaManager::create(*newer, {});
+        newer->nativeQuery(u"INSERT INTO SYS_VER (VRNUM) VALUES (?)"_s, {SchemaCatalog::version() + 1});
+        for (SuiteConnection *database : {upgraded.get(), m_created.get(), newer.get()}) {
             const QStringList before = snapshot(*database);
-            SchemaManager::upgrade(*database);
+            if (database == newer.get())
+                QVERIFY_THROWS_EXCEPTION(Failure, SchemaManager::upgrade(*database));
+            else
+                SchemaManager::upgrade(*database);
             QCOMPARE(snapshot(*database), before);
         }
-    }
-
-    void upgradeRefusesANewerDatabase()
-    {
-        auto connection = newDatabase(u"newer"_s);
-        SchemaManager::create(*connection, {});
-        connection->nativeQuery(u"INSERT INTO SYS_VER (VRNUM) VALUES (?)"_s, {SchemaCatalog::version() + 1});
-        const QStringList before = snapshot(*connection);
-        QVERIFY_THROWS_EXCEPTION(Failure, SchemaManager::upgrade(*connection));
-        QCOMPARE(snapshot(*connection), before);
     }
 
     // Every column of a table is offered for conditions, once. (Reference

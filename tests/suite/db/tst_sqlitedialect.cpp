@@ -156,8 +156,6 @@ private Q_SLOTS:
         const auto row = [](const char *name, const QString &sql, const QString &expected, const QVariant &key = {}) {
             QTest::newRow(name) << sql << key << expected;
         };
-        row("top", u"SELECT TOP 1 TBNAM\rFROM A01_IND_WEB\rWHERE WBTIP = 'E'"_s,
-            u"SELECT TBNAM\rFROM A01_IND_WEB\rWHERE WBTIP = 'E' LIMIT 1"_s);
         row("distinct top in parentheses", u"select distinct top (10) A from T"_s,
             u"select distinct A from T LIMIT (10)"_s);
         row("top 100 percent", u"SELECT TOP 100 PERCENT A FROM T\rORDER BY B"_s, u"SELECT A FROM T\rORDER BY B"_s);
@@ -165,8 +163,6 @@ private Q_SLOTS:
             u"SELECT * FROM (SELECT A FROM T ORDER BY A LIMIT 5) DATASET LIMIT 1"_s);
         row("top before a trailing comment", u"SELECT TOP 2 A FROM T -- the first two\r"_s,
             u"SELECT A FROM T LIMIT 2 -- the first two\r"_s);
-        row("top in first select of union", u"SELECT TOP 2 A FROM T UNION SELECT B FROM U"_s,
-            u"SELECT * FROM (SELECT A FROM T LIMIT 2) UNION SELECT B FROM U"_s);
         row("top in last select of union", u"SELECT A FROM T UNION ALL SELECT TOP 2 B FROM U ORDER BY 1"_s,
             u"SELECT A FROM T UNION ALL SELECT * FROM (SELECT B FROM U LIMIT 2) ORDER BY 1"_s);
         row("top in two statements", u"SELECT TOP 1 A FROM T; SELECT TOP 2 B FROM U"_s,
@@ -175,7 +171,6 @@ private Q_SLOTS:
         row("scope identity without insert", u"SELECT SCOPE_IDENTITY()"_s, u"SELECT NULL"_s);
         row("delete without from", u"DELETE SYS_EXC\rWHERE A = 1; delete dbo.[B]; DELETE FROM C WHERE D = 3"_s,
             u"DELETE FROM SYS_EXC\rWHERE A = 1; delete FROM \"B\"; DELETE FROM C WHERE D = 3"_s);
-        row("dbo table", u"SELECT * FROM dbo.SYS_MSG, dbo.[SYS MSG]"_s, u"SELECT * FROM SYS_MSG, \"SYS MSG\""_s);
         row("scalar function of another company", u"SELECT DBO.A02_xfn_cus_cnt(N'%')"_s,
             u"SELECT (SELECT COUNT(*) FROM A02_CON_TRO WHERE CORAS LIKE ('%'))"_s);
         row("table function with alias", u"SELECT L.CORAS FROM dbo.A02_XFN_CUS_LST('%', 1) AS L"_s,
@@ -184,7 +179,6 @@ private Q_SLOTS:
         row("parameter names in literal and comment", u"SELECT dbo.XFN_LITERAL(5)"_s,
             u"SELECT (SELECT '@CODE' /* @CODE */)"_s);
         row("unknown function", u"SELECT * FROM dbo.XFN_MISSING('a')"_s, u"SELECT * FROM XFN_MISSING('a')"_s);
-        row("company prefix placeholder", u"SELECT * FROM $PCON_TRO"_s, u"SELECT * FROM A01_CON_TRO"_s);
         row("getdate and isnull", u"UPDATE SYS_MSG SET MSDTR = GETDATE() WHERE ISNULL(MSSTA, 0) = 0"_s,
             u"UPDATE SYS_MSG SET MSDTR = datetime('now','localtime') WHERE IFNULL(MSSTA, 0) = 0"_s);
         row("row number alias",
@@ -199,7 +193,6 @@ private Q_SLOTS:
             u"FROM T ORDER BY CAST(VLVAL AS INT)"_s);
         row("bracketed names", u"SELECT [ORDER], [a]]b], [say \"hi\"] FROM [SYS_MSG]"_s,
             u"SELECT \"ORDER\", \"a]b\", \"say \"\"hi\"\"\" FROM \"SYS_MSG\""_s);
-        row("unicode literals", u"WHERE A = N'Caffè' AND B = n'x'"_s, u"WHERE A = 'Caffè' AND B = 'x'"_s);
         row("booleans", u"UPDATE T SET A = TRUE, B = false WHERE T.TRUE = 1"_s,
             u"UPDATE T SET A = 1, B = 0 WHERE T.TRUE = 1"_s);
         row("names after a dot", u"SELECT T.LEN, T.GETDATE, T.DELETE FROM T"_s,
@@ -209,6 +202,13 @@ private Q_SLOTS:
                                   u"AS %1TOP 1 GETDATE()%2 -- SELECT TOP 1 TRUE\r/* DELETE T dbo.X LEN( */ FROM T"_s;
         row("words in literals, quoted names and comments", untouched.arg(u"["_s, u"]"_s),
             untouched.arg(u"\""_s, u"\""_s));
+        const QString refused; // null: the text cannot be translated
+        row("top percent", u"SELECT TOP 50 PERCENT A FROM T"_s, refused);
+        row("function calling itself", u"SELECT dbo.XFN_LOOP(1)"_s, refused);
+        row("too many arguments", u"SELECT dbo.XFN_CUS_CNT('a', 'b')"_s, refused);
+        row("too few arguments", u"SELECT dbo.XFN_CUS_CNT()"_s, refused);
+        row("deep parentheses", u"SELECT "_s + QString(100000, u'(') + u"1"_s + QString(100000, u')'), refused);
+        row("deep calls", u"SELECT "_s + u"CONCAT(1, "_s.repeated(100000) + u"1"_s + QString(100000, u')'), refused);
     }
 
     void translate()
@@ -216,24 +216,10 @@ private Q_SLOTS:
         QFETCH(QString, sql);
         QFETCH(QVariant, scopeIdentity);
         QFETCH(QString, expected);
-        QCOMPARE(m_dialect->translate(sql, context(scopeIdentity)), expected);
-    }
-
-    void untranslatableTextsAreRefused_data()
-    {
-        QTest::addColumn<QString>("sql");
-        QTest::newRow("top percent") << u"SELECT TOP 50 PERCENT A FROM T"_s;
-        QTest::newRow("function calling itself") << u"SELECT dbo.XFN_LOOP(1)"_s;
-        QTest::newRow("too many arguments") << u"SELECT dbo.XFN_CUS_CNT('a', 'b')"_s;
-        QTest::newRow("too few arguments") << u"SELECT dbo.XFN_CUS_CNT()"_s;
-        QTest::newRow("deep parentheses") << u"SELECT "_s + QString(100000, u'(') + u"1"_s + QString(100000, u')');
-        QTest::newRow("deep calls") << u"SELECT "_s + u"CONCAT(1, "_s.repeated(100000) + u"1"_s + QString(100000, u')');
-    }
-
-    void untranslatableTextsAreRefused()
-    {
-        QFETCH(QString, sql);
-        QVERIFY_THROWS_EXCEPTION(Failure, m_dialect->translate(sql, context()));
+        if (expected.isNull())
+            QVERIFY_THROWS_EXCEPTION(Failure, m_dialect->translate(sql, context(scopeIdentity)));
+        else
+            QCOMPARE(m_dialect->translate(sql, context(scopeIdentity)), expected);
     }
 
     // On the engine: what the text comparisons cannot show.
@@ -252,7 +238,7 @@ private Q_SLOTS:
         QTest::newRow("functions per company")
             << u"SELECT dbo.XFN_CUS_CNT('%Spa') AS MINE, dbo.A02_XFN_CUS_ANY('%Srl') AS OTHER"_s
             << QStringList{u"MINE,OTHER"_s, u"1,0"_s};
-        QTest::newRow("table function") << u"SELECT XFN_CUS_LST.CDCON FROM dbo.XFN_CUS_LST(N'%s%', 2)"_s
+        QTest::newRow("table function") << u"SELECT XFN_CUS_LST.CDCON FROM dbo.XFN_CUS_LST(n'%s%', 2)"_s
                                         << QStringList{u"CDCON"_s, u"C001"_s, u"C002"_s};
         QTest::newRow("codes ignore case and len trailing blanks")
             << u"SELECT LEN('ab  ') AS L, LEN(CORAS) AS C FROM A01_CON_TRO WHERE CDCON = 'c002'"_s
