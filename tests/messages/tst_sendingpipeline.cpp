@@ -60,13 +60,11 @@ class SendingPipelineTest : public QObject
 
     static OutgoingMessage message(const QString &to, const QString &cc = QString(), const QString &ccn = QString())
     {
-        OutgoingMessage m;
-        m.subject = QStringLiteral("Riunione di lunedì");
-        m.body = QStringLiteral("{\\rtf1\\ansi Ordine del giorno\\par}");
-        m.to = to;
-        m.cc = cc;
-        m.ccn = ccn;
-        return m;
+        return {.subject = QStringLiteral("Riunione di lunedì"),
+                .body = QStringLiteral("{\\rtf1\\ansi Ordine del giorno\\par}"),
+                .to = to,
+                .cc = cc,
+                .ccn = ccn};
     }
 
 private Q_SLOTS:
@@ -123,16 +121,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("recipient");
         QTest::addColumn<QString>("fax");
-        QTest::newRow("bare number") << "02 4000038"
-                                     << "02 4000038|02 4000038||";
-        QTest::newRow("a contact") << "Paola Mariani <\"02 4000039\">"
-                                   << "Paola Mariani|02 4000039|CON_RIF|1";
-        QTest::newRow("a branch") << "\"Cattaneo Arredamenti S.r.l. - Magazzino\" <011 4000114>"
-                                  << "Cattaneo Arredamenti S.r.l. - Magazzino|011 4000114|CON_SED_FAX|C000003|S01";
-        QTest::newRow("a customer") << "\"Santoro Meccanica S.r.l.\" <02 4000038>"
-                                    << "Santoro Meccanica S.r.l.|02 4000038|CON_TRO|C000001";
-        QTest::newRow("nobody known") << "\"Studio Bianchi\" <06 111222>"
-                                      << "Studio Bianchi|06 111222||";
+        QTest::newRow("bare number") << QStringLiteral("02 4000038") << QStringLiteral("02 4000038|02 4000038||");
+        QTest::newRow("a contact") << QStringLiteral("Paola Mariani <\"02 4000039\">")
+                                   << QStringLiteral("Paola Mariani|02 4000039|CON_RIF|1");
+        QTest::newRow("a branch") << QStringLiteral("\"Cattaneo Arredamenti S.r.l. - Magazzino\" <011 4000114>")
+                                  << QStringLiteral(
+                                         "Cattaneo Arredamenti S.r.l. - Magazzino|011 4000114|CON_SED_FAX|C000003|S01");
+        QTest::newRow("a customer") << QStringLiteral("\"Santoro Meccanica S.r.l.\" <02 4000038>")
+                                    << QStringLiteral("Santoro Meccanica S.r.l.|02 4000038|CON_TRO|C000001");
+        QTest::newRow("nobody known") << QStringLiteral("\"Studio Bianchi\" <06 111222>")
+                                      << QStringLiteral("Studio Bianchi|06 111222||");
     }
 
     void faxNumbersBecomeOutgoingFaxes()
@@ -216,10 +214,7 @@ private Q_SLOTS:
     void filesAreAttachedAndCopiedToEveryCopy()
     {
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("offerta.pdf"));
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("%PDF-1.4 test") > 0);
-        out.close();
+        const QString file = testing::writeFile(dir.path(), QStringLiteral("offerta.pdf"), "%PDF-1.4 test");
         auto m = message(QStringLiteral("VERDI; 02 4000038; a@x.example"));
         m.attachments = file + QStringLiteral("||") + dir.filePath(QStringLiteral("missing.pdf"));
         QVERIFY(send(m));
