@@ -90,14 +90,6 @@ class ResolverTest : public QObject
 
     QList<InteractionCall> chooserCalls() const { return m_chooser->calls(QStringLiteral("chooseRecipients")); }
 
-    QStringList reports() const
-    {
-        QStringList texts;
-        for (const ErrorReport &report : session().errors()->recentReports())
-            texts << report.object + QLatin1Char('.') + report.procedure + QStringLiteral(": ") + report.description;
-        return texts;
-    }
-
 private Q_SLOTS:
     void initTestCase() { m_suite = std::make_unique<testing::DemoSuite>(); }
 
@@ -110,7 +102,7 @@ private Q_SLOTS:
     }
 
     // Whatever the case, nothing may have failed on the way.
-    void cleanup() { QCOMPARE(reports(), QStringList()); }
+    void cleanup() { QVERIFY(session().errors()->recentReports().isEmpty()); }
 
     void cleanupTestCase() { m_suite.reset(); }
 
