@@ -402,36 +402,32 @@ private Q_SLOTS:
         QVERIFY(errors().recentReports().isEmpty());
     }
 
-    void dataBoundWindowsGetTheirControllerInOrder()
+    // A data-bound window gets its controller with the context in order,
+    // and the caller who asks for the controller gets it.
+    void dataBoundWindowsGetTheirController()
     {
-        auto records = std::make_shared<RecordingRecords>(m_suite->session().connection(), m_suite->session().users(),
-                                                          m_suite->session().config());
-        m_message->setRecords(records);
+        m_message->setRecords(std::make_shared<RecordingRecords>(
+            m_suite->session().connection(), m_suite->session().users(), m_suite->session().config()));
         setParams({"p1", "p2", "p3"});
-        const QString key = m_message->NewRecord(nullptr, QStringLiteral("SYS_DAT"));
+        QCOMPARE(m_message->NewRecord(nullptr, QStringLiteral("SYS_DAT")), QString()); // not saved: no key
         m_message->setRecords(m_suite->session().records());
         QCOMPARE(calls, (QStringList{"setConnection", "setConfigClass", "setUserManager", "setRecords", "setErrors",
                                      "setTableName(SYS_DAT)", "setViewName(SYS_MSG_INB)", "setFixedKey(FK)",
                                      "setProductName(Merovan)", "setFilterQuery(MSFLD = 1)", "setOrderBy(MSDTS DESC)",
                                      "setBookmark(7)", "setParam1(p1)", "setParam2(p2)", "setParam3(p3)",
                                      "setKeepBookmark(false)", "setForm"}));
-        QVERIFY(errors().recentReports().isEmpty());
-        QCOMPARE(key, QString()); // the form was not saved: no record, no key
         QCOMPARE(WindowRegistry::instance().count(), 1);
-    }
 
-    void openRecordCanHandBackTheController()
-    {
         const QString key = QString::number(
             inserted(QStringLiteral("INSERT INTO SYS_DAT (DTDES, DTTBL) VALUES ('Clienti', 'CON_TRO')")));
         QVariant controller(true);
         QVERIFY(m_message->OpenRecord(nullptr, QStringLiteral("SYS_DAT"), key, false, false, false, &controller));
-        auto dataBound = controller.value<std::shared_ptr<host::DataBound>>();
-        QVERIFY(dataBound);
-        QCOMPARE(dataBound->recordKey(), key);
+        const auto dataBound = controller.value<std::shared_ptr<host::DataBound>>();
+        QVERIFY(dataBound && dataBound->recordKey() == key);
         QVariant notAsked(false);
         QVERIFY(m_message->OpenRecord(nullptr, QStringLiteral("SYS_DAT"), key, true, false, false, &notAsked));
         QCOMPARE(notAsked, QVariant(false));
+        QVERIFY(errors().recentReports().isEmpty());
     }
 
     // A modeless window is found again by its tag, compared as written; a

@@ -97,12 +97,6 @@ QString joined(const QVariantList &row)
     return texts.join(QLatin1Char('|'));
 }
 
-template <typename List> List sorted(List list)
-{
-    std::sort(list.begin(), list.end());
-    return list;
-}
-
 } // namespace
 
 // The message tables on a real demo database: every column written and read
@@ -234,31 +228,23 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Failure, store.newKey(QStringLiteral("SYS_MSG")));
     }
 
-    // A message's files, the objects embedded in its body, another message's
-    // files and a fax's files are all rows of the same table.
-    void attachmentsAreTheMessagesFilesOnly()
+    // Which of a message's files are its own the sending pipeline shows;
+    // the objects embedded in its body are files of another owner. Names
+    // come back by key, a missing key left out.
+    void embeddedFilesAndNames()
     {
         QTemporaryDir files;
-        const QString offer = testing::writeFile(files.path(), QStringLiteral("offerta.pdf"), "%PDF-1.4 offerta");
-        const QString list = testing::writeFile(files.path(), QStringLiteral("listino prezzi è.xlsx"), "x");
-        const QString logo = testing::writeFile(files.path(), QStringLiteral("logo.png"), "\x89PNG");
         const QString key = QString::number(m_store->insert(plainMessage()));
-        const QString otherKey = QString::number(m_store->insert(plainMessage()));
         auto &records = *m_suite->session().records();
-
-        const qint32 offerKey = records.addAttachment(QStringLiteral("SYS_MSG"), key, offer);
-        const qint32 embeddedKey = records.addAttachment(QStringLiteral("SYS_MSG_MSTXT"), key, logo);
-        records.addAttachment(QStringLiteral("SYS_MSG"), otherKey, logo);
-        records.addAttachment(QStringLiteral("SYS_FAX"), key, logo);
-        const qint32 listKey = records.addAttachment(QStringLiteral("SYS_MSG"), key, list);
-
-        const QList<qint32> keys = m_store->attachmentKeys(key.toInt());
-        QCOMPARE(sorted(keys), sorted(QList<qint32>{offerKey, listKey}));
-        QCOMPARE(m_store->attachmentKeys(key.toInt(), QStringLiteral("SYS_MSG_MSTXT")), QList<qint32>{embeddedKey});
-        const QList<QPair<qint32, QString>> expected = {{offerKey, QStringLiteral("offerta.pdf")},
-                                                        {embeddedKey, QStringLiteral("logo.png")},
-                                                        {listKey, QStringLiteral("listino prezzi è.xlsx")}};
-        QCOMPARE(sorted(m_store->attachmentNames(keys + QList<qint32>{embeddedKey, 999999})), expected);
+        const qint32 offer = records.addAttachment(
+            QStringLiteral("SYS_MSG"), key, testing::writeFile(files.path(), QStringLiteral("offerta.pdf"), "%PDF"));
+        const qint32 logo =
+            records.addAttachment(QStringLiteral("SYS_MSG_MSTXT"), key,
+                                  testing::writeFile(files.path(), QStringLiteral("logo è.png"), "PNG"));
+        QCOMPARE(m_store->attachmentKeys(key.toInt(), QStringLiteral("SYS_MSG_MSTXT")), QList<qint32>{logo});
+        QCOMPARE(m_store->attachmentNames({offer, logo, 999999}),
+                 (QList<QPair<qint32, QString>>{{offer, QStringLiteral("offerta.pdf")},
+                                                {logo, QStringLiteral("logo è.png")}}));
         QVERIFY(m_store->attachmentNames({}).isEmpty());
     }
 
