@@ -42,7 +42,8 @@ class SendingPipelineTest : public QObject
     QStringList rows(const QString &sql)
     {
         QStringList texts;
-        for (const QVariantList &row : m_suite->session().connection()->query(sql).rows) {
+        const auto result = m_suite->session().connection()->query(sql);
+        for (const QVariantList &row : result.rows) {
             QStringList values;
             for (const QVariant &value : row)
                 values << value.toString();
@@ -63,11 +64,9 @@ class SendingPipelineTest : public QObject
 
     static OutgoingMessage message(const QString &to, const QString &cc = QString(), const QString &ccn = QString())
     {
-        return {.subject = QStringLiteral("Riunione di lunedì"),
-                .body = QStringLiteral("{\\rtf1\\ansi Ordine del giorno\\par}"),
-                .to = to,
-                .cc = cc,
-                .ccn = ccn};
+        return {
+            0,  QStringLiteral("Riunione di lunedì"), QStringLiteral("{\\rtf1\\ansi Ordine del giorno\\par}"), to, cc,
+            ccn};
     }
 
     void account(quint16 port)
@@ -77,17 +76,6 @@ class SendingPipelineTest : public QObject
                          "EMAIL_OUT_TYPE=3", "EMAIL_OUT_SERVER=127.0.0.1", "EMAIL_OUT_AUTH=0",
                          "EMAIL_OUT_PORT=" + QString::number(port)})
             m_suite->session().config()->setValue(setting.section('=', 0, 0), setting.section('=', 1));
-    }
-
-    // Through the host's call: a group and an address in To, an address in
-    // Cc, a linked sales document.
-    bool sendOffer(QString &log)
-    {
-        return m_suite->session().message()->SendMessage(
-            0, QStringLiteral("Offerta n. 2"),
-            QStringLiteral("{\\rtf1\\ansi\\ansicpg1252 In allegato l'offerta richiesta.\\par}"),
-            QStringLiteral("VENDITE; ufficio.acquisti@cliente.example"), QStringLiteral("direzione@cliente.example"),
-            QString(), QStringLiteral("DOC_VEN|2"), QString(), QVariant(), QVariant(), 0, false, &log, 1);
     }
 
 private Q_SLOTS:
@@ -285,7 +273,15 @@ private Q_SLOTS:
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         account(server.port());
         QString log;
-        QCOMPARE(sendOffer(log), fault.isEmpty());
+        // Through the host's call: a group and an address in To, an address in
+        // Cc, a linked sales document.
+        QCOMPARE(m_suite->session().message()->SendMessage(
+                     0, QStringLiteral("Offerta n. 2"),
+                     QStringLiteral("{\\rtf1\\ansi\\ansicpg1252 In allegato l'offerta richiesta.\\par}"),
+                     QStringLiteral("VENDITE; ufficio.acquisti@cliente.example"),
+                     QStringLiteral("direzione@cliente.example"), QString(), QStringLiteral("DOC_VEN|2"), QString(),
+                     QVariant(), QVariant(), 0, false, &log, 1),
+                 fault.isEmpty());
         QVERIFY2(log.contains(reply), qPrintable(log));
         const qint32 sender = scalar(QStringLiteral("SELECT MAX(RECORD_ID) FROM SYS_MSG WHERE MSFLD = 2")).toInt();
         QCOMPARE(sender > 0, fault.isEmpty());
