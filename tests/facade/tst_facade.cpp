@@ -373,12 +373,10 @@ private Q_SLOTS:
         row("new message with a file", false, "SYS_MSG", "ROSSI;file://x.txt;L", true,
             "CreateMessage(0,ROSSI,L,x.txt,0)", 1);
         row("new mailbox message", false, "SYS_EXC", ";;1", true, "", 0);
-        row("stored message", true, "SYS_MSG", ";;1", true, "OpenMessage(12,1)", 1);
         row("stored message that fails", true, "SYS_MSG", ";;1", false, "OpenMessage(12,1)", 1);
         row("mailbox message that fails", true, "SYS_EXC", ";;1", false, "OpenMessage(12,2)", 0);
         row("fax", true, "AZI_FAX", ";;1", true, "OpenFax(12)", 1);
-        row("task", true, "SYS_TSK", ";;1", true, "", 0);
-        row("not a table of messages", true, "CON_TRO", ";;1", true, "", 0);
+        row("task, as any other table", true, "SYS_TSK", ";;1", true, "", 0);
     }
 
     void recordsOpenInTheWindowOfTheirTable()
