@@ -291,13 +291,9 @@ private Q_SLOTS:
         m_message->setFilterQuery(QStringLiteral("MSFLD = 1"));
         m_message->setOrderBy(QStringLiteral("MSDTS DESC"));
         m_message->setFixedKey(QStringLiteral("FK"));
-        const QString branch =
-            m_suite->scalar(QStringLiteral("SELECT TOP 1 RECORD_ID FROM A01_CON_SED WHERE CDCON = 'C000003'"))
-                .toString();
-        m_suite->session().connection()->execute(
-            QStringLiteral("INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES "
-                           "('CON_SED', '%1', 'E', '@ Magazzino', 'magazzino@c3.example')")
-                .arg(branch));
+        m_suite->session().connection()->execute(QStringLiteral(
+            "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) SELECT TOP 1 'CON_SED', "
+            "RECORD_ID, 'E', '@ Magazzino', 'magazzino@c3.example' FROM A01_CON_SED WHERE CDCON = 'C000003'"));
     }
 
     void init()
