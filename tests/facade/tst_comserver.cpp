@@ -70,15 +70,7 @@ class ComServerTest : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir m_dir;
-
-    QString useRegistry(const QString &relativePath)
-    {
-        const QString path = m_dir.filePath(relativePath);
-        qputenv("MRV_REGISTRY", QFile::encodeName(path));
-        return path;
-    }
 
 private Q_SLOTS:
     // Every other test calls them: found by their C names, or nothing runs.
@@ -154,7 +146,8 @@ private Q_SLOTS:
     // Below a file there is no registry to write.
     void registrationWritesEveryClassAndRemovesOnlyThem()
     {
-        const QString path = useRegistry(QStringLiteral("new/folder/registry.ini"));
+        const QString path = m_dir.filePath(QStringLiteral("new/folder/registry.ini"));
+        qputenv("MRV_REGISTRY", QFile::encodeName(path));
         QCOMPARE(unregisterServer(), kOk);
         QVERIFY(!QFileInfo::exists(path));
         {
@@ -194,7 +187,7 @@ private Q_SLOTS:
             QCOMPARE(unregisterServer(), kOk);
             QCOMPARE(registryContents(path), kUnrelatedEntries);
         }
-        useRegistry(QStringLiteral("new/folder/registry.ini/below a file.ini"));
+        qputenv("MRV_REGISTRY", QFile::encodeName(path + QStringLiteral("/below a file.ini")));
         QCOMPARE(registerServer(), kRegistrationFailed);
     }
 };

@@ -450,9 +450,7 @@ private Q_SLOTS:
 
     void selectedRecipientsComeBackThroughTheLists()
     {
-        QString to = QStringLiteral("ROSSI");
-        QString cc;
-        QString ccn = QStringLiteral("old");
+        QString to = QStringLiteral("ROSSI"), cc, ccn = QStringLiteral("old");
         QVERIFY(
             m_message->mrvSelectRecipients(nullptr, &to, &cc, &ccn, 2, true, false, true, false, QStringLiteral("C1")));
         QCOMPARE(QStringList({to, cc, ccn}), (QStringList{"ROSSI; VERDI", "x@y.it", ""}));

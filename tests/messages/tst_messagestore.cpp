@@ -55,11 +55,8 @@ QVariantMap hostileText()
     return row;
 }
 
-// In the order of the columns.
-MessageCopy plainMessage()
-{
-    return {.user = "ROSSI", .sentAt = QDateTime(QDate(2026, 3, 2), QTime(9, 0)), .subject = "Promemoria"};
-}
+const MessageCopy kPlainMessage{
+    .user = "ROSSI", .sentAt = QDateTime(QDate(2026, 3, 2), QTime(9, 0)), .subject = "Promemoria"};
 
 QVariant opt(const std::optional<qint32> &value)
 {
@@ -188,8 +185,7 @@ private Q_SLOTS:
         QFETCH(QVariantMap, row);
         const qint32 written = insertRow(row);
         const std::optional<MessageCopy> read = m_store->read(written);
-        QVERIFY(read);
-        QCOMPARE(read->id, written);
+        QVERIFY(read && read->id == written);
         QCOMPARE(joined(storedColumns(*read)), joined(columnValues(row)));
         // Written back as read: a column read or written wrongly differs.
         QCOMPARE(storedRow(m_store->insert(*read)), storedRow(written));
@@ -211,14 +207,14 @@ private Q_SLOTS:
         QFETCH(QVariant, setting);
         QFETCH(bool, byIdentity);
         setIdentitySetting(setting);
-        const qint32 undisturbed = m_store->insert(plainMessage());
+        const qint32 undisturbed = m_store->insert(kPlainMessage);
         QCOMPARE(undisturbed, maxKey(QStringLiteral("SYS_MSG")));
 
         followEveryInsertInto(QStringLiteral("SYS_MSG"), QStringLiteral("MSOBJ"));
-        const qint32 key = m_store->insert(plainMessage());
+        const qint32 key = m_store->insert(kPlainMessage);
         const qint32 follower = maxKey(QStringLiteral("SYS_MSG"));
         QCOMPARE(key, byIdentity ? follower - 1 : follower);
-        QCOMPARE(m_store->read(follower - 1)->subject, plainMessage().subject);
+        QCOMPARE(m_store->read(follower - 1)->subject, kPlainMessage.subject);
     }
 
     void noKeyIsInventedBeforeAnyInsert()
@@ -234,7 +230,7 @@ private Q_SLOTS:
     void embeddedFilesAndNames()
     {
         QTemporaryDir files;
-        const QString key = QString::number(m_store->insert(plainMessage()));
+        const QString key = QString::number(m_store->insert(kPlainMessage));
         auto &records = *m_suite->session().records();
         const qint32 offer = records.addAttachment(
             QStringLiteral("SYS_MSG"), key, testing::writeFile(files.path(), QStringLiteral("offerta.pdf"), "%PDF"));

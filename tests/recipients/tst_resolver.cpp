@@ -91,8 +91,6 @@ class ResolverTest : public QObject
         return outcome;
     }
 
-    QList<InteractionCall> chooserCalls() const { return m_chooser->calls(QStringLiteral("chooseRecipients")); }
-
 private Q_SLOTS:
     void initTestCase() { m_suite = std::make_unique<testing::DemoSuite>(); }
 
@@ -106,8 +104,6 @@ private Q_SLOTS:
 
     // Whatever the case, nothing may have failed on the way.
     void cleanup() { QVERIFY(session().errors()->recentReports().isEmpty()); }
-
-    void cleanupTestCase() { m_suite.reset(); }
 
     void resolvesByTheDecisionOrder_data()
     {
@@ -178,7 +174,7 @@ private Q_SLOTS:
         QCOMPARE(outcome.resolved, resolved);
         QCOMPARE(outcome.unknown, resolved.isEmpty() ? typed : QString());
         QCOMPARE(outcome.allFound, !resolved.isEmpty());
-        QCOMPARE(chooserCalls().size(), 0);
+        QCOMPARE(m_chooser->calls(QStringLiteral("chooseRecipients")).size(), 0);
         QCOMPARE(m_suite->scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_USR")), users);
     }
 
@@ -217,7 +213,7 @@ private Q_SLOTS:
         QCOMPARE(outcome.resolved, resolved);
         QCOMPARE(outcome.unknown, QString());
         QVERIFY(outcome.allFound);
-        const QList<InteractionCall> calls = chooserCalls();
+        const QList<InteractionCall> calls = m_chooser->calls(QStringLiteral("chooseRecipients"));
         QCOMPARE(calls.size(), 1);
         QCOMPARE(calls.first().arguments.mid(1), (QVariantList{codeList, typed}));
     }
