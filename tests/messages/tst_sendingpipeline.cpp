@@ -1,7 +1,9 @@
 #include "DemoSuite.h"
 #include "RichTextSamples.h"
+#include "SmtpTestServer.h"
 #include "db/SuiteConnection.h"
 #include "facade/Types.h"
+#include "facade/mrvMessage.h"
 #include "host/Failure.h"
 #include "messages/MessageStore.h"
 #include "messages/SendingPipeline.h"
@@ -14,7 +16,8 @@
 using namespace mrv;
 
 // The sending pipeline on the demo suite: who gets a copy, threads, faxes,
-// the e-mail handed to the dispatcher, marks, and what stays after a failure.
+// the e-mail handed to the dispatcher, marks, and what stays after a failure;
+// and once the whole road from the host's call to a real SMTP server.
 class SendingPipelineTest : public QObject
 {
     Q_OBJECT
@@ -39,7 +42,8 @@ class SendingPipelineTest : public QObject
     QStringList rows(const QString &sql)
     {
         QStringList texts;
-        for (const QVariantList &row : m_suite->session().connection()->query(sql).rows) {
+        const auto result = m_suite->session().connection()->query(sql);
+        for (const QVariantList &row : result.rows) {
             QStringList values;
             for (const QVariant &value : row)
                 values << value.toString();
@@ -60,13 +64,18 @@ class SendingPipelineTest : public QObject
 
     static OutgoingMessage message(const QString &to, const QString &cc = QString(), const QString &ccn = QString())
     {
-        OutgoingMessage m;
-        m.subject = QStringLiteral("Riunione di lunedì");
-        m.body = QStringLiteral("{\\rtf1\\ansi Ordine del giorno\\par}");
-        m.to = to;
-        m.cc = cc;
-        m.ccn = ccn;
-        return m;
+        return {
+            0,  QStringLiteral("Riunione di lunedì"), QStringLiteral("{\\rtf1\\ansi Ordine del giorno\\par}"), to, cc,
+            ccn};
+    }
+
+    void account(quint16 port)
+    {
+        for (const QString &setting :
+             QStringList{"EXCHANGE_MODE=ACCOUNT", "EMAIL_NAME=Mario Rossi", "EMAIL=m.rossi@brambilla.example.it",
+                         "EMAIL_OUT_TYPE=3", "EMAIL_OUT_SERVER=127.0.0.1", "EMAIL_OUT_AUTH=0",
+                         "EMAIL_OUT_PORT=" + QString::number(port)})
+            m_suite->session().config()->setValue(setting.section('=', 0, 0), setting.section('=', 1));
     }
 
 private Q_SLOTS:
@@ -112,9 +121,6 @@ private Q_SLOTS:
         const OutgoingEmail &email = m_dispatched.first();
         QCOMPARE(QStringList({email.to, email.cc, email.ccn}),
                  (QStringList{"solo@x.example", "anna@x.example|cc@x.example", "hidden@x.example"}));
-        QCOMPARE(email.subject, m.subject);
-        QCOMPARE(email.rtfBody, m.body);
-        QVERIFY(email.htmlBody.isEmpty());
         QCOMPARE(email.bodyFormat, eMessageBodyFormat_HTML);
         QCOMPARE(email.messageId, lastSenderCopy());
     }
@@ -123,16 +129,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("recipient");
         QTest::addColumn<QString>("fax");
-        QTest::newRow("bare number") << "02 4000038"
-                                     << "02 4000038|02 4000038||";
-        QTest::newRow("a contact") << "Paola Mariani <\"02 4000039\">"
-                                   << "Paola Mariani|02 4000039|CON_RIF|1";
-        QTest::newRow("a branch") << "\"Cattaneo Arredamenti S.r.l. - Magazzino\" <011 4000114>"
-                                  << "Cattaneo Arredamenti S.r.l. - Magazzino|011 4000114|CON_SED_FAX|C000003|S01";
-        QTest::newRow("a customer") << "\"Santoro Meccanica S.r.l.\" <02 4000038>"
-                                    << "Santoro Meccanica S.r.l.|02 4000038|CON_TRO|C000001";
-        QTest::newRow("nobody known") << "\"Studio Bianchi\" <06 111222>"
-                                      << "Studio Bianchi|06 111222||";
+        QTest::newRow("bare number") << QStringLiteral("02 4000038") << QStringLiteral("02 4000038|02 4000038||");
+        QTest::newRow("a contact") << QStringLiteral("Paola Mariani <\"02 4000039\">")
+                                   << QStringLiteral("Paola Mariani|02 4000039|CON_RIF|1");
+        QTest::newRow("a branch") << QStringLiteral("\"Cattaneo Arredamenti S.r.l. - Magazzino\" <011 4000114>")
+                                  << QStringLiteral(
+                                         "Cattaneo Arredamenti S.r.l. - Magazzino|011 4000114|CON_SED_FAX|C000003|S01");
+        QTest::newRow("a customer") << QStringLiteral("\"Santoro Meccanica S.r.l.\" <02 4000038>")
+                                    << QStringLiteral("Santoro Meccanica S.r.l.|02 4000038|CON_TRO|C000001");
+        QTest::newRow("nobody known") << QStringLiteral("\"Studio Bianchi\" <06 111222>")
+                                      << QStringLiteral("Studio Bianchi|06 111222||");
     }
 
     void faxNumbersBecomeOutgoingFaxes()
@@ -216,10 +222,7 @@ private Q_SLOTS:
     void filesAreAttachedAndCopiedToEveryCopy()
     {
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("offerta.pdf"));
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("%PDF-1.4 test") > 0);
-        out.close();
+        const QString file = testing::writeFile(dir.path(), QStringLiteral("offerta.pdf"), "%PDF-1.4 test");
         auto m = message(QStringLiteral("VERDI; 02 4000038; a@x.example"));
         m.attachments = file + QStringLiteral("||") + dir.filePath(QStringLiteral("missing.pdf"));
         QVERIFY(send(m));
@@ -252,7 +255,56 @@ private Q_SLOTS:
         m.sentMessageId = 999999;
         QVERIFY(!send(m));
     }
+    // Whatever the server refuses, the e-mail failed: the sender's copy goes
+    // again, the inbox copies stay.
+    void theRoadToTheServer_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("delivered") << QString() << QStringLiteral("(250) - ");
+        QTest::newRow("a recipient refused") << QStringLiteral("reject-rcpt") << QStringLiteral("(550)");
+    }
+
+    void theRoadToTheServer()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reply);
+        testing::SmtpTestServer server({.fault = fault, .faultRecipient = QStringLiteral("direzione@cliente.example")});
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        account(server.port());
+        QString log;
+        // Through the host's call: a group and an address in To, an address in
+        // Cc, a linked sales document.
+        QCOMPARE(m_suite->session().message()->SendMessage(
+                     0, QStringLiteral("Offerta n. 2"),
+                     QStringLiteral("{\\rtf1\\ansi\\ansicpg1252 In allegato l'offerta richiesta.\\par}"),
+                     QStringLiteral("VENDITE; ufficio.acquisti@cliente.example"),
+                     QStringLiteral("direzione@cliente.example"), QString(), QStringLiteral("DOC_VEN|2"), QString(),
+                     QVariant(), QVariant(), 0, false, &log, 1),
+                 fault.isEmpty());
+        QVERIFY2(log.contains(reply), qPrintable(log));
+        const qint32 sender = scalar(QStringLiteral("SELECT MAX(RECORD_ID) FROM SYS_MSG WHERE MSFLD = 2")).toInt();
+        QCOMPARE(sender > 0, fault.isEmpty());
+        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1")).toInt(), 3);
+        const QList<testing::ReceivedMessage> received = server.receivedMessages();
+        QCOMPARE(received.size(), fault.isEmpty() ? 1 : 0);
+        if (!fault.isEmpty())
+            return;
+        QCOMPARE(
+            scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1 AND MSSND = %1").arg(sender)).toInt(),
+            3);
+        QCOMPARE(scalar(QStringLiteral("SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 2")).toInt(), 1);
+        const auto &message = received.first();
+        QCOMPARE(message.mailboxes(QStringLiteral("To")).first().second,
+                 QStringLiteral("ufficio.acquisti@cliente.example"));
+        QCOMPARE(message.mailboxes(QStringLiteral("Cc")).first().second, QStringLiteral("direzione@cliente.example"));
+        QCOMPARE(message.mailboxes(QStringLiteral("From")).first(),
+                 qMakePair(QStringLiteral("Mario Rossi"), QStringLiteral("m.rossi@brambilla.example.it")));
+        QCOMPARE(message.header(QStringLiteral("Subject")), QStringLiteral("Offerta n. 2"));
+        QVERIFY(message.partOfType(QStringLiteral("text/html"))
+                    ->text.contains(QLatin1String("In allegato l'offerta richiesta.")));
+    }
 };
 
-QTEST_GUILESS_MAIN(SendingPipelineTest)
+QTEST_MAIN(SendingPipelineTest)
 #include "tst_sendingpipeline.moc"
