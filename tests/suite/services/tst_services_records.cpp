@@ -99,7 +99,6 @@ private Q_SLOTS:
         QTest::newRow("company function") << u"B02"_s << u"XFN_IND_ALL_CHK"_s << u"B02_XFN_IND_ALL_CHK"_s;
         QTest::newRow("explicit prefix") << u"A01"_s << u"_CON_TRO_FAX"_s << u"A01_CON_TRO_FAX"_s;
         QTest::newRow("suite table") << u"A01"_s << u"SYS_MSG"_s << u"SYS_MSG"_s;
-        QTest::newRow("suite view") << u"A01"_s << u"AZI_FAX"_s << u"AZI_FAX"_s;
         QTest::newRow("unknown") << u"A01"_s << u"XYZ_ABC"_s << u"XYZ_ABC"_s;
     }
 
