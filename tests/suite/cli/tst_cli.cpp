@@ -134,6 +134,7 @@ private Q_SLOTS:
         row("list naming nobody", send(u" ; "_s), 1, u"name nobody"_s);
         row("raw recipients as typed", send(u"VERD"_s, {u"--raw-recipients"_s}), 0, QString(), 2);
         row("status of the message just stored", {"status", "message", "1", "3"}, 0, QString());
+        row("status stored", {"sql", "SELECT MSSTA FROM SYS_MSG WHERE RECORD_ID = 1"}, 0, u"MSSTA\n3\n"_s);
         row("missing file", attach(m_dir.filePath(u"none"_s)), 1, u"none (no such file)"_s);
         row("folder", attach(m_dir.path()), 1, u"(a folder)"_s);
         row("fifo", attach(fifo), 1, u"fifo (not a regular file)"_s);
