@@ -144,11 +144,9 @@ private Q_SLOTS:
 
     void eachCompanySearchesItsOwnBook()
     {
-        const QString call = u"SELECT dbo.%1XFN_IND_ALL_CNT('omega@example.com', 1, 1, 0)"_s;
-        QCOMPARE(count(call.arg(u"B02_"_s)), 1);
-        QCOMPARE(count(call.arg(u"A01_"_s)), 0);
         // Without a prefix in the call, the connection's company searches.
-        QCOMPARE(count(call.arg(QString())), 0);
+        for (const auto &[prefix, found] : {std::pair{u"B02_"_s, 1}, {u"A01_"_s, 0}, {QString(), 0}})
+            QCOMPARE(count(u"SELECT dbo.%1XFN_IND_ALL_CNT('omega@example.com', 1, 1, 0)"_s.arg(prefix)), found);
     }
 
     void checkListsTheRecipientsMeant_data()
