@@ -132,6 +132,10 @@ private Q_SLOTS:
         row("message status", {"status", "message", "1", "99"}, 2, u"replied (3)"_s);
         row("link known address", {"link-email", "paola@santoro1.example.it"}, 0, u"C000001\n"_s);
         row("link needs a window", {"link-email", "new@customer.example"}, 1, u"not available"_s);
+        row("e-mail server", {"email-config", "set", "ServerName_Out", "smtp.example"}, 0, QString());
+        row("e-mail password", {"email-config", "set", "Password_Out", "segreto"}, 0, QString());
+        row("e-mail option per prefix", {"email-config", "set", "StartTLS_Out", "-1", "--prefix", "CDO"}, 0, QString());
+        row("e-mail option stored", {"config", "get", "CDO_EMAIL_OUT_STARTTLS"}, 0, u"-1\n"_s);
         row("unknown e-mail field", {"email-config", "set", "Bogus", "x"}, 2, QString());
         row("port", {"email-config", "set", "ServerPort_Out", "-1"}, 2, u"65535"_s);
         row("send without a transport", {"send", "--to", "cliente@x.example", "--subject", "x"}, 1, u"EXCHANGE_MODE"_s);
@@ -203,17 +207,14 @@ private Q_SLOTS:
             QVERIFY2(body.contains(QLatin1String(part)), qPrintable(body));
     }
 
-    void emailConfigRoundTrip()
+    // What the command table's rows stored, shown back.
+    void emailConfigShowsWhatWasSet()
     {
-        QCOMPARE(out({"email-config", "set", "ServerName_Out", "smtp.example"}), QString());
-        QCOMPARE(out({"email-config", "set", "Password_Out", "segreto"}), QString());
-        QCOMPARE(out({"email-config", "set", "StartTLS_Out", "-1", "--prefix", "CDO"}), QString());
         const QString shown = out({"email-config"});
         for (const char *line : {"ServerName_Out: smtp.example\n", "Password_Out: ********\n", "StartTLS_Out: 0\n"})
             QVERIFY2(shown.contains(QLatin1String(line)), qPrintable(shown));
         QVERIFY(!shown.contains("segreto"_L1));
         QVERIFY(out({"email-config", "show", "--prefix", "CDO"}).contains("StartTLS_Out: -1\n"_L1));
-        QCOMPARE(out({"config", "get", "CDO_EMAIL_OUT_STARTTLS"}), u"-1\n"_s);
     }
 
     // A database the command cannot serve is refused with one clear line;

@@ -173,17 +173,13 @@ private Q_SLOTS:
         QVERIFY2(error && text.contains("NOWHERE"_L1), qPrintable(text));
     }
 
-    void failedStatementLeavesNoTransactionOpen()
+    // A failed statement leaves no transaction open; a nested commit leaves
+    // the outer transaction to decide.
+    void failedOrUncommittedTransactionsLeaveNothing()
     {
         QVERIFY_THROWS_EXCEPTION(Failure, m_connection->execute(u"BEGIN TRANSACTION; INSERT INTO T_TWO (X) VALUES "
                                                                 u"('z'); INSERT INTO NOWHERE VALUES (1)"_s));
         QCOMPARE(rowsOfTwo(), 5);
-        open()->execute(u"INSERT INTO T_TWO (X) VALUES ('other')"_s); // not locked out
-        QCOMPARE(rowsOfTwo(), 6);
-    }
-
-    void nestedCommitLeavesTheOuterTransactionToDecide()
-    {
         {
             SuiteConnection::Transaction outer(*m_connection);
             m_connection->execute(u"INSERT INTO T_TWO (X) VALUES ('t1')"_s);
@@ -192,6 +188,8 @@ private Q_SLOTS:
             inner.commit();
         }
         QCOMPARE(rowsOfTwo(), 5);
+        open()->execute(u"INSERT INTO T_TWO (X) VALUES ('other')"_s); // not locked out
+        QCOMPARE(rowsOfTwo(), 6);
     }
 
     // A unit of work reaches other connections whole, when it ends; what
