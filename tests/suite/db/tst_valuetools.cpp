@@ -106,7 +106,6 @@ private Q_SLOTS:
         QTest::newRow("reserved with extension") << u"lpt1.txt"_s << u"_lpt1.txt"_s;
         QTest::newRow("trailing dots and blanks") << u"name. . "_s << u"name"_s;
         QTest::newRow("control") << u"a\nb\tc"_s << u"a_b_c"_s;
-        QTest::newRow("empty") << QString() << u"_"_s;
     }
 
     void fileNames()
