@@ -204,6 +204,7 @@ private Q_SLOTS:
         row("top percent", u"SELECT TOP 50 PERCENT A FROM T"_s, refused);
         row("function calling itself", u"SELECT dbo.XFN_LOOP(1)"_s, refused);
         row("too many arguments", u"SELECT dbo.XFN_CUS_CNT('a', 'b')"_s, refused);
+        row("too few arguments", u"SELECT dbo.XFN_CUS_CNT()"_s, refused);
         row("deep parentheses", u"SELECT "_s + QString(100000, u'(') + u"1"_s + QString(100000, u')'), refused);
         row("deep calls", u"SELECT "_s + u"CONCAT(1, "_s.repeated(100000) + u"1"_s + QString(100000, u')'), refused);
     }
