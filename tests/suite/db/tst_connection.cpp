@@ -119,7 +119,7 @@ private Q_SLOTS:
     }
 
     // Typed values reach the database through the message store's tests;
-    // here every assignment, and a WHERE added when missing.
+    // here every assignment, a WHERE added when missing, and kept.
     void statementBuilderRoundTrip()
     {
         insertInto(u"N"_s, 42, host::tcInt32);
@@ -130,6 +130,10 @@ private Q_SLOTS:
         statement->setWhere(u"N = 42"_s);
         m_connection->execute(statement->build(host::skUpdate));
         QCOMPARE(scalar(u"SELECT N + F FROM T_ONE"_s).toInt(), 8);
+        insertInto(u"N"_s, 1, host::tcInt32); // a row the DELETE must leave
+        statement->setWhere(u"F = 1"_s);
+        m_connection->execute(statement->build(host::skDelete));
+        QCOMPARE(scalar(u"SELECT N FROM T_ONE"_s).toInt(), 1);
     }
 
     void updatableRecordSetWritesBack()
