@@ -144,11 +144,9 @@ private Q_SLOTS:
 
     void eachCompanySearchesItsOwnBook()
     {
-        const QString call = u"SELECT dbo.%1XFN_IND_ALL_CNT('omega@example.com', 1, 1, 0)"_s;
-        QCOMPARE(count(call.arg(u"B02_"_s)), 1);
-        QCOMPARE(count(call.arg(u"A01_"_s)), 0);
         // Without a prefix in the call, the connection's company searches.
-        QCOMPARE(count(call.arg(QString())), 0);
+        for (const auto &[prefix, found] : {std::pair{u"B02_"_s, 1}, {u"A01_"_s, 0}, {QString(), 0}})
+            QCOMPARE(count(u"SELECT dbo.%1XFN_IND_ALL_CNT('omega@example.com', 1, 1, 0)"_s.arg(prefix)), found);
     }
 
     void checkListsTheRecipientsMeant_data()
@@ -295,13 +293,11 @@ private Q_SLOTS:
 
     void historyMarksTasksAndFaxes()
     {
-        const QueryResult result = m_connection->query(u"SELECT HSTAB, RECORD_ID, HSTYP, HSCPL, HSUSR FROM "
-                                                       u"dbo.XFN_MSG_FAX_GET('DOC_VEN', '5', 'ROSSI') WHERE "
-                                                       u"RECORD_ID IN (1, 8)"_s);
-        QCOMPARE(result.rows.size(), 2);
-        QCOMPARE(result.rows.at(0).mid(0, 3) << result.rows.at(0).at(4), (QVariantList{"SYS_FAX", 1, "FAX", "VERDI"}));
-        QVERIFY(result.rows.at(0).at(3).isNull());
-        QCOMPARE(result.rows.at(1), (QVariantList{"SYS_MSG", 8, "1", 40, "ROSSI"}));
+        QCOMPARE(m_connection
+                     ->query(u"SELECT HSTAB, RECORD_ID, HSTYP, IFNULL(HSCPL, 'none'), HSUSR FROM "
+                             u"dbo.XFN_MSG_FAX_GET('DOC_VEN', '5', 'ROSSI') WHERE RECORD_ID IN (1, 8)"_s)
+                     .rows,
+                 (QList<QVariantList>{{"SYS_FAX", 1, "FAX", "none", "VERDI"}, {"SYS_MSG", 8, "1", 40, "ROSSI"}}));
     }
 
     void moveFindsTheNeighbours_data()
@@ -314,11 +310,9 @@ private Q_SLOTS:
         const QString byPosition = u"SELECT TOP 100 PERCENT RECORD_ID,\r               ROW_NUMBER() OVER(ORDER BY "
                                    u"DTNUM DESC, RECORD_ID) POSITION\rFROM A01_DOC_VEN\rWHERE DTANN = 2024"_s;
         QTest::newRow("first") << byKey << QVariant(1) << qint64(2) << qint64(0);
-        QTest::newRow("last") << byKey << QVariant(5) << qint64(0) << qint64(4);
         QTest::newRow("bookmark not in the list") << byKey << QVariant(99) << qint64(0) << qint64(0);
         QTest::newRow("no bookmark") << byKey << QVariant() << qint64(0) << qint64(0);
         QTest::newRow("bookmark as text") << byKey << QVariant("2") << qint64(3) << qint64(1);
-        QTest::newRow("by position, first") << byPosition << QVariant(3) << qint64(5) << qint64(0);
         QTest::newRow("by position, middle") << byPosition << QVariant(1) << qint64(4) << qint64(5);
         QTest::newRow("by position, last") << byPosition << QVariant(2) << qint64(0) << qint64(4);
     }

@@ -40,7 +40,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("typeCode");
         QTest::addColumn<QString>("literal");
         QTest::newRow("text") << QVariant(u"it's"_s) << int(host::tcShortText) << u"'it''s'"_s;
-        QTest::newRow("number as text") << QVariant(42) << int(host::tcLongText) << u"'42'"_s;
         QTest::newRow("empty text") << QVariant() << int(host::tcText) << u"''"_s;
         QTest::newRow("null text") << mrv::null() << int(host::tcShortText) << u"NULL"_s;
         QTest::newRow("code 16") << QVariant(u"x"_s) << int(host::tcNull) << u"NULL"_s;
@@ -82,7 +81,6 @@ private Q_SLOTS:
         QTest::newRow("0 text") << QVariant(u"0"_s) << 0.0 << false << true;
         QTest::newRow("word") << QVariant(u"abc"_s) << 0.0 << false << false;
         QTest::newRow("blank") << QVariant(u"  "_s) << 0.0 << false << false;
-        QTest::newRow("int") << QVariant(5) << 5.0 << true << true;
     }
 
     void conversions()
@@ -108,7 +106,6 @@ private Q_SLOTS:
         QTest::newRow("reserved with extension") << u"lpt1.txt"_s << u"_lpt1.txt"_s;
         QTest::newRow("trailing dots and blanks") << u"name. . "_s << u"name"_s;
         QTest::newRow("control") << u"a\nb\tc"_s << u"a_b_c"_s;
-        QTest::newRow("empty") << QString() << u"_"_s;
     }
 
     void fileNames()

@@ -19,9 +19,8 @@ namespace {
 class RecordingForm : public host::DataBoundForm
 {
 public:
-    explicit RecordingForm(db::SuiteConnection &connection) : m_connection(connection) {}
-
     host::DataBound *bound = nullptr;
+    const testing::ServicesTestDatabase *database = nullptr;
     QStringList events;
     QVariantMap values{{"DTDES", {}}, {"DTTBL", {}}, {"DTQRY", {}}};
     bool refuseEditing = false;
@@ -61,18 +60,12 @@ public:
     void saveUnboundData() override
     {
         const QString key = bound->recordKey();
-        events << "saveUnboundData " + key + ": " +
-                      m_connection.nativeQuery(u"SELECT DTDES FROM SYS_DAT WHERE RECORD_ID = ?"_s, {key})
-                          .rows.value(0)
-                          .value(0)
-                          .toString();
+        const QVariant stored = database->scalar(u"SELECT DTDES FROM SYS_DAT WHERE RECORD_ID = ?"_s, {key});
+        events << "saveUnboundData " + key + ": " + stored.toString();
     }
     void afterClearData() override { events << "afterClearData"; }
     void toolbarUpdate() override { events << "toolbarUpdate"; }
     void resize() override { events << "resize"; }
-
-private:
-    db::SuiteConnection &m_connection;
 };
 
 const QStringList kOpeningEvents = {"initialize", "setFormOptions", "afterToolbarLoad", "beforeShowForm"};
@@ -85,12 +78,13 @@ struct Fixture
     std::shared_ptr<SuiteRecords> records =
         std::make_shared<SuiteRecords>(database.connection(), database.users(), nullptr);
     std::shared_ptr<SuiteErrors> errors = std::make_shared<SuiteErrors>(database.connection(), database.users());
-    RecordingForm form{*database.connection()};
+    RecordingForm form;
     std::shared_ptr<SuiteDataBound> bound = std::dynamic_pointer_cast<SuiteDataBound>(records->newDataBound());
 
     Fixture()
     {
         form.bound = bound.get();
+        form.database = &database;
         bound->setRecords(records);
         bound->setErrors(errors);
         bound->setTableName(u"SYS_DAT"_s);
@@ -241,9 +235,8 @@ private Q_SLOTS:
         QCOMPARE(datasetCount(), 0);
         QCOMPARE(m->bound->recordStatus(), qint32(host::rsNew));
         const auto reports = m->errors->recentReports();
-        QCOMPARE(reports.size(), 1);
+        QVERIFY(reports.size() == 1 && reports.first().description.contains(u"DTNOPE"_s));
         QCOMPARE(reports.first().object + u'.' + reports.first().procedure, u"DataBound.Save"_s);
-        QVERIFY(reports.first().description.contains(u"DTNOPE"_s));
     }
 };
 
