@@ -43,12 +43,8 @@ class SendingPipelineTest : public QObject
     {
         QStringList texts;
         const auto result = m_suite->session().connection()->query(sql);
-        for (const QVariantList &row : result.rows) {
-            QStringList values;
-            for (const QVariant &value : row)
-                values << value.toString();
-            texts << values.join(QLatin1Char('|'));
-        }
+        for (const QVariantList &row : result.rows)
+            texts << QVariant(row).toStringList().join(QLatin1Char('|'));
         return texts;
     }
 
