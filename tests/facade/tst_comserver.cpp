@@ -4,9 +4,7 @@
 #include "facade/WindowRegistry.h"
 #include "facade/mrvMessage.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -140,8 +138,7 @@ private Q_SLOTS:
         QCOMPARE(canUnloadNow(), kOk);
     }
 
-    // Every class with its id and this library, in a folder made for it; the
-    // command line, another process, registers the same ids. Unregistering
+    // Every class with its id and this library, in a folder made for it. Unregistering
     // removes only them, and no registry is made to remove nothing from it.
     // Below a file there is no registry to write.
     void registrationWritesEveryClassAndRemovesOnlyThem()
@@ -171,17 +168,6 @@ private Q_SLOTS:
         }
         QCOMPARE(registerServer(), kOk);
         QCOMPARE(registryContents(path), registered);
-
-        QProcess mrv;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("MRV_REGISTRY"), m_dir.filePath(QStringLiteral("theirs.ini")));
-        mrv.setProcessEnvironment(environment);
-        mrv.start(qEnvironmentVariable("MRV_BIN", QCoreApplication::applicationDirPath()) + QStringLiteral("/mrv"),
-                  {QStringLiteral("register")});
-        QVERIFY2(mrv.waitForFinished(-1) && mrv.exitCode() == 0, qPrintable(mrv.errorString()));
-        QVariantMap theirs = registryContents(m_dir.filePath(QStringLiteral("theirs.ini")));
-        theirs.insert(kUnrelatedEntries);
-        QCOMPARE(theirs, registered);
 
         for (int times = 0; times < 2; ++times) {
             QCOMPARE(unregisterServer(), kOk);

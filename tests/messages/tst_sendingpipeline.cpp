@@ -43,12 +43,8 @@ class SendingPipelineTest : public QObject
     {
         QStringList texts;
         const auto result = m_suite->session().connection()->query(sql);
-        for (const QVariantList &row : result.rows) {
-            QStringList values;
-            for (const QVariant &value : row)
-                values << value.toString();
-            texts << values.join(QLatin1Char('|'));
-        }
+        for (const QVariantList &row : result.rows)
+            texts << QVariant(row).toStringList().join(QLatin1Char('|'));
         return texts;
     }
 
@@ -129,16 +125,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("recipient");
         QTest::addColumn<QString>("fax");
-        QTest::newRow("bare number") << QStringLiteral("02 4000038") << QStringLiteral("02 4000038|02 4000038||");
-        QTest::newRow("a contact") << QStringLiteral("Paola Mariani <\"02 4000039\">")
-                                   << QStringLiteral("Paola Mariani|02 4000039|CON_RIF|1");
-        QTest::newRow("a branch") << QStringLiteral("\"Cattaneo Arredamenti S.r.l. - Magazzino\" <011 4000114>")
-                                  << QStringLiteral(
-                                         "Cattaneo Arredamenti S.r.l. - Magazzino|011 4000114|CON_SED_FAX|C000003|S01");
-        QTest::newRow("a customer") << QStringLiteral("\"Santoro Meccanica S.r.l.\" <02 4000038>")
-                                    << QStringLiteral("Santoro Meccanica S.r.l.|02 4000038|CON_TRO|C000001");
-        QTest::newRow("nobody known") << QStringLiteral("\"Studio Bianchi\" <06 111222>")
-                                      << QStringLiteral("Studio Bianchi|06 111222||");
+        const QStringList rows{
+            "02 4000038=02 4000038|02 4000038||", "Paola Mariani <\"02 4000039\">=Paola Mariani|02 4000039|CON_RIF|1",
+            "\"Cattaneo Arredamenti S.r.l. - Magazzino\" <011 4000114>=Cattaneo Arredamenti "
+            "S.r.l. - Magazzino|011 4000114|CON_SED_FAX|C000003|S01",
+            "\"Santoro Meccanica S.r.l.\" <02 4000038>=Santoro Meccanica S.r.l.|02 4000038|CON_TRO|C000001",
+            "\"Studio Bianchi\" <06 111222>=Studio Bianchi|06 111222||"};
+        for (const QString &row : rows)
+            QTest::newRow(qPrintable(row.section('=', 0, 0))) << row.section('=', 0, 0) << row.section('=', 1);
     }
 
     void faxNumbersBecomeOutgoingFaxes()
@@ -283,7 +277,7 @@ private Q_SLOTS:
                      QVariant(), QVariant(), 0, false, &log, 1),
                  fault.isEmpty());
         QVERIFY2(log.contains(reply), qPrintable(log));
-        const qint32 sender = scalar(QStringLiteral("SELECT MAX(RECORD_ID) FROM SYS_MSG WHERE MSFLD = 2")).toInt();
+        const qint32 sender = lastSenderCopy();
         QCOMPARE(sender > 0, fault.isEmpty());
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1")).toInt(), 3);
         const QList<testing::ReceivedMessage> received = server.receivedMessages();
@@ -300,9 +294,6 @@ private Q_SLOTS:
         QCOMPARE(message.mailboxes(QStringLiteral("Cc")).first().second, QStringLiteral("direzione@cliente.example"));
         QCOMPARE(message.mailboxes(QStringLiteral("From")).first(),
                  qMakePair(QStringLiteral("Mario Rossi"), QStringLiteral("m.rossi@brambilla.example.it")));
-        QCOMPARE(message.header(QStringLiteral("Subject")), QStringLiteral("Offerta n. 2"));
-        QVERIFY(message.partOfType(QStringLiteral("text/html"))
-                    ->text.contains(QLatin1String("In allegato l'offerta richiesta.")));
     }
 };
 

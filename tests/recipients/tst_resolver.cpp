@@ -134,8 +134,7 @@ private Q_SLOTS:
         QTest::newRow("unknown address, e-mail allowed") << address << kMail << Call{} << address;
         QTest::newRow("unknown address, no transport") << address << kNoTransport << Call{} << none;
         QTest::newRow("unknown address, bEmail False") << address << kMail << noEmail << none;
-        QTest::newRow("server configuration: bEmail alone decides")
-            << address << kNoTransport << serverConfig << address;
+        QTest::newRow("server config: bEmail decides") << address << kNoTransport << serverConfig << address;
         QTest::newRow("server configuration: bEmail False")
             << address << kMail << Call{.email = false, .useServerConfig = true} << none;
         QTest::newRow("unknown number, fax server") << number << kFaxServer << Call{} << number;
