@@ -7,6 +7,8 @@
 #include "mail/mrvSMTP.h"
 #include "services/SuiteSession.h"
 
+#include <functional>
+
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,6 +21,8 @@ using mrv::testing::SmtpServerOptions;
 using mrv::testing::SmtpTestServer;
 using mrv::testing::writeFile;
 using Tls = SmtpServerOptions::Tls;
+using Call = std::function<void(mrvSMTP &)>;
+Q_DECLARE_METATYPE(Call)
 
 namespace {
 
@@ -227,42 +231,37 @@ private Q_SLOTS:
     void invalidCallsReported_data()
     {
         QTest::addColumn<QString>("procedure");
-        QTest::newRow("address with a line break") << "AddRecipient";
-        QTest::newRow("Ccn with a line break") << "AddRecipient";
-        QTest::newRow("recipient type 4") << "AddRecipient";
-        QTest::newRow("missing attachment") << "AddAttachment";
-        QTest::newRow("body format 3") << "SetBodyText";
-        QTest::newRow("missing body file") << "SetBodyTextFromFile";
-        QTest::newRow("reply-to that is no address") << "ReplyTo";
-        QTest::newRow("send without Records") << "Send";
+        QTest::addColumn<Call>("call");
+        const QString missing = m_files.filePath("missing.txt");
+        const auto row = [](const char *name, const char *procedure, Call call) {
+            QTest::newRow(name) << QString(procedure) << call;
+        };
+        row("address with a line break", "AddRecipient",
+            [](mrvSMTP &s) { s.AddRecipient("anna@example.com\r\nBcc: intruso@example.com"); });
+        row("Ccn with a line break", "AddRecipient",
+            [](mrvSMTP &s) { s.AddRecipient("anna@example.com\nX: y", QString(), eMessageRecipient_Ccn); });
+        row("recipient type 4", "AddRecipient", [](mrvSMTP &s) { s.AddRecipient("anna@example.com", QString(), 4); });
+        row("missing attachment", "AddAttachment", [missing](mrvSMTP &s) { s.AddAttachment(missing); });
+        row("body format 3", "SetBodyText", [](mrvSMTP &s) { QVERIFY(!s.SetBodyText("x", 3)); });
+        row("missing body file", "SetBodyTextFromFile",
+            [missing](mrvSMTP &s) { s.SetBodyTextFromFile(missing, eMessageBodyFormat_Text); });
+        row("reply-to that is no address", "ReplyTo", [](mrvSMTP &s) { s.ReplyTo("Ufficio Vendite"); });
+        row("send without Records", "Send", {});
     }
 
     void invalidCallsReported()
     {
         QFETCH(QString, procedure);
-        const QString row = QTest::currentDataTag();
-        const QString missing = m_files.filePath("missing.txt");
+        QFETCH(Call, call);
         mrvSMTP smtp;
         smtp.setErrors(m_suite->session().errors());
-        if (row != "send without Records")
-            smtp.setRecords(m_suite->session().records());
         qint32 lResult = -1;
-        if (row == "address with a line break")
-            smtp.AddRecipient("anna@example.com\r\nBcc: intruso@example.com");
-        else if (row == "Ccn with a line break")
-            smtp.AddRecipient("anna@example.com\nX: y", QString(), eMessageRecipient_Ccn);
-        else if (row == "recipient type 4")
-            smtp.AddRecipient("anna@example.com", QString(), 4);
-        else if (row == "missing attachment")
-            smtp.AddAttachment(missing);
-        else if (row == "body format 3")
-            QVERIFY(!smtp.SetBodyText("x", 3));
-        else if (row == "missing body file")
-            smtp.SetBodyTextFromFile(missing, eMessageBodyFormat_Text);
-        else if (row == "reply-to that is no address")
-            smtp.ReplyTo("Ufficio Vendite");
-        else
+        if (call) {
+            smtp.setRecords(m_suite->session().records());
+            call(smtp);
+        } else {
             QVERIFY(!smtp.Send(&lResult));
+        }
 
         const QList<suite::ErrorReport> reported = reports();
         QCOMPARE(reported.size(), 1);

@@ -10,6 +10,8 @@
 
 using namespace mrv::richtext;
 using mrv::testing::encodedImage;
+using mrv::testing::rtfRow;
+using mrv::testing::wordPadRow;
 using mrv::testing::wordPadRtf;
 
 namespace {
@@ -45,18 +47,6 @@ QByteArray field(const QByteArray &instruction, const QByteArray &result)
 QByteArray picture(const QByteArray &words, const QByteArray &data)
 {
     return "{\\pict" + words + " " + data.toHex() + "}";
-}
-
-// A data row: a whole document and what is expected of it.
-void rtfRow(const char *name, const QByteArray &rtf, const QString &expected)
-{
-    QTest::newRow(name) << rtf << expected;
-}
-
-// A data row: a document around `body`, as WordPad writes it, and what is expected of it.
-void wordPadRow(const char *name, const QByteArray &body, const QString &expected)
-{
-    QTest::newRow(name) << mrv::testing::wordPadRtf(body) << expected;
 }
 
 QString rtfToHtml(const QByteArray &rtf, QList<InlineImage> *images = nullptr)
