@@ -79,7 +79,6 @@ private Q_SLOTS:
         wordPadRow("paragraph defaults reset", "\\qc\\li720 a\\par\\pard b", "<p style=\"margin:0\">b</p>");
         wordPadRow("properties carry on to the next paragraph", "\\qr a\\par b",
                    "<p style=\"margin:0;text-align:right\">b</p>");
-        wordPadRow("italic", "\\i corsivo", "<i>corsivo</i>");
         wordPadRow("strike", "\\strike barrato", "<s>barrato</s>");
         wordPadRow("superscript", "m\\super 2\\nosupersub  x", "m<sup>2</sup> x");
         wordPadRow("combined", "\\b\\i entrambi\\i0  solo", "<b><i>entrambi</i></b><b> solo</b>");
@@ -98,7 +97,6 @@ private Q_SLOTS:
         wordPadRow("highlight", "\\highlight2 verde", "<span style=\"background-color:#008000\">verde</span>");
         wordPadRow("another font", "\\f3 times\\f0  arial",
                    "<span style=\"font-family:'Times New Roman',serif\">times</span> arial");
-        wordPadRow("another size", "testo normale \\fs40 grande", "<span style=\"font-size:20pt\">grande</span>");
         rtfRow("font name cannot break out",
                "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1 Ev\\'27il\\'22>\\{x;}}\\f0 testo di base\\f1 z}",
                "<span style=\"font-family:'Evilx'\">z</span>");
