@@ -61,17 +61,6 @@ class EmailParamsTest : public QObject
 private Q_SLOTS:
     void init() { m_suite = std::make_unique<testing::DemoSuite>(u"ROSSI"_qs, u"A02"_qs); }
 
-    void missingKeysLoadTheirDefaults()
-    {
-        auto params = newParams();
-        params->ServerPort_Out = 99;
-        params->ServerSSL_In = true;
-        params->LoadConfig();
-        mrvEmailParams defaults;
-        defaults.ServerAuth_Out = eEmailServerOutAuth_AUTH_LOGIN;
-        QCOMPARE(fields(*params), fields(defaults));
-    }
-
     void prefixes_data()
     {
         QTest::addColumn<QString>("forFirm");
@@ -100,7 +89,7 @@ private Q_SLOTS:
         QCOMPARE(params->ServerAuth_Out, qint32(eEmailServerOutAuth_NTLM));
     }
 
-    void saveThenLoadGivesEveryFieldBack()
+    void saveThenLoadGivesEveryFieldBackOrItsDefault()
     {
         auto params = newParams();
         params->Name = u"Mario Rossi «Vendite»"_qs;
@@ -129,6 +118,11 @@ private Q_SLOTS:
         auto loaded = newParams();
         loaded->LoadConfig(u"ACC"_qs);
         QCOMPARE(fields(*loaded), fields(*params));
+        // Keys missing from the configuration load their defaults.
+        loaded->LoadConfig(u"NONE"_qs);
+        mrvEmailParams defaults;
+        defaults.ServerAuth_Out = eEmailServerOutAuth_AUTH_LOGIN;
+        QCOMPARE(fields(*loaded), fields(defaults));
     }
 
     void scopeFlagsOfSaving_data()
