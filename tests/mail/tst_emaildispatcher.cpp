@@ -218,16 +218,13 @@ private Q_SLOTS:
         e.attachmentIds = QString::number(storeAttachment(u"listino.pdf"_qs, "%PDF"));
         QString log;
         QVERIFY(dispatcher().SendEmail(e, log));
-        const auto queued = m_suite->session().connection()->query(
-            u"SELECT RECORD_ID, IDMSG, MCSUB, MCRTF, MCDTO, MCDCC, MCIMP, USINS, MCSTA FROM SYS_MCL"_qs);
-        QCOMPARE(queued.rows.size(), 1);
-        const QVariantList &row = queued.rows.first();
-        QStringList written;
-        for (const QVariant &value : row.mid(1))
-            written << value.toString();
-        QCOMPARE(written, (QStringList{"1", e.subject, "1", e.to, e.cc, QString::number(mspHigh), "ROSSI", "1"}));
+        QCOMPARE(m_suite
+                     ->scalar(u"SELECT COUNT(*) || '|' || IDMSG || '|' || MCSUB || '|' || MCRTF || '|' || MCDTO || "
+                              "'|' || MCDCC || '|' || MCIMP || '|' || USINS || '|' || MCSTA FROM SYS_MCL"_qs)
+                     .toString(),
+                 QStringList({"1", "1", e.subject, "1", e.to, e.cc, QString::number(mspHigh), "ROSSI", "1"}).join('|'));
         const auto files = m_suite->session().connection()->query(
-            u"SELECT MCFIL, MCCID FROM SYS_MCA WHERE IDMCL = "_qs + row.at(0).toString());
+            u"SELECT MCFIL FROM SYS_MCA JOIN SYS_MCL ON SYS_MCL.RECORD_ID = IDMCL"_qs);
         QCOMPARE(files.rows.size(), 1);
         // The queued file stays, in a private folder of its sending, until the mail client is done with it.
         const QFileInfo queuedFile(files.rows.first().at(0).toString());

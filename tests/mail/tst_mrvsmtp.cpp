@@ -7,6 +7,8 @@
 #include "mail/mrvSMTP.h"
 #include "services/SuiteSession.h"
 
+#include <functional>
+
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,6 +21,8 @@ using mrv::testing::SmtpServerOptions;
 using mrv::testing::SmtpTestServer;
 using mrv::testing::writeFile;
 using Tls = SmtpServerOptions::Tls;
+using Call = std::function<void(mrvSMTP &)>;
+Q_DECLARE_METATYPE(Call)
 
 namespace {
 
@@ -227,42 +231,37 @@ private Q_SLOTS:
     void invalidCallsReported_data()
     {
         QTest::addColumn<QString>("procedure");
-        QTest::newRow("address with a line break") << "AddRecipient";
-        QTest::newRow("Ccn with a line break") << "AddRecipient";
-        QTest::newRow("recipient type 4") << "AddRecipient";
-        QTest::newRow("missing attachment") << "AddAttachment";
-        QTest::newRow("body format 3") << "SetBodyText";
-        QTest::newRow("missing body file") << "SetBodyTextFromFile";
-        QTest::newRow("reply-to that is no address") << "ReplyTo";
-        QTest::newRow("send without Records") << "Send";
+        QTest::addColumn<Call>("call");
+        const QString missing = m_files.filePath("missing.txt");
+        const auto row = [](const char *name, const char *procedure, Call call) {
+            QTest::newRow(name) << QString(procedure) << call;
+        };
+        row("address with a line break", "AddRecipient",
+            [](mrvSMTP &s) { s.AddRecipient("anna@example.com\r\nBcc: intruso@example.com"); });
+        row("Ccn with a line break", "AddRecipient",
+            [](mrvSMTP &s) { s.AddRecipient("anna@example.com\nX: y", QString(), eMessageRecipient_Ccn); });
+        row("recipient type 4", "AddRecipient", [](mrvSMTP &s) { s.AddRecipient("anna@example.com", QString(), 4); });
+        row("missing attachment", "AddAttachment", [missing](mrvSMTP &s) { s.AddAttachment(missing); });
+        row("body format 3", "SetBodyText", [](mrvSMTP &s) { QVERIFY(!s.SetBodyText("x", 3)); });
+        row("missing body file", "SetBodyTextFromFile",
+            [missing](mrvSMTP &s) { s.SetBodyTextFromFile(missing, eMessageBodyFormat_Text); });
+        row("reply-to that is no address", "ReplyTo", [](mrvSMTP &s) { s.ReplyTo("Ufficio Vendite"); });
+        row("send without Records", "Send", {});
     }
 
     void invalidCallsReported()
     {
         QFETCH(QString, procedure);
-        const QString row = QTest::currentDataTag();
-        const QString missing = m_files.filePath("missing.txt");
+        QFETCH(Call, call);
         mrvSMTP smtp;
         smtp.setErrors(m_suite->session().errors());
-        if (row != "send without Records")
-            smtp.setRecords(m_suite->session().records());
         qint32 lResult = -1;
-        if (row == "address with a line break")
-            smtp.AddRecipient("anna@example.com\r\nBcc: intruso@example.com");
-        else if (row == "Ccn with a line break")
-            smtp.AddRecipient("anna@example.com\nX: y", QString(), eMessageRecipient_Ccn);
-        else if (row == "recipient type 4")
-            smtp.AddRecipient("anna@example.com", QString(), 4);
-        else if (row == "missing attachment")
-            smtp.AddAttachment(missing);
-        else if (row == "body format 3")
-            QVERIFY(!smtp.SetBodyText("x", 3));
-        else if (row == "missing body file")
-            smtp.SetBodyTextFromFile(missing, eMessageBodyFormat_Text);
-        else if (row == "reply-to that is no address")
-            smtp.ReplyTo("Ufficio Vendite");
-        else
+        if (call) {
+            smtp.setRecords(m_suite->session().records());
+            call(smtp);
+        } else {
             QVERIFY(!smtp.Send(&lResult));
+        }
 
         const QList<suite::ErrorReport> reported = reports();
         QCOMPARE(reported.size(), 1);
@@ -347,47 +346,36 @@ private Q_SLOTS:
             QVERIFY2(!log.contains(QString::fromUtf8(secret)), secret.constData());
     }
 
-    void resetStartsAnewMessage()
-    {
-        SmtpTestServer server;
-        QVERIFY2(server.start(), qPrintable(server.errorText()));
-        configure(server);
-        const auto smtp = newSmtp();
-        smtp->setSubject("Prima");
-        smtp->ReplyTo("ufficio@example.com");
-        smtp->setPriority(eMessageProprity_Low);
-        QVERIFY(smtp->Send());
-        const ReceivedMessage first = server.receivedMessages().first();
-        QCOMPARE(first.mailboxes("Reply-To"), (Mailboxes{{"", "ufficio@example.com"}}));
-        QCOMPARE(first.header("X-Priority") + '|' + first.header("Importance"), u"5 (Lowest)|low"_qs);
-
-        smtp->Reset();
-
-        QCOMPARE(smtp->ConnectLog(), QString());
-        QCOMPARE(smtp->Subject(), QString());
-        qint32 lResult = -1;
-        QVERIFY(!smtp->Send(&lResult));
-        QCOMPARE(lResult, 10);
-        QCOMPARE(smtp->ConnectLog(), u"(0) - Nothing was sent: the message has no recipients\r\n"_qs);
-        QCOMPARE(server.receivedMessages().size(), 1);
-    }
-
-    // One connection per account, kept and logged in across objects.
+    // One connection per account, kept and logged in across objects; Reset
+    // leaves an object with no message, which refuses to send.
     void connectionReusedForTheSameAccount()
     {
         const SmtpServerOptions options = serverOptions(Tls::None, true);
         SmtpTestServer server(options);
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         QStringList logs;
+        std::unique_ptr<mrvSMTP> smtp;
         for (const char *timeout : {"10", "10", "11"}) {
             configure(server, options, eEmailServerOutAuth_AUTH_LOGIN, timeout);
-            const auto smtp = newSmtp();
+            smtp = newSmtp();
+            smtp->setSubject("Prima");
+            smtp->ReplyTo("ufficio@example.com");
+            smtp->setPriority(eMessageProprity_Low);
             QVERIFY2(smtp->Send(), qPrintable(smtp->ConnectLog()));
             logs << smtp->ConnectLog();
         }
+        smtp->Reset();
+        QCOMPARE(smtp->ConnectLog() + smtp->Subject(), QString());
+        qint32 lResult = -1;
+        QVERIFY(!smtp->Send(&lResult));
+        QCOMPARE(lResult, 10);
+        QCOMPARE(smtp->ConnectLog(), u"(0) - Nothing was sent: the message has no recipients\r\n"_qs);
 
         const QList<ReceivedMessage> received = server.receivedMessages();
         QCOMPARE(received.size(), 3);
+        QCOMPARE(received.first().mailboxes("Reply-To"), (Mailboxes{{"", "ufficio@example.com"}}));
+        QCOMPARE(received.first().header("X-Priority") + '|' + received.first().header("Importance"),
+                 u"5 (Lowest)|low"_qs);
         QCOMPARE(received.at(0).connection, received.at(1).connection);
         QVERIFY(received.at(1).connection != received.at(2).connection);
         QVERIFY(logs.at(0).contains("AUTH LOGIN"));

@@ -13,51 +13,31 @@
 #include <QTextTable>
 
 using namespace mrv::richtext;
+using mrv::testing::rtfRow;
+using mrv::testing::wordPadRow;
 using mrv::testing::wordPadRtf;
 
 namespace {
 
 const QString kParagraph(QChar::ParagraphSeparator);
 
-// A data row: a whole document and what is expected of it.
-void rtfRow(const char *name, const QByteArray &rtf, const QString &expected)
-{
-    QTest::newRow(name) << rtf << expected;
-}
-
-// A data row: a document around `body`, as WordPad writes it, and what is expected of it.
-void wordPadRow(const char *name, const QByteArray &body, const QString &expected)
-{
-    QTest::newRow(name) << mrv::testing::wordPadRtf(body) << expected;
-}
-
-QString cellText(const QTextTableCell &cell)
-{
-    QTextCursor cursor = cell.firstCursorPosition();
-    cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
-    return cursor.selectedText().replace(kParagraph, "/");
-}
-
-// Rows joined by ";", cells by ",".
-QString describeTable(const QTextTable &table)
-{
-    QStringList rows;
-    for (int row = 0; row < table.rows(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < table.columns(); ++column)
-            cells << cellText(table.cellAt(row, column));
-        rows << cells.join(',');
-    }
-    return rows.join(';');
-}
-
-// The paragraphs of the document's top level, a table as "[its cells]".
+// The top level's paragraphs, a table as "[rows]": rows joined by ";", cells by ",", paragraphs by "/".
 QString describeTopLevel(const QTextDocument &document)
 {
     QString text;
     for (auto it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
         const auto *table = qobject_cast<QTextTable *>(it.currentFrame());
-        text += table ? "[" + describeTable(*table) + "]" : it.currentBlock().text();
+        if (!table) {
+            text += it.currentBlock().text();
+            continue;
+        }
+        for (int i = 0; i < table->rows() * table->columns(); ++i) {
+            const QTextTableCell cell = table->cellAt(i / table->columns(), i % table->columns());
+            QTextCursor cursor = cell.firstCursorPosition();
+            cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+            text += (i == 0 ? "[" : i % table->columns() ? "," : ";") + cursor.selectedText().replace(kParagraph, "/");
+        }
+        text += ']';
     }
     return text;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QString>
+#include <QTest>
 
 namespace mrv::testing {
 
@@ -11,6 +12,16 @@ namespace mrv::testing {
 // Fonts: 0 Arial, 1 Symbol, 2 Arial CE (charset 238), 3 Times New Roman.
 // Colours: 1 red, 2 green, 3 blue.
 QByteArray wordPadRtf(const QByteArray &body);
+
+// Rows of an (rtf, expected) table: a whole document, or a WordPad one around `body`.
+inline void rtfRow(const char *name, const QByteArray &rtf, const QString &expected)
+{
+    QTest::newRow(name) << rtf << expected;
+}
+inline void wordPadRow(const char *name, const QByteArray &body, const QString &expected)
+{
+    rtfRow(name, wordPadRtf(body), expected);
+}
 
 // An image of the given size and colour, encoded as "png" or "jpeg".
 QByteArray encodedImage(const char *format, int width, int height, const QColor &colour = Qt::red);
