@@ -21,8 +21,12 @@ bool makePrivateFolder(const QString &path)
 
 } // namespace
 
-SendingFolder::SendingFolder()
+// Made on the first file: most e-mails carry none, and a send should not
+// make and remove a folder for nothing.
+const QString &SendingFolder::path()
 {
+    if (!m_path.isEmpty())
+        return m_path;
     host::PathServices &paths = host::pathServices();
     for (int attempt = 0; attempt < 10 && m_path.isEmpty(); ++attempt) {
         const QString candidate = paths.newTempFileName(kPrefix, QString(), QString());
@@ -32,11 +36,12 @@ SendingFolder::SendingFolder()
     if (m_path.isEmpty())
         throw Failure(QStringLiteral("No folder for the attachments can be made in %1")
                           .arg(QDir::toNativeSeparators(paths.productFolder(QStringLiteral("Temp")))));
+    return m_path;
 }
 
 SendingFolder::~SendingFolder()
 {
-    if (!m_handedOver)
+    if (!m_handedOver && !m_path.isEmpty())
         QDir(m_path).removeRecursively();
 }
 
@@ -44,8 +49,8 @@ QString SendingFolder::placeFor(const QString &fileName)
 {
     const int earlier = m_uses[fileName]++;
     if (earlier == 0)
-        return QDir(m_path).filePath(fileName);
-    const QString folder = QDir(m_path).filePath(QString::number(earlier));
+        return QDir(path()).filePath(fileName);
+    const QString folder = QDir(path()).filePath(QString::number(earlier));
     if (!QFileInfo(folder).isDir() && !makePrivateFolder(folder))
         throw Failure(QStringLiteral("The folder %1 cannot be made").arg(QDir::toNativeSeparators(folder)));
     return QDir(folder).filePath(fileName);

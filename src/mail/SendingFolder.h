@@ -6,13 +6,14 @@
 namespace mrv {
 
 // A folder of one sending's own for the files it hands to a transport: made
-// new (mode 0700) inside the product's temporary folder and removed with
-// everything in it when the sending ends, unless the files were handed on to
-// a queue, whose reader removes them (removeQueuedFile).
+// new (mode 0700) inside the product's temporary folder when the first file
+// needs a place, and removed with everything in it when the sending ends,
+// unless the files were handed on to a queue, whose reader removes them
+// (removeQueuedFile).
 class SendingFolder
 {
 public:
-    SendingFolder();
+    SendingFolder() = default;
     ~SendingFolder();
     SendingFolder(const SendingFolder &) = delete;
     SendingFolder &operator=(const SendingFolder &) = delete;
@@ -29,6 +30,8 @@ public:
     static void removeQueuedFile(const QString &path);
 
 private:
+    const QString &path();
+
     QString m_path;
     QHash<QString, int> m_uses;
     bool m_handedOver = false;
