@@ -251,9 +251,11 @@ private:
             return qlonglong(sqlite3_column_int64(m_statement, i));
         case SQLITE_FLOAT:
             return sqlite3_column_double(m_statement, i);
-        case SQLITE_BLOB:
-            return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_statement, i)),
-                              sqlite3_column_bytes(m_statement, i));
+        case SQLITE_BLOB: {
+            // The pointer first, then the size, as SQLite asks.
+            const char *bytes = static_cast<const char *>(sqlite3_column_blob(m_statement, i));
+            return QByteArray(bytes, sqlite3_column_bytes(m_statement, i));
+        }
         case SQLITE_TEXT: {
             const char *text = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, i));
             const int size = sqlite3_column_bytes(m_statement, i);
@@ -519,19 +521,27 @@ private:
     sqlite3_blob *m_blob = nullptr;
 };
 
+// Calls `move(offset, length)` for each piece of a value of `size` bytes, in
+// order; `move` answers how many bytes it moved, at least one.
+template <typename Move> void forEachPiece(int size, Move &&move)
+{
+    for (int offset = 0; offset < size;)
+        offset += move(offset, qMin(kBlobPiece, size - offset));
+}
+
 } // namespace
 
 void SuiteConnection::writeBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &source)
 {
     OpenBlob blob(sqliteHandle(d->database), table, column, rowid, true);
     QByteArray piece(kBlobPiece, Qt::Uninitialized);
-    for (int offset = 0; offset < blob.size();) {
-        const qint64 length = source.read(piece.data(), qMin(kBlobPiece, blob.size() - offset));
-        if (length <= 0)
+    forEachPiece(blob.size(), [&](int offset, int length) {
+        const qint64 read = source.read(piece.data(), length);
+        if (read <= 0)
             throw Failure(QStringLiteral("The file ended before its stored size: %1").arg(source.errorString()));
-        blob.write(piece.constData(), int(length), offset);
-        offset += int(length);
-    }
+        blob.write(piece.constData(), int(read), offset);
+        return int(read);
+    });
     ++d->anyTableWrites;
 }
 
@@ -539,13 +549,12 @@ void SuiteConnection::readBlob(const QString &table, const QString &column, qint
 {
     OpenBlob blob(sqliteHandle(d->database), table, column, rowid, false);
     QByteArray piece(kBlobPiece, Qt::Uninitialized);
-    for (int offset = 0; offset < blob.size();) {
-        const int length = qMin(kBlobPiece, blob.size() - offset);
+    forEachPiece(blob.size(), [&](int offset, int length) {
         blob.read(piece.data(), length, offset);
         if (target.write(piece.constData(), length) != length)
             throw Failure(QStringLiteral("A stored value could not be written out: %1").arg(target.errorString()));
-        offset += length;
-    }
+        return length;
+    });
 }
 
 void SuiteConnection::copyBlob(const QString &table, const QString &column, qint64 fromRowid, qint64 toRowid)
@@ -556,12 +565,11 @@ void SuiteConnection::copyBlob(const QString &table, const QString &column, qint
     if (from.size() != to.size())
         throw Failure(QStringLiteral("A stored value could not be copied: the sizes differ"));
     QByteArray piece(kBlobPiece, Qt::Uninitialized);
-    for (int offset = 0; offset < from.size();) {
-        const int length = qMin(kBlobPiece, from.size() - offset);
+    forEachPiece(from.size(), [&](int offset, int length) {
         from.read(piece.data(), length, offset);
         to.write(piece.constData(), length, offset);
-        offset += length;
-    }
+        return length;
+    });
     ++d->anyTableWrites;
 }
 
