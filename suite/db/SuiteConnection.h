@@ -9,9 +9,8 @@
 
 #include <memory>
 
-class QSqlQuery;
-
 class QIODevice;
+class QSqlQuery;
 
 namespace mrv::suite::db {
 

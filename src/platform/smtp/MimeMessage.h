@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-
 #include <QStringList>
+
 #include <memory>
 
 namespace mrv::smtp {
