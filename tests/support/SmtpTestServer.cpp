@@ -27,7 +27,7 @@ constexpr int kStopTimeoutMs = 5000;
 
 QString scriptPath(const char *name)
 {
-    return QDir::cleanPath(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../servers/" + name);
+    return QString::fromUtf8(MRV_TEST_SERVERS_DIR "/") + QLatin1String(name);
 }
 
 QStringList stringsOf(const QJsonValue &value)
