@@ -4,7 +4,7 @@
 //
 //   clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -DQT_NO_KEYWORDS \
 //       -Isrc -Isuite $(pkg-config --cflags Qt6Core) fuzz/fuzz_sqltokenizer.cpp \
-//       suite/db/SqlTokenizer.cpp suite/db/SqliteDialect.cpp suite/db/Routines.cpp \
+//       suite/db/SqlTokenizer.cpp suite/db/Dialects.cpp suite/db/Routines.cpp \
 //       $(pkg-config --libs Qt6Core) -o /tmp/fuzz_sqltokenizer
 //   /tmp/fuzz_sqltokenizer -max_len=4096
 //

@@ -33,7 +33,7 @@ for target in $targets; do
     sqltokenizer)
         # shellcheck disable=SC2086
         clang++ $flags $(pkg-config --cflags Qt6Core) fuzz/fuzz_sqltokenizer.cpp suite/db/SqlTokenizer.cpp \
-            suite/db/SqliteDialect.cpp suite/db/Routines.cpp $(pkg-config --libs Qt6Core) -o "$out/fuzz_sqltokenizer"
+            suite/db/Dialects.cpp suite/db/Routines.cpp $(pkg-config --libs Qt6Core) -o "$out/fuzz_sqltokenizer"
         options="-max_len=4096" ;;
     *)
         echo "mrv fuzz: unknown target $target" >&2
