@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -18,7 +19,11 @@ struct QueryResult
 {
     QStringList columns;
     QList<QVariantList> rows;
+    qint64 changedRows = 0; // by an INSERT, UPDATE or DELETE
 };
+
+// Called with each row of a result in turn.
+using RowVisitor = std::function<void(const QVariantList &row)>;
 
 // The first word of a native statement and the table it writes to, both in
 // upper case (the table empty when the statement writes none, or one that
@@ -56,6 +61,9 @@ public:
                             std::optional<qint64> &insertedKey) = 0;
 
     virtual std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head) = 0;
+    // Runs a native query and hands its rows over one by one, never holding
+    // them all; other statements may run on the engine meanwhile.
+    virtual void forEachRow(const QString &sql, const RowVisitor &visit) = 0;
 
     virtual bool inTransaction() = 0;
     // The statement that opens a transaction.

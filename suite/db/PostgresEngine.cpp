@@ -79,6 +79,27 @@ QString numberedParameters(const QString &sql)
     return out;
 }
 
+bool isNamePart(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$' || c == u'@' || c == u'#';
+}
+
+// The server folds unquoted names to lower case, SQL Server keeps them as
+// written: a result column gets back the spelling the statement gave it,
+// and a column the statement does not name (SELECT *) the schema's upper case.
+QString spelledAsWritten(const QString &column, const QString &sql)
+{
+    if (column != column.toLower())
+        return column; // quoted, as written
+    for (qsizetype at = sql.indexOf(column, 0, Qt::CaseInsensitive); at >= 0;
+         at = sql.indexOf(column, at + 1, Qt::CaseInsensitive)) {
+        const qsizetype end = at + column.size();
+        if ((at == 0 || !isNamePart(sql.at(at - 1))) && (end == sql.size() || !isNamePart(sql.at(end))))
+            return sql.mid(at, column.size());
+    }
+    return column.toUpper();
+}
+
 // One statement's values as libpq takes them: texts in UTF-8, byte arrays
 // as binary, NULL as no value at all.
 class Parameters
@@ -148,12 +169,12 @@ public:
     }
     QString errorMessage() const { return QString::fromUtf8(PQresultErrorMessage(m_result)).trimmed(); }
 
-    QueryResult rows() const
+    QueryResult rows(const QString &sql = QString()) const
     {
         QueryResult result;
         const int columns = PQnfields(m_result);
         for (int column = 0; column < columns; ++column)
-            result.columns << QString::fromUtf8(PQfname(m_result, column));
+            result.columns << spelledAsWritten(QString::fromUtf8(PQfname(m_result, column)), sql);
         const int count = PQntuples(m_result);
         result.rows.reserve(count);
         for (int row = 0; row < count; ++row) {
@@ -163,6 +184,7 @@ public:
                 values << value(row, column);
             result.rows << std::move(values);
         }
+        result.changedRows = QByteArray(PQcmdTuples(m_result)).toLongLong();
         return result;
     }
 
@@ -254,13 +276,42 @@ public:
         const QString text = nativeText(sql, !values.isEmpty(), returnsKey);
         const QByteArray utf8 = text.toUtf8();
         const Parameters parameters(values);
-        return keyed(returnsKey, insertedKey, runIsolated(head.verb, [&] {
+        return keyed(returnsKey, insertedKey, runIsolated(text, head.verb, [&] {
                          return PQexecParams(handle(), utf8.constData(), parameters.count(), nullptr,
                                              parameters.values(), parameters.lengths(), parameters.formats(), 0);
                      }));
     }
 
     std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head) override;
+
+    // Through a cursor, in batches: libpq's own row-by-row mode would keep
+    // the connection busy for anything else until the last row.
+    void forEachRow(const QString &sql, const RowVisitor &visit) override
+    {
+        reconnectIfLost();
+        const bool ownTransaction = !inTransaction();
+        if (ownTransaction)
+            command("BEGIN");
+        try {
+            static QAtomicInteger<quint64> counter;
+            const QString cursor = QStringLiteral("mrv_rows_%1").arg(counter.fetchAndAddRelaxed(1));
+            execute(QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR ").arg(cursor) + nativeText(sql, false, false),
+                    Parameters({}));
+            const QString fetch = QStringLiteral("FETCH FORWARD 1000 FROM ") + cursor;
+            for (QueryResult batch = execute(fetch, Parameters({})); !batch.rows.isEmpty();
+                 batch = execute(fetch, Parameters({}))) {
+                for (const QVariantList &row : std::as_const(batch.rows))
+                    visit(row);
+            }
+            execute(QStringLiteral("CLOSE ") + cursor, Parameters({}));
+        } catch (...) {
+            if (ownTransaction)
+                PQclear(PQexec(handle(), "ROLLBACK"));
+            throw;
+        }
+        if (ownTransaction)
+            command("COMMIT");
+    }
     bool inTransaction() override
     {
         const PGTransactionStatusType status = PQtransactionStatus(handle());
@@ -356,7 +407,7 @@ private:
     // Inside a transaction a failed statement would abort the whole of it;
     // with SQL Server, as with SQLite, the transaction goes on without that
     // statement. A savepoint around each statement keeps that rule.
-    template <typename Execute> QueryResult runIsolated(const QString &verb, Execute execute)
+    template <typename Execute> QueryResult runIsolated(const QString &sql, const QString &verb, Execute execute)
     {
         const bool isolated = !isTransactionControl(verb) && inTransaction();
         if (isolated)
@@ -370,7 +421,7 @@ private:
         }
         if (isolated)
             command("RELEASE SAVEPOINT mrv_statement");
-        return result.rows();
+        return result.rows(sql);
     }
 
     PGconn *handle() const
@@ -463,11 +514,12 @@ class PostgresPrepared : public EngineStatement
 {
 public:
     PostgresPrepared(PostgresEngine &engine, const QString &sql, const StatementHead &head)
-        : m_engine(engine), m_verb(head.verb), m_returnsKey(engine.returnsInsertedKey(head))
+        : m_engine(engine), m_verb(head.verb), m_returnsKey(engine.returnsInsertedKey(head)),
+          m_text(engine.nativeText(sql, true, m_returnsKey))
     {
         static QAtomicInteger<quint64> counter;
         m_name = "mrv_prepared_" + QByteArray::number(counter.fetchAndAddRelaxed(1));
-        const QByteArray text = engine.nativeText(sql, true, m_returnsKey).toUtf8();
+        const QByteArray text = m_text.toUtf8();
         const Result prepared(PQprepare(engine.handle(), m_name.constData(), text.constData(), 0, nullptr));
         if (!prepared.succeeded())
             throw Failure(prepared.errorMessage());
@@ -483,7 +535,7 @@ public:
     QueryResult run(const QVariantList &values, std::optional<qint64> &insertedKey) override
     {
         const Parameters parameters(values);
-        return PostgresEngine::keyed(m_returnsKey, insertedKey, m_engine.runIsolated(m_verb, [&] {
+        return PostgresEngine::keyed(m_returnsKey, insertedKey, m_engine.runIsolated(m_text, m_verb, [&] {
             return PQexecPrepared(m_engine.handle(), m_name.constData(), parameters.count(), parameters.values(),
                                   parameters.lengths(), parameters.formats(), 0);
         }));
@@ -493,6 +545,7 @@ private:
     PostgresEngine &m_engine;
     QString m_verb;
     bool m_returnsKey;
+    QString m_text;
     QByteArray m_name;
 };
 

@@ -94,17 +94,24 @@ public:
         const int count = sqlite3_column_count(m_statement);
         for (int i = 0; i < count; ++i)
             result.columns << QString::fromUtf8(sqlite3_column_name(m_statement, i));
+        forEachRow([&result](const QVariantList &row) { result.rows << row; });
+        result.changedRows = sqlite3_changes64(m_handle);
+        return result;
+    }
+
+    void forEachRow(const RowVisitor &visit)
+    {
+        const int count = sqlite3_column_count(m_statement);
         int step = SQLITE_ROW;
         while ((step = sqlite3_step(m_statement)) == SQLITE_ROW) {
             QVariantList row;
             row.reserve(count);
             for (int i = 0; i < count; ++i)
                 row << columnValue(i);
-            result.rows << std::move(row);
+            visit(row);
         }
         if (step != SQLITE_DONE)
             throw Failure(errorMessage());
-        return result;
     }
 
 private:
@@ -293,6 +300,11 @@ public:
     std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head) override
     {
         return std::make_unique<SqlitePrepared>(handle(), sql, isInsert(head.verb));
+    }
+
+    void forEachRow(const QString &sql, const RowVisitor &visit) override
+    {
+        SqliteStatement(handle(), withoutLoneSurrogates(sql)).forEachRow(visit);
     }
 
     bool inTransaction() override { return sqlite3_get_autocommit(handle()) == 0; }

@@ -140,6 +140,14 @@ bool leavesContentAlone(const QString &verb)
 
 } // namespace
 
+// MRV_TRACE_SQL set: every failed statement is told on standard error,
+// with the engine's reason, whoever catches the failure afterwards.
+bool tracing()
+{
+    static const bool trace = qEnvironmentVariableIsSet("MRV_TRACE_SQL");
+    return trace;
+}
+
 struct SuiteConnection::Private
 {
     std::unique_ptr<Engine> engine;
@@ -189,7 +197,9 @@ struct SuiteConnection::Private
         countWrite(head);
         try {
             return engine->run(nativeSql, values, head, scopeIdentity);
-        } catch (const Failure &) {
+        } catch (const Failure &failure) {
+            if (tracing())
+                qInfo("mrv: %s\n  failed: %s", qUtf8Printable(nativeSql), failure.what());
             recoverAfterFailure();
             throw;
         }
@@ -275,6 +285,11 @@ QueryResult SuiteConnection::query(const QString &sql)
 QueryResult SuiteConnection::nativeQuery(const QString &sql, const QVariantList &values)
 {
     return d->run(sql, values);
+}
+
+void SuiteConnection::forEachRow(const QString &sql, const RowVisitor &visit)
+{
+    d->engine->forEachRow(d->dialect->translate(sql, d->context()), visit);
 }
 
 void SuiteConnection::writeBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &source)

@@ -60,6 +60,10 @@ public:
     // dialect. For the suite's own code (schema, seeding, blobs).
     QueryResult nativeQuery(const QString &sql, const QVariantList &values = {});
 
+    // Runs a query of the suite's dialect and hands its rows over one by
+    // one, for tables too large to hold; the visitor may write meanwhile.
+    void forEachRow(const QString &sql, const RowVisitor &visit);
+
     // Large values in pieces, through the engine's incremental blob access: a
     // blob is filled from a device, written to one, or copied between rows
     // without ever being held whole in memory where the engine allows (SQLite;

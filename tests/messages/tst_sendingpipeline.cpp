@@ -165,9 +165,10 @@ private Q_SLOTS:
         QFETCH(bool, faxFails);
         QFETCH(QStringList, messages);
         m_dispatchResult = faxFails;
-        if (faxFails)
-            m_suite->session().connection()->nativeQuery(QStringLiteral(
-                "CREATE TRIGGER NO_FAX BEFORE INSERT ON SYS_FAX BEGIN SELECT RAISE(ABORT, 'fax refused'); END"));
+        if (faxFails) {
+            for (const QString &statement : testing::TestDatabase::refusingInserts(u"SYS_FAX"_qs, u"fax refused"_qs))
+                m_suite->session().connection()->nativeQuery(statement);
+        }
         QTemporaryDir dir;
         auto m = message(QStringLiteral("VERDI; cliente@x.example; 02-4000038"));
         m.attachments = testing::writeFile(dir.path(), QStringLiteral("a.pdf"), "%PDF");

@@ -44,6 +44,18 @@ QString TestDatabase::engine()
     return onServer() ? QStringLiteral("postgresql") : QStringLiteral("sqlite");
 }
 
+QStringList TestDatabase::refusingInserts(const QString &table, const QString &message)
+{
+    if (!onServer())
+        return {QStringLiteral("CREATE TRIGGER REFUSE_%1 BEFORE INSERT ON %1 BEGIN SELECT RAISE(ABORT, '%2'); END")
+                    .arg(table, message)};
+    return {QStringLiteral("CREATE FUNCTION REFUSE_%1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE "
+                           "EXCEPTION '%2'; END $$")
+                .arg(table, message),
+            QStringLiteral("CREATE TRIGGER REFUSE_%1 BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION REFUSE_%1()")
+                .arg(table)};
+}
+
 TestDatabase::TestDatabase(const QString &name)
 {
     if (!m_dir.isValid())

@@ -26,6 +26,9 @@ public:
     static bool onServer();
     // The engine's name as SuiteConnection::engine() gives it.
     static QString engine();
+    // Native statements after which every INSERT into the table fails with
+    // the message, as a database that refuses a row does.
+    static QStringList refusingInserts(const QString &table, const QString &message);
 
 private:
     QTemporaryDir m_dir;
