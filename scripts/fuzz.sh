@@ -34,7 +34,10 @@ for target in $targets; do
         # shellcheck disable=SC2086
         clang++ $flags $(pkg-config --cflags Qt6Core) fuzz/fuzz_sqltokenizer.cpp suite/db/SqlTokenizer.cpp \
             suite/db/Dialects.cpp suite/db/Routines.cpp $(pkg-config --libs Qt6Core) -o "$out/fuzz_sqltokenizer"
-        options="-max_len=4096" ;;
+        # Translation recurses up to a thousand levels deep, and every depth
+        # is a new allocation stack that AddressSanitizer keeps for good: the
+        # process grows past libFuzzer's default 2 GB without leaking.
+        options="-max_len=4096 -rss_limit_mb=4096" ;;
     *)
         echo "mrv fuzz: unknown target $target" >&2
         exit 2 ;;
