@@ -4,6 +4,8 @@
 #include "SuiteConnection.h"
 #include "host/Failure.h"
 
+#include <QAtomicInteger>
+#include <QHash>
 #include <QIODevice>
 #include <QSet>
 #include <QSqlDriver>
@@ -340,18 +342,24 @@ public:
 
     QStringList objectNames(const QString &type) override
     {
-        const QString sql = type == QLatin1String("index")
-                                ? QStringLiteral("SELECT LOWER(indexname) FROM pg_indexes WHERE schemaname = "
-                                                 "current_schema()")
-                                : QStringLiteral("SELECT LOWER(table_name) FROM information_schema.tables WHERE "
-                                                 "table_schema = current_schema() AND table_type = 'BASE TABLE'");
-        return firstColumn(execute(sql, Parameters({})));
+        static const QHash<QString, QString> queries = {
+            {QStringLiteral("index"),
+             QStringLiteral("SELECT LOWER(indexname) FROM pg_indexes WHERE schemaname = current_schema()")},
+            {QStringLiteral("view"),
+             QStringLiteral("SELECT LOWER(viewname) FROM pg_views WHERE schemaname = current_schema()")},
+            {QStringLiteral("table"), QStringLiteral("SELECT LOWER(table_name) FROM information_schema.tables WHERE "
+                                                     "table_schema = current_schema() AND table_type = 'BASE TABLE'")},
+        };
+        if (!queries.contains(type))
+            throw Failure(QStringLiteral("No catalog of objects of the type %1").arg(type));
+        return firstColumn(execute(queries.value(type), Parameters({})));
     }
 
     QStringList columnNames(const QString &table) override
     {
         return firstColumn(execute(QStringLiteral("SELECT LOWER(column_name) FROM information_schema.columns WHERE "
-                                                  "table_schema = current_schema() AND table_name = LOWER($1)"),
+                                                  "table_schema = current_schema() AND table_name = LOWER($1) ORDER BY "
+                                                  "ordinal_position"),
                                    Parameters({table})));
     }
 

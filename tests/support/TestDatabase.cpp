@@ -66,7 +66,7 @@ TestDatabase::TestDatabase(const QString &name)
     }
     static QAtomicInteger<int> counter;
     m_serverDatabase = QStringLiteral("mrv_%1_%2_%3")
-                           .arg(name.toLower())
+                           .arg(name.toLower().replace(u'-', u'_'))
                            .arg(QCoreApplication::applicationPid())
                            .arg(counter.fetchAndAddRelaxed(1));
     onServerDo(QStringLiteral("CREATE DATABASE ") + m_serverDatabase);

@@ -1,11 +1,14 @@
+#include "TestDatabase.h"
 #include "db/SchemaCatalog.h"
 #include "db/SchemaManager.h"
 #include "db/SuiteConnection.h"
 #include "host/Failure.h"
 
+#include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QtTest>
+
+#include <list>
 
 using namespace mrv;
 using namespace mrv::suite::db;
@@ -28,16 +31,31 @@ QString scalar(SuiteConnection &connection, const QString &sql)
 
 QSet<QString> columnsOf(SuiteConnection &connection, const QString &table)
 {
-    QSet<QString> columns;
-    for (const QVariantList &row : connection.nativeQuery(u"PRAGMA table_info(\"%1\")"_s.arg(table)).rows)
-        columns.insert(row.at(1).toString().toLower());
-    return columns;
+    const QStringList columns = connection.columnNames(table);
+    return QSet<QString>(columns.cbegin(), columns.cend());
 }
 
-// The column lists of every index of a table, whatever the indexes are called.
+bool onServer()
+{
+    return testing::TestDatabase::onServer();
+}
+
+// The column lists of every index of a table, whatever the indexes are
+// called: "unique a,b". The key (RECORD_ID) shows on PostgreSQL only, where
+// it has an index of its own.
 QSet<QString> indexedColumnLists(SuiteConnection &connection, const QString &table)
 {
     QSet<QString> lists;
+    if (onServer()) {
+        static const QRegularExpression definition(u"^create (unique )?index .* \\((.*)\\)$"_s); // lower case
+        for (const QString &index : firstColumn(connection.nativeQuery(
+                 u"SELECT indexdef FROM pg_indexes WHERE schemaname = current_schema() AND tablename = LOWER(?)"_s,
+                 {table}))) {
+            const QRegularExpressionMatch match = definition.match(index);
+            lists.insert(match.captured(1).toLower() + match.captured(2).remove(u' '));
+        }
+        return lists;
+    }
     for (const QVariantList &index : connection.nativeQuery(u"PRAGMA index_list(\"%1\")"_s.arg(table)).rows) {
         const QStringList columns = firstColumn(
             connection.nativeQuery(u"SELECT name FROM pragma_index_info(?) ORDER BY seqno"_s, {index.at(1)}));
@@ -48,22 +66,25 @@ QSet<QString> indexedColumnLists(SuiteConnection &connection, const QString &tab
 
 bool objectExists(SuiteConnection &connection, const QString &type, const QString &name)
 {
-    return !connection
-                .nativeQuery(u"SELECT name FROM sqlite_master WHERE type = ? AND name = ? COLLATE NOCASE"_s,
-                             {type, name})
-                .rows.isEmpty();
+    return connection.objectNames(type).contains(name.toLower());
 }
 
 // Everything a later run could change: the definitions of all objects and the
 // number of rows of every table.
 QStringList snapshot(SuiteConnection &connection)
 {
+    const QString catalog =
+        onServer() ? u"SELECT 'table', table_name, string_agg(column_name || ' ' || data_type || ' ' || "
+                     u"COALESCE(column_default, ''), ', ' ORDER BY ordinal_position) FROM information_schema.columns "
+                     u"WHERE table_schema = current_schema() GROUP BY table_name UNION ALL SELECT 'view', viewname, "
+                     u"definition FROM pg_views WHERE schemaname = current_schema() UNION ALL SELECT 'index', "
+                     u"indexname, indexdef FROM pg_indexes WHERE schemaname = current_schema() ORDER BY 1, 2"_s
+                   : u"SELECT type, name, sql FROM sqlite_master ORDER BY type, name"_s;
     QStringList lines;
-    for (const QVariantList &object :
-         connection.nativeQuery(u"SELECT type, name, sql FROM sqlite_master ORDER BY type, name"_s).rows) {
+    for (const QVariantList &object : connection.nativeQuery(catalog).rows) {
         lines << object.at(0).toString() + u' ' + object.at(1).toString() + u' ' + object.at(2).toString();
-        if (object.at(0).toString() == "table"_L1)
-            lines << scalar(connection, u"SELECT COUNT(*) FROM \"%1\""_s.arg(object.at(1).toString()));
+        if (object.at(0).toString() == "table"_L1 && !connection.objectNames(u"view"_s).contains(object.at(1)))
+            lines << scalar(connection, u"SELECT COUNT(*) FROM %1"_s.arg(object.at(1).toString()));
     }
     return lines;
 }
@@ -73,7 +94,7 @@ QStringList snapshot(SuiteConnection &connection)
 // older.
 void buildVersionOneDatabase(SuiteConnection &connection)
 {
-    const QString key = u"RECORD_ID INTEGER PRIMARY KEY AUTOINCREMENT"_s;
+    const QString key = connection.dialect().identityColumn(u"RECORD_ID"_s);
     const QStringList statements = {
         u"CREATE TABLE SYS_VER (%1, VRNUM INTEGER, VRDAT TEXT)"_s,
         u"INSERT INTO SYS_VER (VRNUM, VRDAT) VALUES (1, '2020-01-01 00:00:00')"_s,
@@ -105,12 +126,12 @@ class TestSchema : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_folder;
+    std::list<testing::TestDatabase> m_databases;
     std::shared_ptr<SuiteConnection> m_created;
 
     std::shared_ptr<SuiteConnection> newDatabase(const QString &name)
     {
-        return SuiteConnection::openSqlite(m_folder.filePath(name + u".db"_s));
+        return SuiteConnection::connect(m_databases.emplace_back(name).location());
     }
 
     std::shared_ptr<SuiteConnection> upgradedFromVersionOne(const QString &name)
@@ -124,7 +145,6 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_folder.isValid());
         m_created = newDatabase(u"created"_s);
         QCOMPARE(SchemaManager::installedVersion(*m_created), 0);
         SchemaManager::create(*m_created, {{u"A01"_s, u"Azienda A01"_s}, {u"B02"_s, u"Azienda B02"_s}});
@@ -162,10 +182,13 @@ private Q_SLOTS:
             const QString wanted = (index.unique ? u"unique "_s : QString()) + index.columns.join(u',').toLower();
             QVERIFY2(indexed.contains(wanted), qPrintable(wanted));
         }
-        // RECORD_ID comes first and is the primary key (the sixth field of table_info).
-        const QVariantList key = m_created->nativeQuery(u"PRAGMA table_info(\"%1\")"_s.arg(physical)).rows.first();
-        QCOMPARE(key.at(1).toString(), u"RECORD_ID"_s);
-        QCOMPARE(key.at(5).toInt(), 1);
+        // RECORD_ID comes first and is the primary key (SQLite: the sixth field of table_info).
+        QCOMPARE(m_created->columnNames(physical).first(), u"record_id"_s);
+        if (onServer())
+            QVERIFY(indexed.contains(u"unique record_id"_s));
+        else
+            QCOMPARE(m_created->nativeQuery(u"PRAGMA table_info(\"%1\")"_s.arg(physical)).rows.first().at(5).toInt(),
+                     1);
     }
 
     // Every view of the catalog exists for the suite or for each company, and
