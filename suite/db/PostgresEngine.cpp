@@ -15,6 +15,7 @@
 #include <QUrlQuery>
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <vector>
 
@@ -286,6 +287,8 @@ public:
     QueryResult run(const QString &sql, const QVariantList &values, const StatementHead &head,
                     std::optional<qint64> &insertedKey) override
     {
+        if (m_transactionLost)
+            return endLostTransaction(head.verb);
         reconnectIfLost();
         if (changesTheCatalog(head.verb))
             m_keyedTables.reset();
@@ -432,19 +435,24 @@ private:
     // statement. A savepoint around each statement keeps that rule.
     template <typename Execute> QueryResult runIsolated(const QString &sql, const QString &verb, Execute execute)
     {
-        const bool isolated = !isTransactionControl(verb) && inTransaction();
-        if (isolated)
-            command("SAVEPOINT mrv_statement");
-        const Result result(execute());
-        if (!result.succeeded()) {
-            const QString message = result.errorMessage();
-            if (isolated && PQstatus(handle()) == CONNECTION_OK)
-                command("ROLLBACK TO SAVEPOINT mrv_statement");
-            throw Failure(message);
+        const bool isolated = inTransaction() && !isTransactionControl(verb);
+        try {
+            if (isolated)
+                command("SAVEPOINT mrv_statement");
+            const Result result(execute());
+            if (!result.succeeded()) {
+                const QString message = result.errorMessage();
+                if (isolated && PQstatus(handle()) == CONNECTION_OK)
+                    command("ROLLBACK TO SAVEPOINT mrv_statement");
+                throw Failure(message);
+            }
+            if (isolated)
+                command("RELEASE SAVEPOINT mrv_statement");
+            return result.rows(sql);
+        } catch (const Failure &) {
+            m_transactionLost = isolated && PQstatus(handle()) != CONNECTION_OK;
+            throw;
         }
-        if (isolated)
-            command("RELEASE SAVEPOINT mrv_statement");
-        return result.rows(sql);
     }
 
     PGconn *handle() const
@@ -464,7 +472,12 @@ private:
         PGconn *connection = handle();
         if (PQtransactionStatus(connection) != PQTRANS_IDLE && PQstatus(connection) == CONNECTION_OK)
             return;
-        if (PQconsumeInput(connection) && PQstatus(connection) == CONNECTION_OK)
+        // The server's farewell and the end of the stream may come apart:
+        // read while there is something to read.
+        pollfd socket{PQsocket(connection), POLLIN, 0};
+        while (PQstatus(connection) == CONNECTION_OK && ::poll(&socket, 1, 0) > 0 && PQconsumeInput(connection)) {
+        }
+        if (PQstatus(connection) == CONNECTION_OK)
             return;
         PQreset(connection);
         if (PQstatus(connection) != CONNECTION_OK)
@@ -486,6 +499,19 @@ private:
         if (!result.succeeded())
             throw Failure(result.errorMessage());
         return result.rows();
+    }
+
+    // The session ended inside a transaction, and the server rolled the
+    // transaction back. Until its owner ends it, nothing may run as if it
+    // went on, and a COMMIT must not quietly succeed on a new session.
+    QueryResult endLostTransaction(const QString &verb)
+    {
+        const bool ends =
+            verb == QLatin1String("ROLLBACK") || verb == QLatin1String("COMMIT") || verb == QLatin1String("END");
+        m_transactionLost = !ends;
+        if (verb == QLatin1String("ROLLBACK"))
+            return {};
+        throw Failure(QStringLiteral("The connection to the database was lost: the transaction was rolled back"));
     }
 
     void command(const char *sql)
@@ -529,6 +555,7 @@ private:
     QSqlDatabase m_database;
     QString m_location;
     std::optional<QSet<QString>> m_keyedTables;
+    bool m_transactionLost = false;
     qint64 m_reads = 0;
 };
 

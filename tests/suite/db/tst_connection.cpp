@@ -227,6 +227,35 @@ private Q_SLOTS:
         QCOMPARE(othersCount(), 9);
         QVERIFY_THROWS_EXCEPTION(Failure, m_connection->endWork());
     }
+
+    // The server ends the session (a restart, an administrator): while idle,
+    // the next statement opens it again and runs; inside a unit of work the
+    // work fails whole, nothing of it stays, and the connection serves again.
+    void aSessionEndedByTheServerIsOpenedAgain()
+    {
+        if (!testing::TestDatabase::onServer())
+            QSKIP("a file has no session to lose");
+        // Ended, and gone: as after a restart, the session is closed before
+        // the next statement is sent.
+        const auto end = [this] {
+            const QVariant pid = scalar(u"SELECT pg_backend_pid()"_s);
+            const auto other = open();
+            other->nativeQuery(u"SELECT pg_terminate_backend(?)"_s, {pid});
+            const QString alive = u"SELECT COUNT(*) FROM pg_stat_activity WHERE pid = ?"_s;
+            QTRY_COMPARE(other->nativeQuery(alive, {pid}).rows.first().first().toInt(), 0);
+        };
+        end();
+        QCOMPARE(rowsOfTwo(), 5);
+        m_connection->beginWork();
+        m_connection->execute(u"INSERT INTO T_TWO (X) VALUES ('lost')"_s);
+        end();
+        QVERIFY_THROWS_EXCEPTION(Failure, m_connection->execute(u"INSERT INTO T_TWO (X) VALUES ('lost too')"_s));
+        QVERIFY_THROWS_EXCEPTION(Failure, m_connection->endWork());
+        QCOMPARE(rowsOfTwo(), 5);
+        m_connection->execute(u"INSERT INTO T_TWO (X) VALUES ('after')"_s);
+        QCOMPARE(identity(), scalar(u"SELECT RECORD_ID FROM T_TWO WHERE X = 'after'"_s).toLongLong());
+        QCOMPARE(rowsOfTwo(), 6);
+    }
 };
 
 QTEST_GUILESS_MAIN(ConnectionTest)
