@@ -11,6 +11,7 @@
 
 #include <QAtomicInteger>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -140,6 +141,21 @@ bool leavesContentAlone(const QString &verb)
 
 } // namespace
 
+// "SELECT 1234" or "SELECT NULL", as SCOPE_IDENTITY() translates: the
+// connection knows the answer, and a server would cost a round trip for
+// every key read after an insert.
+std::optional<QueryResult> selectOfALiteral(const QString &nativeSql)
+{
+    static const QRegularExpression literal(QStringLiteral("^\\s*SELECT\\s+(-?[0-9]{1,18}|NULL)\\s*$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = literal.match(nativeSql);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString value = match.captured(1);
+    const bool isNull = value.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0;
+    return QueryResult{{value}, {{isNull ? QVariant(QMetaType::fromType<QString>()) : QVariant(value.toLongLong())}}};
+}
+
 // MRV_TRACE_SQL set: every failed statement is told on standard error,
 // with the engine's reason, whoever catches the failure afterwards.
 bool tracing()
@@ -211,8 +227,11 @@ struct SuiteConnection::Private
         const QList<QList<SqlToken>> statements = splitStatements(tokenizeSql(sql));
         if (statements.isEmpty())
             throw Failure(QStringLiteral("The statement is empty"));
-        for (const QList<SqlToken> &statement : statements)
-            last = run(dialect->translate(statement, context()));
+        for (const QList<SqlToken> &statement : statements) {
+            const QString native = dialect->translate(statement, context());
+            const std::optional<QueryResult> answered = selectOfALiteral(native);
+            last = answered ? *answered : run(native);
+        }
         return last;
     }
 };
