@@ -152,7 +152,7 @@ private Q_SLOTS:
         QCOMPARE(message.header(u"Subject"_qs), u"Conferma d'ordine"_qs);
         QCOMPARE(message.header(u"X-Priority"_qs).left(1), mode == u"CDO"_qs ? QString() : u"1"_qs);
         QCOMPARE(message.envelopeRecipients, (QStringList{"cliente@x.example", "copia@x.example"}));
-        QCOMPARE(message.structure(), u"multipart/alternative(text/plain,multipart/related(text/html,image/png))"_qs);
+        QCOMPARE(message.structure, u"multipart/alternative(text/plain,multipart/related(text/html,image/png))"_qs);
         const auto *image = message.partOfType(u"image/png"_qs);
         QCOMPARE(image->content, picture);
         QCOMPARE(image->disposition + image->contentId.left(1), u"inline<"_qs);

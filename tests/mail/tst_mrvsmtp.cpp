@@ -149,8 +149,7 @@ private Q_SLOTS:
         QCOMPARE(message.header("X-Priority") + '|' + message.header("Importance"), u"1 (Highest)|high"_qs);
         QVERIFY(QDateTime::fromString(message.header("Date"), Qt::RFC2822Date).isValid());
         QVERIFY(QRegularExpression("^<.+@example\\.com>$").match(message.header("Message-ID")).hasMatch());
-        QCOMPARE(message.structure(),
-                 u"multipart/mixed(multipart/alternative(text/plain,text/html),application/pdf)"_qs);
+        QCOMPARE(message.structure, u"multipart/mixed(multipart/alternative(text/plain,text/html),application/pdf)"_qs);
         QCOMPARE(message.partNamed("offerta.pdf")->content, pdf);
         QCOMPARE(plainText(message), u"Gentile cliente,\n\nl'offerta."_qs);
         QCOMPARE(smtp->BodyTextPlain(), plainText(message));
@@ -222,7 +221,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(path).absolutePath(), m_suite->session().paths()->productFolder("Temp"));
         const ReceivedMessage message = SmtpTestServer::parseFile(path);
         QCOMPARE(message.header("Subject") + message.header("Bcc"), smtp->Subject());
-        QCOMPARE(message.structure(), "multipart/mixed(" + structure + ",text/plain)");
+        QCOMPARE(message.structure, "multipart/mixed(" + structure + ",text/plain)");
         if (!text.isEmpty())
             QCOMPARE(plainText(message), text);
         QCOMPARE(smtp->BodyText().contains("cid:"), format == eMessageBodyFormat_HTML);

@@ -4,7 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,14 +29,6 @@ QString scriptPath(const char *name)
     return QString::fromUtf8(MRV_TEST_SERVERS_DIR "/") + QLatin1String(name);
 }
 
-QStringList stringsOf(const QJsonValue &value)
-{
-    QStringList strings;
-    for (const QJsonValue &item : value.toArray())
-        strings.append(item.toString());
-    return strings;
-}
-
 QList<QPair<QString, QString>> pairsOf(const QJsonValue &value)
 {
     QList<QPair<QString, QString>> pairs;
@@ -49,13 +40,12 @@ QList<QPair<QString, QString>> pairsOf(const QJsonValue &value)
 ReceivedPart partOf(const QJsonValue &part)
 {
     const auto text = [&](const char *key) { return part[QLatin1String(key)].toString(); };
-    return {part["depth"].toInt(),
-            text("content_type"),
+    return {text("content_type"),
             text("charset"),
             text("disposition"),
             text("filename"),
             text("content_id"),
-            stringsOf(part["defects"]),
+            part["defects"].toVariant().toStringList(),
             QByteArray::fromBase64(text("base64").toLatin1()),
             text("text")};
 }
@@ -77,11 +67,12 @@ ReceivedMessage ReceivedMessage::fromJson(const QByteArray &json)
     const QJsonValue envelope = root["envelope"];
     ReceivedMessage message;
     message.mailFrom = envelope["mail_from"].toString();
-    message.envelopeRecipients = stringsOf(envelope["rcpt_tos"]);
+    message.envelopeRecipients = envelope["rcpt_tos"].toVariant().toStringList();
     message.connection = envelope["connection"].toInt();
     message.tls = envelope["tls"].toBool();
     message.authenticatedUser = envelope["auth_user"].toString();
     message.headers = pairsOf(root["headers"]);
+    message.structure = root["structure"].toString();
     message.asciiOnly = root["ascii_only"].toBool();
     const QJsonObject addresses = root["addresses"].toObject();
     for (auto header = addresses.begin(); header != addresses.end(); ++header)
@@ -98,24 +89,6 @@ QString ReceivedMessage::header(const QString &name) const
     return found == headers.end() ? QString() : found->second;
 }
 
-QString ReceivedMessage::structure() const
-{
-    QString tree;
-    int depth = 0;
-    for (const ReceivedPart &part : parts) {
-        for (; depth > part.depth; --depth)
-            tree += ')';
-        if (!tree.isEmpty() && !tree.endsWith('('))
-            tree += ',';
-        tree += part.contentType;
-        if (part.contentType.startsWith("multipart/")) {
-            tree += '(';
-            ++depth;
-        }
-    }
-    return tree + QString(depth, ')');
-}
-
 const ReceivedPart *ReceivedMessage::partOfType(const QString &contentType) const
 {
     return firstPart(parts, [&](const ReceivedPart &part) { return part.contentType == contentType; });
@@ -128,14 +101,11 @@ const ReceivedPart *ReceivedMessage::partNamed(const QString &fileName) const
 
 QStringList SmtpTestServer::arguments() const
 {
-    QStringList arguments = {scriptPath("smtp_server.py"), "--folder", folder(), "--port",
-                             QString::number(m_options.port)};
+    QStringList arguments = {scriptPath("smtp_server.py"), "--folder", folder()};
     const auto add = [&](const char *option, const QString &value) {
         if (!value.isEmpty())
             arguments << option << value;
     };
-    add("--cert", m_options.certificate);
-    add("--key", m_options.key);
     add("--user", m_options.user);
     add("--password", m_options.password);
     add("--fault", m_options.fault);
@@ -145,11 +115,6 @@ QStringList SmtpTestServer::arguments() const
     if (m_options.tls == SmtpServerOptions::Tls::Implicit)
         arguments << "--implicit-tls";
     return arguments;
-}
-
-QString SmtpTestServer::keyPath() const
-{
-    return m_options.key.isEmpty() ? QFileInfo(m_certificate).dir().filePath("key.pem") : m_options.key;
 }
 
 bool SmtpTestServer::start()

@@ -17,7 +17,6 @@ using Mailboxes = QList<QPair<QString, QString>>;
 // One part of a received message as Python's email package parsed it.
 struct ReceivedPart
 {
-    int depth = 0;
     QString contentType;
     QString charset;
     QString disposition;
@@ -42,14 +41,13 @@ struct ReceivedMessage
     QList<QPair<QString, QString>> headers; // decoded values, in order
     QHash<QString, Mailboxes> addresses;    // by lower-case header name
     QList<ReceivedPart> parts;              // depth-first, the message itself first
+    QString structure;                      // the tree of content types, "multipart/mixed(text/plain,image/png)"
     bool asciiOnly = false;
 
     // The decoded value of a header, case-insensitively by name.
     QString header(const QString &name) const;
     // The mailboxes of an address header ("From", "Reply-To"...).
     Mailboxes mailboxes(const QString &header) const { return addresses.value(header.toLower()); }
-    // The tree of content types, "multipart/mixed(text/plain,image/png)".
-    QString structure() const;
     // The first part of that type, or with that file name.
     const ReceivedPart *partOfType(const QString &contentType) const;
     const ReceivedPart *partNamed(const QString &fileName) const;
@@ -60,14 +58,10 @@ struct SmtpServerOptions
     enum class Tls { None, StartTls, Implicit };
 
     Tls tls = Tls::None;
-    quint16 port = 0; // 0: a port of its own
-    // The certificate and key to use instead of a throwaway pair.
-    QString certificate;
-    QString key;
     // With a user the server requires a login (LOGIN, PLAIN or CRAM-MD5).
     QString user;
     QString password;
-    // "greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth" or empty.
+    // "greeting-421", "reject-rcpt", "drop-data", "close-after-data", "silent", "reject-auth" or empty.
     QString fault;
     QString faultRecipient;
 };
@@ -87,9 +81,8 @@ public:
     quint16 port() const { return m_port; }
     // Where the messages arrive: NNNN.eml as received, NNNN.json parsed.
     QString folder() const { return m_folder.filePath(QStringLiteral("messages")); }
-    // The server's certificate and key (TLS modes); the certificate is to be trusted as a CA file.
+    // The server's throwaway certificate (TLS modes), to be trusted as a CA file.
     QString certificatePath() const { return m_certificate; }
-    QString keyPath() const;
 
     // What arrived so far, in order.
     QList<ReceivedMessage> receivedMessages() const;

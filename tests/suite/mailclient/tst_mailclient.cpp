@@ -126,8 +126,8 @@ private Q_SLOTS:
         QCOMPARE(first.header(u"Subject"_qs), u"Conferma d'ordine"_qs);
         QCOMPARE(first.header(u"Importance"_qs).toLower(), u"high"_qs);
         QCOMPARE(first.mailboxes(u"Reply-To"_qs).first().second, u"ordini@x.example"_qs);
-        QVERIFY2(first.partOfType(u"image/png"_qs), qPrintable(first.structure()));
-        QVERIFY2(first.partNamed(u"listino.pdf"_qs), qPrintable(first.structure()));
+        QVERIFY2(first.partOfType(u"image/png"_qs), qPrintable(first.structure));
+        QVERIFY2(first.partNamed(u"listino.pdf"_qs), qPrintable(first.structure));
         const testing::ReceivedPart *rtfBody = received.last().partOfType(u"text/html"_qs);
         QVERIFY(rtfBody);
         QVERIFY2(rtfBody->text.contains(u"è confermato"_qs), qPrintable(rtfBody->text));
