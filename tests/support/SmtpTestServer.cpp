@@ -8,11 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 namespace mrv::testing {
@@ -173,22 +168,6 @@ QList<ReceivedMessage> SmtpTestServer::receivedMessages() const
         messages.append(ReceivedMessage::fromJson(file.readAll()));
     }
     return messages;
-}
-
-quint16 SmtpTestServer::unusedPort()
-{
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    const bool bound = socket >= 0 && ::bind(socket, reinterpret_cast<sockaddr *>(&address), length) == 0 &&
-                       ::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length) == 0;
-    if (socket >= 0)
-        ::close(socket);
-    if (!bound)
-        throw Failure(QStringLiteral("No free loopback port"));
-    return ntohs(address.sin_port);
 }
 
 ReceivedMessage SmtpTestServer::parseFile(const QString &path)

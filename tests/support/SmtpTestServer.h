@@ -78,6 +78,7 @@ public:
     void stop();
     QString errorText() const { return m_error; }
 
+    // Once stopped, a connection to its port is refused.
     quint16 port() const { return m_port; }
     // Where the messages arrive: NNNN.eml as received, NNNN.json parsed.
     QString folder() const { return m_folder.filePath(QStringLiteral("messages")); }
@@ -87,8 +88,6 @@ public:
     // What arrived so far, in order.
     QList<ReceivedMessage> receivedMessages() const;
 
-    // A loopback port nobody listens on, for "connection refused".
-    static quint16 unusedPort();
     // Parses a message file with the same parser as the server.
     static ReceivedMessage parseFile(const QString &path);
 

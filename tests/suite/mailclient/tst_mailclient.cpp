@@ -141,7 +141,8 @@ private Q_SLOTS:
     // Each failed attempt waits twice as long as the one before; the last one gives up.
     void faultsAreRetriedThenGivenUp()
     {
-        configure("EMAIL_OUT_PORT", QString::number(testing::SmtpTestServer::unusedPort()));
+        startServer();
+        m_server->stop();
         configure("MAILCLIENT_MAX_ATTEMPTS", "3");
         configure("MAILCLIENT_RETRY_SECONDS", "100");
         const qint32 id = queue("cliente@x.example");
@@ -226,6 +227,10 @@ private Q_SLOTS:
             QCOMPARE(column(id, "MCSTA").toInt(), int(suite::mcsSent));
             QCOMPARE(column(id, "MCTRY").toInt(), 1);
         }
+        // A third run finds nothing left to send, and says nothing.
+        QByteArray output;
+        QCOMPARE(runProgram(program(), arguments, &output), 0);
+        QVERIFY2(output.isEmpty(), output.constData());
         QCOMPARE(m_server->receivedMessages().size(), ids.size());
     }
 
@@ -249,15 +254,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_suite->scalar(u"SELECT MCSTA FROM SYS_MCL"_qs).toInt(), int(suite::mcsSent), 60000);
         QCOMPARE(m_server->receivedMessages().size(), 1);
         QCOMPARE(m_server->receivedMessages().first().header(u"Subject"_qs), email.subject);
-
-        // Its script run once more finds nothing left to send.
-        const QString temp = session().paths()->productFolder(u"Temp"_qs);
-        const QStringList scripts = QDir(temp).entryList({u"mrv*.sh"_qs});
-        QCOMPARE(scripts.size(), 1);
-        QByteArray output;
-        QCOMPARE(runProgram(u"/bin/sh"_qs, {QDir(temp).filePath(scripts.first())}, &output), 0);
-        QVERIFY2(output.isEmpty(), output.constData());
-        QCOMPARE(m_server->receivedMessages().size(), 1);
     }
 
     void exitCodes_data()
@@ -280,16 +276,12 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(bool, serverUp);
         QFETCH(int, exitCode);
-        if (serverUp)
-            startServer();
-        else
-            configure(u"EMAIL_OUT_PORT"_qs, QString::number(testing::SmtpTestServer::unusedPort()));
+        startServer();
+        if (!serverUp)
+            m_server->stop();
         const qint32 id = queue(u"cliente@x.example"_qs);
         arguments.replaceInStrings(u"%DB%"_qs, m_suite->databasePath());
-        QByteArray output;
-        QCOMPARE(runProgram(program(), arguments, &output), exitCode);
-        if (exitCode == 0)
-            QCOMPARE(output.trimmed(), u"sent %1"_qs.arg(id).toUtf8());
+        QCOMPARE(runProgram(program(), arguments), exitCode);
         if (exitCode == 2)
             QCOMPARE(column(id, "MCSTA").toInt(), int(suite::mcsQueued));
     }
