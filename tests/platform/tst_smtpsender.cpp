@@ -12,6 +12,7 @@
 
 using namespace mrv;
 using namespace mrv::smtp;
+using mrv::testing::everyByteValue;
 using mrv::testing::Mailboxes;
 using mrv::testing::ReceivedMessage;
 using mrv::testing::ReceivedPart;
@@ -24,14 +25,6 @@ namespace {
 // A 1x1 PNG.
 const QByteArray kPng = QByteArray::fromBase64(
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAQAAAC1HAwCAAAAC0lEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=");
-
-QByteArray everyByteValue(int repetitions)
-{
-    QByteArray bytes;
-    for (int value = 0; value < 256; ++value)
-        bytes.append(char(value));
-    return bytes.repeated(repetitions);
-}
 
 MimeMessage basicMessage()
 {
