@@ -3,8 +3,8 @@
 
 Every message received is written into --folder as NNNN.eml (as received)
 and then NNNN.json (the envelope and the message parsed by mime_summary.py).
-Prints "CERTIFICATE <path>" (TLS modes: a throwaway certificate for
-localhost) and then "READY <port>" on lines of their own. With
+TLS modes use a throwaway certificate for localhost, made as cert.pem in
+--folder. Prints "READY <port>" on a line of its own once it listens. With
 --user/--password a login is required (LOGIN, PLAIN or CRAM-MD5).
 Faults: greeting-421 (every connection), reject-rcpt (550 for
 --fault-recipient), drop-data (hangs up after DATA's first line),
@@ -59,7 +59,6 @@ def tls_context(options):
          "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", str(key),
          "-out", str(cert)],
         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    print(f"CERTIFICATE {cert}", flush=True)
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(cert, key)
     return context

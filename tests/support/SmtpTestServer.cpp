@@ -115,33 +115,24 @@ QStringList SmtpTestServer::arguments() const
 bool SmtpTestServer::start()
 {
     m_process.start(kPython, arguments());
-    if (!m_process.waitForStarted(kStartTimeoutMs)) {
-        m_error = QStringLiteral("%1 cannot be run: %2").arg(kPython, m_process.errorString());
-        return false;
-    }
-    return readAnnouncements();
-}
-
-// The server prints "CERTIFICATE <path>" (TLS modes), then "READY <port>".
-bool SmtpTestServer::readAnnouncements()
-{
+    // The server prints "READY <port>" once it listens.
     const QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+    while (m_port == 0 && m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
         while (m_process.canReadLine()) {
-            const QStringList words = QString::fromUtf8(m_process.readLine()).trimmed().split(' ');
-            if (words.first() == "CERTIFICATE")
-                m_certificate = words.value(1);
-            else if (words.first() == "READY")
-                m_port = words.value(1).toUShort();
+            const QByteArray line = m_process.readLine().trimmed();
+            if (line.startsWith("READY "))
+                m_port = line.mid(6).toUShort();
         }
-        if (m_port != 0)
-            return true;
-        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
+    if (m_port != 0)
+        return true;
     const QString output = QString::fromUtf8(m_process.readAllStandardError()).trimmed();
-    m_error = output.contains("aiosmtpd is not installed")
-                  ? QStringLiteral("python3-aiosmtpd is missing: scripts/setup.sh installs it")
-                  : "The SMTP test server did not start: " + output;
+    if (m_process.error() == QProcess::FailedToStart)
+        m_error = QStringLiteral("%1 cannot be run: %2").arg(kPython, m_process.errorString());
+    else if (output.contains("aiosmtpd is not installed"))
+        m_error = QStringLiteral("python3-aiosmtpd is missing: scripts/setup.sh installs it");
+    else
+        m_error = "The SMTP test server did not start: " + output;
     stop();
     return false;
 }

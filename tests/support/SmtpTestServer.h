@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QHash>
 #include <QList>
 #include <QPair>
@@ -83,7 +84,10 @@ public:
     // Where the messages arrive: NNNN.eml as received, NNNN.json parsed.
     QString folder() const { return m_folder.filePath(QStringLiteral("messages")); }
     // The server's throwaway certificate (TLS modes), to be trusted as a CA file.
-    QString certificatePath() const { return m_certificate; }
+    QString certificatePath() const
+    {
+        return m_options.tls == SmtpServerOptions::Tls::None ? QString() : QDir(folder()).filePath("cert.pem");
+    }
 
     // What arrived so far, in order.
     QList<ReceivedMessage> receivedMessages() const;
@@ -93,13 +97,11 @@ public:
 
 private:
     QStringList arguments() const;
-    bool readAnnouncements();
 
     SmtpServerOptions m_options;
     QTemporaryDir m_folder;
     QProcess m_process;
     quint16 m_port = 0;
-    QString m_certificate;
     QString m_error;
 };
 
