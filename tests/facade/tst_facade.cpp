@@ -44,6 +44,9 @@ template <typename Answer = bool> Answer noted(const QString &call, const QVaria
 // when the answer set for it is yes.
 #define OPENING(Name, Parameters, Tag, ...) \
     bool Name Parameters override { return opened(#Name, {__VA_ARGS__}, Tag); }
+// An override of the controller's `Setter` that notes the setting, then hands it on.
+#define NOTED_SETTING(Setter, Type) \
+    void Setter(Type value) override { noted<void>(#Setter, shown(value)); SuiteDataBound::Setter(value); }
 // clang-format on
 
 template <typename Base> class Hosted : public Base
@@ -166,14 +169,6 @@ public:
     QVariantMap boundValues() const override { return {}; }
     void setBoundValues(const QVariantMap &) override {}
 };
-
-// Notes the setting in the call log, then hands it on.
-#define NOTED_SETTING(Setter, Type)                                                                                    \
-    void Setter(Type value) override                                                                                   \
-    {                                                                                                                  \
-        noted<void>(QStringLiteral(#Setter), shown(value));                                                            \
-        SuiteDataBound::Setter(value);                                                                                 \
-    }
 
 // A record controller that notes the settings it receives, in order: texts
 // and values as they are, host objects and the form by name only.
