@@ -100,10 +100,9 @@ private Q_SLOTS:
 
     void sendsComposedMessage()
     {
-        const SmtpServerOptions options = serverOptions(Tls::StartTls, true);
-        SmtpTestServer server(options);
+        SmtpTestServer server;
         QVERIFY2(server.start(), qPrintable(server.errorText()));
-        configure(server, options);
+        configure(server);
         m_suite->session().config()->setValue("EMAIL_RECEIPT", "-1");
         const QByteArray pdf = "%PDF-1.4\n" + QByteArray(300000, '\xe2');
 
@@ -133,8 +132,6 @@ private Q_SLOTS:
         const QList<ReceivedMessage> received = server.receivedMessages();
         QCOMPARE(received.size(), 1);
         const ReceivedMessage &message = received.first();
-        QVERIFY(message.tls);
-        QCOMPARE(message.authenticatedUser, kUser);
         QCOMPARE(message.mailFrom, u"mario@example.com"_qs);
         QCOMPARE(message.mailboxes("From"), (Mailboxes{{"Vendite Rossi", "mario@example.com"}}));
         QCOMPARE(message.mailboxes("To"), (Mailboxes{{"Anna Bianchi", "anna@example.com"}}));
@@ -165,8 +162,7 @@ private Q_SLOTS:
         for (const QList<QVariant> &line : log)
             told += u"(%1) - %2\r\n"_qs.arg(line.at(1).toInt()).arg(line.at(0).toString());
         QCOMPARE(smtp->ConnectLog(), told);
-        QVERIFY2(told.contains("\r\n(0) - STARTTLS\r\n") && told.contains("\r\n(250) - 250 2.0.0 Ok: queued"),
-                 qPrintable(told));
+        QVERIFY2(told.contains("\r\n(250) - 250 2.0.0 Ok: queued"), qPrintable(told));
     }
 
     // A body read from its file, saved as a message file for the mail program.
@@ -287,6 +283,7 @@ private Q_SLOTS:
         };
         const Tls none = Tls::None, startTls = Tls::StartTls, implicit = Tls::Implicit;
         row("plain, AUTH LOGIN", none, "", none, 0, "(0) - AUTH LOGIN");
+        row("STARTTLS, AUTH LOGIN", startTls, "", startTls, 0, "(0) - STARTTLS");
         row("implicit TLS, CRAM-MD5", implicit, "", implicit, 0, "(0) - AUTH CRAM-MD5", eEmailServerOutAuth_CRAM_MD5);
         row("mode none with a user: never logs in", none, "", none, 9, "", eEmailServerOutAuth_None);
         row("connection refused", none, "not running", none, 1, "(0) - The server cannot be reached: ");
