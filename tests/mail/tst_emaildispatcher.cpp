@@ -58,12 +58,7 @@ private Q_SLOTS:
         m_suite = std::make_unique<testing::DemoSuite>();
         m_server = std::make_unique<testing::SmtpTestServer>();
         QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
-        configure(u"EMAIL_NAME"_qs, u"Mario Rossi"_qs);
-        configure(u"EMAIL"_qs, u"m.rossi@brambilla.example.it"_qs);
-        configure(u"EMAIL_OUT_TYPE"_qs, u"3"_qs);
-        configure(u"EMAIL_OUT_SERVER"_qs, u"127.0.0.1"_qs);
-        configure(u"EMAIL_OUT_PORT"_qs, QString::number(m_server->port()));
-        configure(u"EMAIL_OUT_AUTH"_qs, u"0"_qs);
+        m_server->configureAccount(*m_suite->session().config());
     }
 
     void entities_data()

@@ -58,18 +58,13 @@ class TestMrvSmtp : public QObject
     void configure(const SmtpTestServer &server, const SmtpServerOptions &options = {},
                    qint32 auth = eEmailServerOutAuth_AUTH_LOGIN, const QString &timeout = "10")
     {
+        server.configureAccount(*m_suite->session().config());
         const QList<QPair<QString, QString>> values = {
-            {"EMAIL_NAME", "Mario Rossi"},
-            {"EMAIL", "mario@example.com"},
-            {"EMAIL_OUT_TYPE", QString::number(eEmailServerOut_SMTP)},
-            {"EMAIL_OUT_SERVER", "localhost"},
-            {"EMAIL_OUT_PORT", QString::number(server.port())},
             {"EMAIL_OUT_SSL", options.tls == Tls::Implicit ? "-1" : "0"},
             {"EMAIL_OUT_STARTTLS", options.tls == Tls::StartTls ? "-1" : "0"},
             {"EMAIL_OUT_AUTH", QString::number(options.user.isEmpty() ? eEmailServerOutAuth_None : auth)},
             {"EMAIL_OUT_USER", options.user},
             {"EMAIL_OUT_PASS", options.password},
-            {"EMAIL_OUT_CA_FILE", server.certificatePath()},
             {"EMAIL_OUT_TIMEOUT", timeout},
             {"EMAIL_RECEIPT", "0"},
         };
@@ -132,20 +127,20 @@ private Q_SLOTS:
         const QList<ReceivedMessage> received = server.receivedMessages();
         QCOMPARE(received.size(), 1);
         const ReceivedMessage &message = received.first();
-        QCOMPARE(message.mailFrom, u"mario@example.com"_qs);
-        QCOMPARE(message.mailboxes("From"), (Mailboxes{{"Vendite Rossi", "mario@example.com"}}));
+        QCOMPARE(message.mailFrom, u"m.rossi@brambilla.example.it"_qs);
+        QCOMPARE(message.mailboxes("From"), (Mailboxes{{"Vendite Rossi", "m.rossi@brambilla.example.it"}}));
         QCOMPARE(message.mailboxes("To"), (Mailboxes{{"Anna Bianchi", "anna@example.com"}}));
         QCOMPARE(message.mailboxes("Cc"), (Mailboxes{{"", "bruno@example.com"}}));
         QCOMPARE(message.envelopeRecipients,
                  (QStringList{"anna@example.com", "bruno@example.com", "carla@example.com"}));
         QCOMPARE(message.mailboxes("Reply-To"), (Mailboxes{{"''Società Rossi & Figli''", "ufficio@example.com"}}));
-        QCOMPARE(message.mailboxes("Disposition-Notification-To"), (Mailboxes{{"", "mario@example.com"}}));
+        QCOMPARE(message.mailboxes("Disposition-Notification-To"), (Mailboxes{{"", "m.rossi@brambilla.example.it"}}));
         QCOMPARE(message.header("Subject"), smtp->Subject());
         for (const auto &[name, value] : message.headers)
             QVERIFY2(!value.contains("carla", Qt::CaseInsensitive), qPrintable(name));
         QCOMPARE(message.header("X-Priority") + '|' + message.header("Importance"), u"1 (Highest)|high"_qs);
         QVERIFY(QDateTime::fromString(message.header("Date"), Qt::RFC2822Date).isValid());
-        QVERIFY(QRegularExpression("^<.+@example\\.com>$").match(message.header("Message-ID")).hasMatch());
+        QVERIFY(QRegularExpression("^<.+@brambilla\\.example\\.it>$").match(message.header("Message-ID")).hasMatch());
         QCOMPARE(message.structure, u"multipart/mixed(multipart/alternative(text/plain,text/html),application/pdf)"_qs);
         QCOMPARE(message.partNamed("offerta.pdf")->content, pdf);
         QCOMPARE(plainText(message), u"Gentile cliente,\n\nl'offerta."_qs);

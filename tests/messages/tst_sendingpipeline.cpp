@@ -61,15 +61,6 @@ class SendingPipelineTest : public QObject
         return {0, u"Riunione di lunedì"_s, u"{\\rtf1\\ansi Ordine del giorno\\par}"_s, to, cc, ccn};
     }
 
-    void account(quint16 port)
-    {
-        for (const QString &setting :
-             QStringList{"EXCHANGE_MODE=ACCOUNT", "EMAIL_NAME=Mario Rossi", "EMAIL=m.rossi@brambilla.example.it",
-                         "EMAIL_OUT_TYPE=3", "EMAIL_OUT_SERVER=127.0.0.1", "EMAIL_OUT_AUTH=0",
-                         "EMAIL_OUT_PORT=" + QString::number(port)})
-            m_suite->session().config()->setValue(setting.section('=', 0, 0), setting.section('=', 1));
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -256,7 +247,8 @@ private Q_SLOTS:
         QFETCH(QString, reply);
         testing::SmtpTestServer server({.fault = fault, .faultRecipient = u"direzione@cliente.example"_s});
         QVERIFY2(server.start(), qPrintable(server.errorText()));
-        account(server.port());
+        server.configureAccount(*m_suite->session().config());
+        m_suite->session().config()->setValue(u"EXCHANGE_MODE"_s, u"ACCOUNT"_s);
         QString log;
         // Through the host's call: a group and an address in To, an address in
         // Cc, a linked sales document.

@@ -1,5 +1,6 @@
 #include "SmtpTestServer.h"
 
+#include "host/ConfigClass.h"
 #include "host/Failure.h"
 
 #include <QDeadlineTimer>
@@ -146,6 +147,19 @@ void SmtpTestServer::stop()
         m_process.kill();
         m_process.waitForFinished(kStopTimeoutMs);
     }
+}
+
+void SmtpTestServer::configureAccount(host::ConfigClass &config) const
+{
+    const QStringList settings = {"EMAIL_NAME=Mario Rossi",
+                                  "EMAIL=m.rossi@brambilla.example.it",
+                                  "EMAIL_OUT_TYPE=3",
+                                  "EMAIL_OUT_SERVER=127.0.0.1",
+                                  "EMAIL_OUT_PORT=" + QString::number(m_port),
+                                  "EMAIL_OUT_AUTH=0",
+                                  "EMAIL_OUT_CA_FILE=" + certificatePath()};
+    for (const QString &setting : settings)
+        config.setValue(setting.section('=', 0, 0), setting.section('=', 1));
 }
 
 QList<ReceivedMessage> SmtpTestServer::receivedMessages() const

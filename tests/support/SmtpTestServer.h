@@ -10,6 +10,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+namespace mrv::host {
+class ConfigClass;
+}
+
 namespace mrv::testing {
 
 // Display name and address of each mailbox of an address header.
@@ -88,6 +92,10 @@ public:
     {
         return m_options.tls == SmtpServerOptions::Tls::None ? QString() : QDir(folder()).filePath("cert.pem");
     }
+
+    // Points the outgoing account of `config` at this server: Mario Rossi
+    // <m.rossi@brambilla.example.it>, no login, its certificate trusted.
+    void configureAccount(host::ConfigClass &config) const;
 
     // What arrived so far, in order.
     QList<ReceivedMessage> receivedMessages() const;

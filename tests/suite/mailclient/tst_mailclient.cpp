@@ -37,7 +37,7 @@ class MailClientTest : public QObject
     {
         m_server = std::make_unique<testing::SmtpTestServer>(options);
         QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
-        configure(u"EMAIL_OUT_PORT"_qs, QString::number(m_server->port()));
+        m_server->configureAccount(*session().config());
     }
 
     qint32 queue(const QString &to, const QList<QPair<QString, QString>> &files = {}, const QString &htmlBody = {})
@@ -78,15 +78,7 @@ class MailClientTest : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_suite = std::make_unique<testing::DemoSuite>();
-        configure(u"EMAIL_NAME"_qs, u"Mario Rossi"_qs);
-        configure(u"EMAIL"_qs, u"m.rossi@brambilla.example.it"_qs);
-        configure(u"EMAIL_OUT_TYPE"_qs, u"3"_qs);
-        configure(u"EMAIL_OUT_SERVER"_qs, u"127.0.0.1"_qs);
-        configure(u"EMAIL_OUT_AUTH"_qs, u"0"_qs);
-    }
+    void init() { m_suite = std::make_unique<testing::DemoSuite>(); }
 
     void queuedRowsAreSentAndRecorded()
     {
