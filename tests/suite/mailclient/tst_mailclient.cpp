@@ -3,10 +3,9 @@
 #include "SmtpTestServer.h"
 #include "db/SuiteConnection.h"
 #include "facade/Types.h"
-#include "mail/EmailDispatcher.h"
+#include "facade/mrvMessage.h"
 #include "mailclient/MailClient.h"
 #include "messages/MessageStore.h"
-#include "messages/SendingPipeline.h"
 #include "services/SuiteSession.h"
 
 #include <QDir>
@@ -229,19 +228,12 @@ private Q_SLOTS:
         const QString binFolder = session().paths()->productFolder(u"Bin.NET"_qs);
         QCOMPARE(suite::installMailClient(program(), binFolder),
                  (QStringList{binFolder + "/MailClient_x86", binFolder + "/MailClient_x64"}));
-        EmailDispatcher dispatcher(session().connection(), session().config(), session().users(), session().records(),
-                                   session().errors());
-        OutgoingEmail email;
-        email.messageId = 1;
-        email.subject = u"Dal client di posta"_qs;
-        email.htmlBody = u"<p>Buongiorno</p>"_qs;
-        email.to = u"cliente@x.example"_qs;
-        QString log;
-        QVERIFY(dispatcher.SendEmail(email, log));
-        // The dispatcher started the program itself, detached.
+        // Sent through the host's call, the dispatcher starts the program itself, detached.
+        QVERIFY(session().message()->SendMessage(0, u"Dal client di posta"_qs, u"{\\rtf1 Buongiorno\\par}"_qs,
+                                                 u"cliente@x.example"_qs));
         QTRY_COMPARE_WITH_TIMEOUT(m_suite->scalar(u"SELECT MCSTA FROM SYS_MCL"_qs).toInt(), int(suite::mcsSent), 60000);
         QCOMPARE(m_server->receivedMessages().size(), 1);
-        QCOMPARE(m_server->receivedMessages().first().header(u"Subject"_qs), email.subject);
+        QCOMPARE(m_server->receivedMessages().first().header(u"Subject"_qs), u"Dal client di posta"_qs);
     }
 
     void exitCodes_data()
