@@ -250,8 +250,7 @@ private Q_SLOTS:
         QTest::newRow("bad server name") << "smtp example com" << 25 << 1 << from << "not a usable server";
         QTest::newRow("port out of range") << "localhost" << 70000 << 1 << from << "not a usable server";
         QTest::newRow("NTLM stored as 3") << "localhost" << 25 << 3 << from << "3 is not an authentication";
-        QTest::newRow("no sender") << "localhost" << 25 << 1 << ""
-                                   << "no sender address";
+        QTest::newRow("no sender") << "localhost" << 25 << 1 << QString() << "no sender address";
     }
 
     void notSendable()
