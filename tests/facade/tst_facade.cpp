@@ -6,7 +6,6 @@
 #include "facade/WindowRegistry.h"
 #include "facade/Windows.h"
 #include "facade/mrvMessage.h"
-#include "services/ScriptedInteraction.h"
 #include "services/SuiteDataBound.h"
 #include "services/SuiteSession.h"
 

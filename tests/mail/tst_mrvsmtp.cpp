@@ -2,8 +2,6 @@
 #include "RichTextSamples.h"
 #include "SmtpTestServer.h"
 #include "facade/Types.h"
-#include "host/Failure.h"
-#include "mail/mrvEmailParams.h"
 #include "mail/mrvSMTP.h"
 #include "services/SuiteSession.h"
 
