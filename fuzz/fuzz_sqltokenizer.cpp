@@ -1,10 +1,11 @@
-// libFuzzer target for the SQL dialect's tokenizer and the SQLite translation.
+// libFuzzer target for the SQL dialect's tokenizer and the translations for
+// SQLite and PostgreSQL.
 // Not part of the default build; build and run it by hand from the
 // repository root, for example:
 //
 //   clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -DQT_NO_KEYWORDS \
 //       -Isrc -Isuite $(pkg-config --cflags Qt6Core) fuzz/fuzz_sqltokenizer.cpp \
-//       suite/db/SqlTokenizer.cpp suite/db/SqliteDialect.cpp suite/db/Routines.cpp \
+//       suite/db/SqlTokenizer.cpp suite/db/Dialects.cpp suite/db/Routines.cpp \
 //       $(pkg-config --libs Qt6Core) -o /tmp/fuzz_sqltokenizer
 //   /tmp/fuzz_sqltokenizer -max_len=4096
 //
@@ -46,7 +47,7 @@ RoutineCatalog fuzzRoutines()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const RoutineCatalog routines = fuzzRoutines();
-    static const std::unique_ptr<Dialect> dialect = makeSqliteDialect();
+    static const std::unique_ptr<Dialect> dialects[] = {makeSqliteDialect(), makePostgresDialect()};
 
     const QString sql = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     const QList<SqlToken> tokens = tokenizeSql(sql);
@@ -61,9 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     context.routines = &routines;
     context.companyPrefix = QStringLiteral("A01_");
     for (const QList<SqlToken> &statement : statements) {
-        try {
-            dialect->translate(statement, context);
-        } catch (const Failure &) {
+        for (const std::unique_ptr<Dialect> &dialect : dialects) {
+            try {
+                dialect->translate(statement, context);
+            } catch (const Failure &) {
+            }
         }
     }
     return 0;

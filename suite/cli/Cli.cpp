@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -49,10 +50,19 @@ Context::Context(GlobalOptions options) : m_options(std::move(options)), m_out(s
 
 Context::~Context() = default;
 
+QString GlobalOptions::shownLocation() const
+{
+    if (url.isEmpty())
+        return databasePath;
+    QUrl shown(url);
+    shown.setPassword(QString());
+    return shown.toString();
+}
+
 void Context::requireDatabase() const
 {
     if (!m_options.url.isEmpty())
-        throw Failure(QStringLiteral("--url: PostgreSQL is not supported yet; use --db FILE"));
+        return; // the server tells when it has no such database
     if (!QFileInfo::exists(m_options.databasePath))
         throw Failure(
             QStringLiteral("The database %1 does not exist; create it with \"mrv init\"").arg(m_options.databasePath));
@@ -80,8 +90,8 @@ std::shared_ptr<suite::db::SuiteConnection> Context::openConnection(bool readOnl
     requireDatabase();
     using Access = suite::db::SuiteConnection::Access;
     auto connection =
-        suite::db::SuiteConnection::openSqlite(m_options.databasePath, readOnly ? Access::ReadOnly : Access::ReadWrite);
-    requireKnownSchema(*connection, m_options.databasePath);
+        suite::db::SuiteConnection::connect(m_options.location(), readOnly ? Access::ReadOnly : Access::ReadWrite);
+    requireKnownSchema(*connection, m_options.shownLocation());
     connection->setCompanyPrefix(companyPrefixOf(*connection, m_options.company));
     m_connection = connection;
     return connection;

@@ -29,9 +29,14 @@ struct UsageError
 struct GlobalOptions
 {
     QString databasePath; // --db
-    QString url;          // --url
+    QString url;          // --url, or MRV_DATABASE_URL
     QString user;         // --user
     QString company;      // --company
+
+    // The database to open: the server's URL, or else the file.
+    QString location() const { return url.isEmpty() ? databasePath : url; }
+    // The same as shown to users: a URL without its password.
+    QString shownLocation() const;
 };
 
 class Context

@@ -38,7 +38,7 @@ int runInfo(Context &context, const QStringList &args)
         throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(args.first())};
     auto connection = context.readOnlyConnection();
     QTextStream &out = context.out();
-    out << "database: " << context.options().databasePath << " (" << connection->engine() << ")\n";
+    out << "database: " << context.options().shownLocation() << " (" << connection->engine() << ")\n";
     out << "schema: version " << suite::db::SchemaManager::installedVersion(*connection) << '\n';
     out << "users: " << countOf(*connection, QStringLiteral("SELECT COUNT(*) FROM SYS_USR")) << '\n';
     out << "groups: " << countOf(*connection, QStringLiteral("SELECT COUNT(*) FROM SYS_GRU")) << '\n';

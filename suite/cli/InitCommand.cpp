@@ -46,18 +46,14 @@ int runInit(Context &context, const QStringList &arguments)
     requireNoMoreOptions(args);
     if (!args.isEmpty())
         throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(args.first())};
-    if (!context.options().url.isEmpty())
-        throw Failure(QStringLiteral("--url: PostgreSQL is not supported yet; use --db FILE"));
-
-    const QString path = context.options().databasePath;
-    auto connection = suite::db::SuiteConnection::openSqlite(path);
+    auto connection = suite::db::SuiteConnection::connect(context.options().location());
     const int before = suite::db::SchemaManager::installedVersion(*connection);
     if (before == 0)
         suite::db::SchemaManager::create(*connection, {});
     else
         suite::db::SchemaManager::upgrade(*connection);
     QTextStream &out = context.out();
-    out << "database: " << path << '\n';
+    out << "database: " << context.options().shownLocation() << '\n';
     out << "schema: version " << suite::db::SchemaCatalog::version()
         << (before == 0                                    ? " (created)"
             : before < suite::db::SchemaCatalog::version() ? " (upgraded)"

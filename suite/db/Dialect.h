@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -40,8 +41,12 @@ public:
     // DDL pieces for the schema catalog.
     virtual QString columnType(const ColumnDef &column) const = 0;
     virtual QString identityColumn(const QString &name) const = 0;
+    // Statements that make the engine ready for the schema, each safe to run
+    // again (a database upgraded runs them once more).
+    virtual QStringList schemaPreamble() const { return {}; }
 };
 
 std::unique_ptr<Dialect> makeSqliteDialect();
+std::unique_ptr<Dialect> makePostgresDialect();
 
 } // namespace mrv::suite::db

@@ -32,8 +32,8 @@ struct FunctionDef
 
 // A procedure of the suite: code that runs on a connection, so it works on
 // every engine the connection supports.
-using ProcedureBody = std::function<std::unique_ptr<host::RecordSet>(SuiteConnection &,
-                                                                      const QList<host::ProcedureParameter> &)>;
+using ProcedureBody =
+    std::function<std::unique_ptr<host::RecordSet>(SuiteConnection &, const QList<host::ProcedureParameter> &)>;
 
 class RoutineCatalog
 {

@@ -18,56 +18,9 @@ namespace mrv::suite::db {
 
 namespace {
 
-// What exists in the database. Catalog questions differ per engine, and this
-// is the one place that asks them.
-class SchemaInspector
+QSet<QString> setOf(const QStringList &names)
 {
-public:
-    virtual ~SchemaInspector() = default;
-
-    // Names in lower case.
-    virtual QSet<QString> tables() = 0;
-    virtual QSet<QString> indexes() = 0;
-    virtual QSet<QString> columns(const QString &table) = 0;
-};
-
-QSet<QString> lowerCaseSet(const QueryResult &result, int column)
-{
-    QSet<QString> names;
-    for (const QVariantList &row : result.rows)
-        names.insert(row.at(column).toString().toLower());
-    return names;
-}
-
-class SqliteInspector : public SchemaInspector
-{
-public:
-    explicit SqliteInspector(SuiteConnection &connection) : m_connection(connection) {}
-
-    QSet<QString> tables() override { return objects(QStringLiteral("table")); }
-    QSet<QString> indexes() override { return objects(QStringLiteral("index")); }
-
-    QSet<QString> columns(const QString &table) override
-    {
-        // table_info lists one row per column, the name in its second field.
-        return lowerCaseSet(m_connection.nativeQuery(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)), 1);
-    }
-
-private:
-    QSet<QString> objects(const QString &type)
-    {
-        return lowerCaseSet(
-            m_connection.nativeQuery(QStringLiteral("SELECT name FROM sqlite_master WHERE type = ?"), {type}), 0);
-    }
-
-    SuiteConnection &m_connection;
-};
-
-std::unique_ptr<SchemaInspector> inspectorFor(SuiteConnection &connection)
-{
-    if (connection.engine() == QLatin1String("sqlite"))
-        return std::make_unique<SqliteInspector>(connection);
-    throw Failure(QStringLiteral("The schema of a %1 database cannot be read yet").arg(connection.engine()));
+    return QSet<QString>(names.cbegin(), names.cend());
 }
 
 QString columnDefinition(const Dialect &dialect, const ColumnDef &column)
@@ -91,9 +44,13 @@ class SchemaBuilder
 {
 public:
     explicit SchemaBuilder(SuiteConnection &connection)
-        : m_connection(connection), m_dialect(connection.dialect()), m_inspector(inspectorFor(connection)),
-          m_tables(m_inspector->tables()), m_indexes(m_inspector->indexes())
-    {}
+        : m_connection(connection), m_dialect(connection.dialect()),
+          m_tables(setOf(connection.objectNames(QStringLiteral("table")))),
+          m_indexes(setOf(connection.objectNames(QStringLiteral("index"))))
+    {
+        for (const QString &statement : m_dialect.schemaPreamble())
+            m_connection.nativeQuery(statement);
+    }
 
     void buildTables(Scope scope, const QString &prefix)
     {
@@ -144,7 +101,7 @@ private:
 
     void addMissingColumns(const TableDef &table, const QString &name)
     {
-        const QSet<QString> present = m_inspector->columns(name);
+        const QSet<QString> present = setOf(m_connection.columnNames(name));
         for (const ColumnDef &column : table.columns) {
             if (!present.contains(column.name.toLower()))
                 m_connection.nativeQuery(
@@ -165,7 +122,6 @@ private:
 
     SuiteConnection &m_connection;
     const Dialect &m_dialect;
-    std::unique_ptr<SchemaInspector> m_inspector;
     QSet<QString> m_tables;
     QSet<QString> m_indexes;
 };
@@ -325,7 +281,7 @@ void SchemaManager::addCompany(SuiteConnection &connection, const QString &code,
 
 int SchemaManager::installedVersion(SuiteConnection &connection)
 {
-    if (!inspectorFor(connection)->tables().contains(QStringLiteral("sys_ver")))
+    if (!connection.objectNames(QStringLiteral("table")).contains(QStringLiteral("sys_ver")))
         return 0;
     const QueryResult result = connection.nativeQuery(QStringLiteral("SELECT MAX(VRNUM) FROM SYS_VER"));
     return result.rows.isEmpty() ? 0 : result.rows.first().first().toInt();

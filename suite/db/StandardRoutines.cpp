@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <optional>
@@ -339,28 +338,19 @@ public:
 private:
     // Runs a query of the suite's dialect ("$P" for the company) row by row,
     // without holding a large table in memory.
-    void forEachRow(const QString &sql, const std::function<void(const QSqlQuery &)> &visit)
-    {
-        QSqlQuery query(m_connection.database());
-        query.setForwardOnly(true);
-        const TranslationContext context{std::nullopt, nullptr, m_prefix};
-        if (!query.exec(m_connection.dialect().translate(sql, context)))
-            throw Failure(query.lastError().text());
-        while (query.next())
-            visit(query);
-    }
+    void forEachRow(const QString &sql, const RowVisitor &visit) { m_connection.forEachRow(sql, visit); }
 
     void readAddresses()
     {
         forEachRow(QStringLiteral("SELECT TBNAM, TBKEY, WBDES, WBIND FROM $PIND_WEB\n"
                                   "WHERE WBTIP = 'E' AND WBIND IS NOT NULL ORDER BY RECORD_ID"),
-                   [this](const QSqlQuery &row) { collect(m_emails, row); });
+                   [this](const QVariantList &row) { collect(m_emails, row); });
         forEachRow(QStringLiteral("SELECT TBNAM, TBKEY, NRDES, NRTEL FROM $PNUM_TEL\n"
                                   "WHERE NRDES LIKE '%fax%' AND NRTEL IS NOT NULL ORDER BY RECORD_ID"),
-                   [this](const QSqlQuery &row) { collect(m_faxes, row); });
+                   [this](const QVariantList &row) { collect(m_faxes, row); });
     }
 
-    static void collect(AddressesByOwner &owners, const QSqlQuery &row)
+    static void collect(AddressesByOwner &owners, const QVariantList &row)
     {
         const QString value = row.value(3).toString().trimmed();
         if (!value.isEmpty())
@@ -371,11 +361,11 @@ private:
     void writeParties()
     {
         for (const PartySource &source : partySources()) {
-            forEachRow(source.query, [this, &source](const QSqlQuery &row) { write(party(source, row)); });
+            forEachRow(source.query, [this, &source](const QVariantList &row) { write(party(source, row)); });
         }
     }
 
-    Party party(const PartySource &source, const QSqlQuery &row) const
+    Party party(const PartySource &source, const QVariantList &row) const
     {
         Party result;
         result.table = source.table;

@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QSysInfo>
 #include <QUrl>
 
@@ -39,13 +38,7 @@ QString stamp(const QDateTime &when)
 // won only by the runner whose UPDATE changed the row.
 int changedRows(db::SuiteConnection &connection, const QString &sql, const QVariantList &values)
 {
-    QSqlQuery query(connection.database());
-    query.prepare(sql);
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw Failure(query.lastError().text());
-    return query.numRowsAffected();
+    return int(connection.nativeQuery(sql, values).changedRows);
 }
 
 // Whether the runner named by an MCOWN text may still be at work. Only a

@@ -5,6 +5,7 @@
 // does not understand.
 #include "MailClient.h"
 
+#include "db/SuiteConnection.h"
 #include "host/Failure.h"
 #include "services/SuiteSession.h"
 
@@ -41,15 +42,22 @@ QString connectionItem(const QString &connection, const QString &key)
     return {};
 }
 
+// The database's location: an SQLite file, or a PostgreSQL server's URL.
 QString databaseOf(const QString &connection)
 {
     const QString provider = connectionItem(connection, QStringLiteral("Provider"));
-    if (provider.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0)
-        throw UsageError{QStringLiteral("the provider \"%1\" is not supported: only Provider=SQLite").arg(provider)};
-    const QString path = connectionItem(connection, QStringLiteral("Data Source"));
-    if (path.isEmpty())
+    const bool server = provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0;
+    if (!server && provider.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0)
+        throw UsageError{
+            QStringLiteral("the provider \"%1\" is not supported: only Provider=SQLite or Provider=PostgreSQL")
+                .arg(provider)};
+    const QString location = connectionItem(connection, QStringLiteral("Data Source"));
+    if (location.isEmpty())
         throw UsageError{QStringLiteral("the connection names no \"Data Source\"")};
-    return path;
+    if (server != mrv::suite::db::SuiteConnection::isServerLocation(location))
+        throw UsageError{QStringLiteral("the \"Data Source\" of Provider=PostgreSQL is a postgresql:// URL, and "
+                                        "only of it")};
+    return location;
 }
 
 QString unquoted(const QString &text)
@@ -88,7 +96,8 @@ Arguments parse(const QStringList &args)
 
 int run(const Arguments &arguments, QTextStream &out)
 {
-    if (!QFileInfo(arguments.databasePath).isFile())
+    if (!mrv::suite::db::SuiteConnection::isServerLocation(arguments.databasePath) &&
+        !QFileInfo(arguments.databasePath).isFile())
         throw mrv::Failure(QStringLiteral("The database %1 does not exist").arg(arguments.databasePath));
     auto session = mrv::suite::SuiteSession::open(arguments.databasePath, arguments.user, QString());
     mrv::suite::MailClient client(*session);

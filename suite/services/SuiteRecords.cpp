@@ -241,10 +241,10 @@ bool SuiteRecords::sendStoredMessage(qint32 messageKey, const QVariant &replying
 // (see SuiteConnection::writeBlob): attachments may be hundreds of megabytes.
 qint32 SuiteRecords::insertAttachment(const QString &table, const QString &key, const QString &name, qint64 size)
 {
-    m_connection->nativeQuery(
-        QStringLiteral("INSERT INTO SYS_ATT (ATTBL, ATKEY, ATNAM, ATSIZ, ATDAT, ATDTI) "
-                       "VALUES (?, ?, ?, ?, zeroblob(?), ?)"),
-        {table, key, name, size, size, db::SqlValueTools::dateTimeText(QDateTime::currentDateTime())});
+    m_connection->nativeQuery(QStringLiteral("INSERT INTO SYS_ATT (ATTBL, ATKEY, ATNAM, ATSIZ, ATDAT, ATDTI) "
+                                             "VALUES (?, ?, ?, ?, %1, ?)")
+                                  .arg(m_connection->emptyBlob(size)),
+                              {table, key, name, size, db::SqlValueTools::dateTimeText(QDateTime::currentDateTime())});
     const db::QueryResult identity = m_connection->query(QStringLiteral("SELECT SCOPE_IDENTITY()"));
     return identity.rows.first().first().toInt();
 }

@@ -11,10 +11,10 @@
 
 namespace mrv::suite {
 
-std::unique_ptr<SuiteSession> SuiteSession::open(const QString &sqlitePath, const QString &user, const QString &company,
+std::unique_ptr<SuiteSession> SuiteSession::open(const QString &location, const QString &user, const QString &company,
                                                  const QString &pathsRoot)
 {
-    return open(db::SuiteConnection::openSqlite(sqlitePath), user, company, pathsRoot);
+    return open(db::SuiteConnection::connect(location), user, company, pathsRoot);
 }
 
 std::unique_ptr<SuiteSession> SuiteSession::open(std::shared_ptr<db::SuiteConnection> connection, const QString &user,

@@ -31,7 +31,7 @@ public:
     // pathsRoot keeps the product folders in the user's own folders. Throws
     // Failure when the database cannot be opened or the user or company is
     // unknown.
-    static std::unique_ptr<SuiteSession> open(const QString &sqlitePath, const QString &user, const QString &company,
+    static std::unique_ptr<SuiteSession> open(const QString &location, const QString &user, const QString &company,
                                               const QString &pathsRoot = QString());
     // The same on a connection already open.
     static std::unique_ptr<SuiteSession> open(std::shared_ptr<db::SuiteConnection> connection, const QString &user,

@@ -201,7 +201,8 @@ private Q_SLOTS:
         QString log;
         QVERIFY(dispatcher().SendEmail(e, log));
         QCOMPARE(m_suite
-                     ->scalar(u"SELECT COUNT(*) || '|' || IDMSG || '|' || MCSUB || '|' || MCRTF || '|' || MCDTO || "
+                     ->scalar(u"SELECT (SELECT COUNT(*) FROM SYS_MCL) || '|' || IDMSG || '|' || MCSUB || '|' || MCRTF "
+                              u"|| '|' || MCDTO || "
                               "'|' || MCDCC || '|' || MCIMP || '|' || USINS || '|' || MCSTA FROM SYS_MCL"_qs)
                      .toString(),
                  QStringList({"1", "1", e.subject, "1", e.to, e.cc, QString::number(mspHigh), "ROSSI", "1"}).join('|'));
@@ -220,7 +221,8 @@ private Q_SLOTS:
         QFile script(QDir(temp).filePath(scripts.first()));
         QVERIFY(script.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(script.readAll());
-        QVERIFY2(text.contains(u"/MailClient_x86' '-c' 'Provider=SQLite;"_qs), qPrintable(text));
+        QVERIFY2(text.contains(u"/MailClient_x86' '-c' '"_qs + m_suite->session().connection()->connectionText()),
+                 qPrintable(text));
         QVERIFY2(text.contains(u"'-u' 'ROSSI' '-p' '\"OUTLOOK\"' '--profile' 'Ufficio'"_qs), qPrintable(text));
         QVERIFY(!text.contains(u"read"_qs));
     }

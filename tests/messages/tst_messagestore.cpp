@@ -148,9 +148,19 @@ private:
     // highest key is then no longer the key of the row inserted.
     void followEveryInsertInto(const QString &table, const QString &column)
     {
-        connection().nativeQuery(QStringLiteral("CREATE TRIGGER FOLLOW_%1 AFTER INSERT ON %1 WHEN NEW.%2 <> 'altrui' "
-                                                "BEGIN INSERT INTO %1 (%2) VALUES ('altrui'); END")
+        if (!testing::TestDatabase::onServer()) {
+            connection().nativeQuery(QStringLiteral("CREATE TRIGGER FOLLOW_%1 AFTER INSERT ON %1 WHEN NEW.%2 <> "
+                                                    "'altrui' BEGIN INSERT INTO %1 (%2) VALUES ('altrui'); END")
+                                         .arg(table, column));
+            return;
+        }
+        connection().nativeQuery(QStringLiteral("CREATE OR REPLACE FUNCTION FOLLOW_%1() RETURNS trigger LANGUAGE "
+                                                "plpgsql AS $$ BEGIN IF NEW.%2 <> 'altrui' THEN INSERT INTO %1 (%2) "
+                                                "VALUES ('altrui'); END IF; RETURN NULL; END $$")
                                      .arg(table, column));
+        connection().nativeQuery(
+            QStringLiteral("CREATE TRIGGER FOLLOW_%1 AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION FOLLOW_%1()")
+                .arg(table));
     }
 
 private Q_SLOTS:
@@ -170,8 +180,9 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        for (const char *trigger : {"FOLLOW_SYS_MSG", "FOLLOW_SYS_MCL"})
-            connection().nativeQuery(QStringLiteral("DROP TRIGGER IF EXISTS ") + QLatin1String(trigger));
+        for (const QString table : {u"SYS_MSG"_qs, u"SYS_MCL"_qs})
+            connection().nativeQuery(QStringLiteral("DROP TRIGGER IF EXISTS FOLLOW_") + table +
+                                     (testing::TestDatabase::onServer() ? QStringLiteral(" ON ") + table : QString()));
     }
 
     void everyColumnIsReadAndWrittenBack_data()
@@ -221,7 +232,7 @@ private Q_SLOTS:
 
     void noKeyIsInventedBeforeAnyInsert()
     {
-        const auto fresh = suite::db::SuiteConnection::openSqlite(m_suite->databasePath());
+        const auto fresh = suite::db::SuiteConnection::connect(m_suite->databasePath());
         MessageStore store(*fresh, nullptr);
         QVERIFY_THROWS_EXCEPTION(Failure, store.newKey(QStringLiteral("SYS_MSG")));
     }

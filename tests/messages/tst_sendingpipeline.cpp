@@ -150,9 +150,10 @@ private Q_SLOTS:
         QFETCH(bool, faxFails);
         QFETCH(QStringList, messages);
         m_dispatchResult = faxFails;
-        if (faxFails)
-            m_suite->session().connection()->nativeQuery(
-                u"CREATE TRIGGER NO_FAX BEFORE INSERT ON SYS_FAX BEGIN SELECT RAISE(ABORT, 'fax refused'); END"_s);
+        if (faxFails) {
+            for (const QString &statement : testing::TestDatabase::refusingInserts(u"SYS_FAX"_s, u"fax refused"_s))
+                m_suite->session().connection()->nativeQuery(statement);
+        }
         QTemporaryDir dir;
         auto m = message(u"VERDI; cliente@x.example; 02-4000038"_s);
         m.attachments = testing::writeFile(dir.path(), u"a.pdf"_s, "%PDF");

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "TestDatabase.h"
+
 #include <QString>
-#include <QTemporaryDir>
 #include <QVariant>
 
 #include <memory>
@@ -21,8 +22,9 @@ public:
     explicit DemoSuite(const QString &user = QStringLiteral("ROSSI"), const QString &company = QStringLiteral("A01"));
     ~DemoSuite();
 
-    QString folder() const { return m_dir.path(); }
-    QString databasePath() const { return m_dir.filePath(QStringLiteral("demo.db")); }
+    QString folder() const { return m_database.folder(); }
+    // The database's location (a file, or a server's URL).
+    QString databasePath() const { return m_database.location(); }
     suite::SuiteSession &session() const { return *m_session; }
 
     // A second session on the same database, as another user.
@@ -34,7 +36,7 @@ public:
     QVariant scalar(const QString &sql) const;
 
 private:
-    QTemporaryDir m_dir;
+    TestDatabase m_database{QStringLiteral("demo")};
     std::unique_ptr<suite::SuiteSession> m_session;
 };
 

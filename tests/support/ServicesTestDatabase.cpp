@@ -3,7 +3,6 @@
 #include "db/SchemaManager.h"
 #include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
-#include "host/Failure.h"
 #include "host/HostServices.h"
 #include "services/SuitePaths.h"
 #include "services/SuiteResources.h"
@@ -14,15 +13,13 @@ namespace mrv::testing {
 
 ServicesTestDatabase::ServicesTestDatabase()
 {
-    if (!m_dir.isValid())
-        throw Failure(QStringLiteral("No temporary folder for the test database"));
     host::HostServices services;
     services.valueTools = std::make_shared<suite::db::SqlValueTools>();
     services.textService = std::make_shared<suite::SuiteTextService>();
-    services.pathServices = std::make_shared<suite::SuitePaths>(m_dir.filePath(QStringLiteral("paths")));
+    services.pathServices = std::make_shared<suite::SuitePaths>(folder() + QStringLiteral("/paths"));
     services.resources = std::make_shared<suite::SuiteResources>();
     host::installHostServices(services);
-    m_connection = suite::db::SuiteConnection::openSqlite(databasePath());
+    m_connection = suite::db::SuiteConnection::connect(databasePath());
     suite::db::SchemaManager::create(*m_connection, {{QStringLiteral("A01"), QStringLiteral("Azienda uno")},
                                                      {QStringLiteral("B02"), QStringLiteral("Azienda due")}});
     for (const char *statement : {"INSERT INTO SYS_USR (CDUSR, USNAM) VALUES ('BIANCHI', 'Luca Bianchi'), "

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "TestDatabase.h"
+
 #include <QString>
-#include <QTemporaryDir>
 #include <QVariantList>
 
 #include <memory>
@@ -15,7 +16,7 @@ class SuiteConnection;
 
 namespace mrv::testing {
 
-// A suite database of its own in a temporary folder: the whole schema for
+// A suite database of its own (TestDatabase): the whole schema for
 // the companies "A01" and "B02", three users ("BIANCHI", "ROSSI", "VERDI";
 // ROSSI and VERDI in group "VEN"), and the global host services installed
 // (the suite's value tools, text service, paths under the folder, resources).
@@ -26,8 +27,9 @@ public:
     ServicesTestDatabase();
     ~ServicesTestDatabase();
 
-    QString folder() const { return m_dir.path(); }
-    QString databasePath() const { return m_dir.filePath(QStringLiteral("suite.db")); }
+    QString folder() const { return m_database.folder(); }
+    // The database's location (a file, or a server's URL).
+    QString databasePath() const { return m_database.location(); }
     std::shared_ptr<suite::db::SuiteConnection> connection() const { return m_connection; }
     std::shared_ptr<suite::SuiteUserManager> users(const QString &user = QStringLiteral("ROSSI"),
                                                    const QString &company = QStringLiteral("A01")) const;
@@ -37,7 +39,7 @@ public:
     QVariant scalar(const QString &sql, const QVariantList &values = {}) const;
 
 private:
-    QTemporaryDir m_dir;
+    TestDatabase m_database{QStringLiteral("suite")};
     std::shared_ptr<suite::db::SuiteConnection> m_connection;
 };
 

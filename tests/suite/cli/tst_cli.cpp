@@ -128,7 +128,9 @@ private Q_SLOTS:
         row("statement prints nothing", {"sql", "UPDATE SYS_USR SET USNAM = USNAM WHERE CDUSR = 'x'"}, 0, QString());
         row("bad statement", {"sql", "SELECT * FROM NOWHERE"}, 1, u"no such table: NOWHERE"_s);
         row("missing database", {"--db", "absent.db", "sql", "SELECT 1"}, 1, u"mrv init"_s);
-        row("postgres not yet", {"--url", "postgres://localhost/x", "sql", "SELECT 1"}, 1, u"PostgreSQL"_s);
+        row("server not running", {"--url", "postgres://127.0.0.1:1/x", "sql", "SELECT 1"}, 1,
+            u"Cannot open the database postgres://127.0.0.1:1/x"_s);
+        row("url that is no server", {"--url", "x.db", "info"}, 2, u"PostgreSQL address"_s);
         row("unknown user", {"--user", "NOBODY", "config", "get", "X"}, 1, u"NOBODY"_s);
         row("config default", {"config", "get", "NOT_SET", "dflt"}, 0, u"dflt\n"_s);
         row("config set for a user", {"--user", "ROSSI", "config", "set", "RECEIPT", "-1", "--per-user"}, 0, QString());

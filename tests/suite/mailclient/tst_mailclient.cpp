@@ -199,7 +199,7 @@ private Q_SLOTS:
         QList<qint32> ids;
         for (int i = 0; i < 8; ++i)
             ids << queue(u"cliente%1@x.example"_qs.arg(i));
-        const QStringList arguments = {"-c", "Provider=SQLite;Data Source=" + m_suite->databasePath(), "-u", "ROSSI"};
+        const QStringList arguments = {"-c", m_suite->session().connection()->connectionText(), "-u", "ROSSI"};
         QProcess first, second;
         first.start(program(), arguments);
         second.start(program(), arguments);
@@ -241,7 +241,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("serverUp");
         QTest::addColumn<int>("exitCode");
-        const QString db = u"Provider=SQLite;Data Source=%DB%"_qs;
+        const QString db = u"%DB%"_qs;
         QTest::newRow("not sent") << QStringList{"-c", db, "-u", "ROSSI"} << false << 1;
         QTest::newRow("unknown user") << QStringList{"-c", db, "-u", "NESSUNO"} << true << 1;
         QTest::newRow("other provider") << QStringList{"-c", "Provider=SQLOLEDB;Data Source=server", "-u", "ROSSI"}
@@ -260,7 +260,7 @@ private Q_SLOTS:
         if (!serverUp)
             m_server->stop();
         const qint32 id = queue(u"cliente@x.example"_qs);
-        arguments.replaceInStrings(u"%DB%"_qs, m_suite->databasePath());
+        arguments.replaceInStrings(u"%DB%"_qs, m_suite->session().connection()->connectionText());
         QCOMPARE(runProgram(program(), arguments), exitCode);
         if (exitCode == 2)
             QCOMPARE(column(id, "MCSTA").toInt(), int(suite::mcsQueued));

@@ -10,9 +10,13 @@
 
 #include <algorithm>
 
+// The suite's SQL adapted to SQLite and to PostgreSQL by one translator; the
+// engines differ in a handful of spellings (Flavour).
+//
 // What the translation cannot do token by token, and so leaves as written:
 // "+" between texts (SQLite adds them as numbers; only the types tell a sum
-// from a concatenation; CONCAT() is translated and is the portable choice),
+// from a concatenation; CONCAT() is translated and is the portable choice;
+// PostgreSQL's schema gets a "+" operator for texts),
 // "TOP n PERCENT" below 100 (refused), and "TOP" in a select of a UNION when
 // the union's own ORDER BY is meant to choose its rows: that select gets its
 // first n rows in no particular order, as SQL Server gives them.
@@ -68,6 +72,12 @@ bool isSetOperator(const SqlToken &token)
            token.isWord(QLatin1String("INTERSECT"));
 }
 
+// What differs between the engines' spellings.
+struct Flavour
+{
+    bool postgres = false;
+};
+
 // The SQLite type for a type of SQL Server in CAST, or an empty text when it
 // can stay. DATETIME matters most: SQLite would cast '2024-05-01 10:00:00'
 // with numeric affinity, to 2024.
@@ -78,6 +88,23 @@ QString sqliteCastType(const SqlToken &token)
         {QStringLiteral("NCHAR"), QStringLiteral("TEXT")},         {QStringLiteral("CHAR"), QStringLiteral("TEXT")},
         {QStringLiteral("DATETIME"), QStringLiteral("TEXT")},      {QStringLiteral("DATE"), QStringLiteral("TEXT")},
         {QStringLiteral("SMALLDATETIME"), QStringLiteral("TEXT")}, {QStringLiteral("BIT"), QStringLiteral("INTEGER")},
+    };
+    return token.kind == Kind::Identifier ? types.value(token.text.toUpper()) : QString();
+}
+
+// The PostgreSQL type for a type of SQL Server in CAST, or an empty text
+// when it can stay.
+QString postgresCastType(const SqlToken &token)
+{
+    static const QHash<QString, QString> types = {
+        {QStringLiteral("NVARCHAR"), QStringLiteral("VARCHAR")},
+        {QStringLiteral("NCHAR"), QStringLiteral("CHAR")},
+        {QStringLiteral("DATETIME"), QStringLiteral("TIMESTAMP(0)")},
+        {QStringLiteral("SMALLDATETIME"), QStringLiteral("TIMESTAMP(0)")},
+        {QStringLiteral("BIT"), QStringLiteral("SMALLINT")},
+        {QStringLiteral("TINYINT"), QStringLiteral("SMALLINT")},
+        {QStringLiteral("FLOAT"), QStringLiteral("DOUBLE PRECISION")},
+        {QStringLiteral("NTEXT"), QStringLiteral("TEXT")},
     };
     return token.kind == Kind::Identifier ? types.value(token.text.toUpper()) : QString();
 }
@@ -112,6 +139,24 @@ QString doubleQuotedIdentifier(const QString &identifier)
     QString name = identifier.mid(1, identifier.size() - 2);
     name.replace(QStringLiteral("]]"), QStringLiteral("]")).replace(u'"', QStringLiteral("\"\""));
     return u'"' + name + u'"';
+}
+
+// N'text' is SQL Server's Unicode literal; every PostgreSQL text is Unicode,
+// and none can hold a NUL character.
+QString postgresLiteral(const QString &literal)
+{
+    if (literal.contains(QChar(0)))
+        throw Failure(QStringLiteral("PostgreSQL cannot store the character U+0000 in a text"));
+    return literal.startsWith(u'N') || literal.startsWith(u'n') ? literal.mid(1) : literal;
+}
+
+// A quoted name for PostgreSQL: SQL Server ignores the case of names, and
+// the schema's unquoted names are folded to lower case, so a quoted name is
+// too, unless it names a result column ("AS [Totale]"), whose case shows.
+QString postgresQuotedIdentifier(const QString &identifier, bool alias)
+{
+    const QString standard = doubleQuotedIdentifier(identifier);
+    return alias || !standard.startsWith(u'"') ? standard : standard.toLower();
 }
 
 // SQL Server nests block comments, SQLite ends one at the first "*/": the
@@ -179,15 +224,15 @@ struct TokenRange
     qsizetype end = 0;
 };
 
-// One pass over the tokens of a text, writing the SQLite text. Parentheses
+// One pass over the tokens of a text, writing the engine's text. Parentheses
 // are translated recursively, each level keeping the state of its own
 // selects, so a "TOP" inside a subquery ends that subquery.
-class SqliteTranslator
+class Translator
 {
 public:
-    SqliteTranslator(const TokenText &text, TokenRange range, const TranslationContext &context, Depth depth)
-        : m_text(text), m_tokens(text.tokens), m_begin(range.begin), m_end(range.end), m_context(context),
-          m_depth(depth), m_pos(range.begin)
+    Translator(Flavour flavour, const TokenText &text, TokenRange range, const TranslationContext &context, Depth depth)
+        : m_flavour(flavour), m_text(text), m_tokens(text.tokens), m_begin(range.begin), m_end(range.end),
+          m_context(context), m_depth(depth), m_pos(range.begin)
     {}
 
     QString translate()
@@ -213,7 +258,7 @@ private:
         bool compound = false; // a UNION, EXCEPT or INTERSECT was seen
     };
 
-    using Handler = void (SqliteTranslator::*)(qsizetype next);
+    using Handler = void (Translator::*)(qsizetype next);
 
     // Token access; indexes out of range answer false.
 
@@ -372,11 +417,13 @@ private:
             return;
         const QString limit = QStringLiteral(" LIMIT ") + level.limit->count;
         if (level.compound) {
-            // SQLite takes no LIMIT inside a compound select but in a subquery.
+            // No LIMIT inside a compound select but in a subquery, which
+            // PostgreSQL wants named.
             const QString subqueryStart = QStringLiteral("SELECT * FROM (");
-            m_out.insert(m_significantEnd, limit + u')');
+            const QString subqueryEnd = m_flavour.postgres ? QStringLiteral(") AS mrv_top") : QStringLiteral(")");
+            m_out.insert(m_significantEnd, limit + subqueryEnd);
             m_out.insert(level.limit->selectStart, subqueryStart);
-            m_significantEnd += subqueryStart.size() + limit.size() + 1;
+            m_significantEnd += subqueryStart.size() + limit.size() + subqueryEnd.size();
         } else {
             m_out.insert(m_significantEnd, limit);
             m_significantEnd += limit.size();
@@ -391,14 +438,15 @@ private:
         const SqlToken &token = m_tokens.at(m_pos);
         switch (token.kind) {
         case Kind::Comment:
-            m_out += sqliteComment(token.text);
+            // PostgreSQL nests block comments as SQL Server does.
+            m_out += m_flavour.postgres ? QString(token.text).replace(QChar(0), u' ') : sqliteComment(token.text);
             ++m_pos;
             return;
         case Kind::String:
-            replaceToken(sqliteLiteral(token.text));
+            replaceToken(m_flavour.postgres ? postgresLiteral(token.text) : sqliteLiteral(token.text));
             return;
         case Kind::QuotedIdentifier:
-            replaceToken(doubleQuotedIdentifier(token.text));
+            replaceToken(quotedIdentifier(m_pos));
             return;
         case Kind::Identifier:
             translateIdentifier(kind);
@@ -436,11 +484,11 @@ private:
     static Handler wordHandler(const QString &word)
     {
         static const QHash<QString, Handler> handlers = {
-            {QStringLiteral("DELETE"), &SqliteTranslator::translateDelete},
-            {QStringLiteral("DBO"), &SqliteTranslator::translateSchemaName},
-            {QStringLiteral("@@IDENTITY"), &SqliteTranslator::translateIdentity},
-            {QStringLiteral("TRUE"), &SqliteTranslator::translateTrue},
-            {QStringLiteral("FALSE"), &SqliteTranslator::translateFalse},
+            {QStringLiteral("DELETE"), &Translator::translateDelete},
+            {QStringLiteral("DBO"), &Translator::translateSchemaName},
+            {QStringLiteral("@@IDENTITY"), &Translator::translateIdentity},
+            {QStringLiteral("TRUE"), &Translator::translateTrue},
+            {QStringLiteral("FALSE"), &Translator::translateFalse},
         };
         return handlers.value(word);
     }
@@ -449,13 +497,13 @@ private:
     static Handler callHandler(const QString &word)
     {
         static const QHash<QString, Handler> handlers = {
-            {QStringLiteral("SCOPE_IDENTITY"), &SqliteTranslator::translateIdentityCall},
-            {QStringLiteral("GETDATE"), &SqliteTranslator::translateNow},
-            {QStringLiteral("ISNULL"), &SqliteTranslator::translateIsNull},
-            {QStringLiteral("LEN"), &SqliteTranslator::translateLength},
-            {QStringLiteral("CAST"), &SqliteTranslator::translateCast},
-            {QStringLiteral("OVER"), &SqliteTranslator::translateWindow},
-            {QStringLiteral("CONCAT"), &SqliteTranslator::translateConcat},
+            {QStringLiteral("SCOPE_IDENTITY"), &Translator::translateIdentityCall},
+            {QStringLiteral("GETDATE"), &Translator::translateNow},
+            {QStringLiteral("ISNULL"), &Translator::translateIsNull},
+            {QStringLiteral("LEN"), &Translator::translateLength},
+            {QStringLiteral("CAST"), &Translator::translateCast},
+            {QStringLiteral("OVER"), &Translator::translateWindow},
+            {QStringLiteral("CONCAT"), &Translator::translateConcat},
         };
         return handlers.value(word);
     }
@@ -476,7 +524,18 @@ private:
     void translateIdentity(qsizetype) { replaceToken(identityLiteral()); }
     void translateTrue(qsizetype) { replaceToken(QStringLiteral("1")); }
     void translateFalse(qsizetype) { replaceToken(QStringLiteral("0")); }
-    void translateIsNull(qsizetype) { replaceToken(QStringLiteral("IFNULL")); }
+    void translateIsNull(qsizetype)
+    {
+        replaceToken(m_flavour.postgres ? QStringLiteral("COALESCE") : QStringLiteral("IFNULL"));
+    }
+
+    QString quotedIdentifier(qsizetype index) const
+    {
+        const QString &text = m_tokens.at(index).text;
+        if (!m_flavour.postgres)
+            return doubleQuotedIdentifier(text);
+        return postgresQuotedIdentifier(text, isWordAt(previousSignificant(index), "AS"));
+    }
 
     void translateIdentityCall(qsizetype open)
     {
@@ -484,10 +543,10 @@ private:
         m_pos = after(matchingClose(open));
     }
 
-    // Dates are stored as local ISO text, as the value tools write them.
+    // Dates are local, to the second, as the value tools write them.
     void translateNow(qsizetype open)
     {
-        write(QStringLiteral("datetime('now','localtime')"));
+        write(m_flavour.postgres ? QStringLiteral("LOCALTIMESTAMP(0)") : QStringLiteral("datetime('now','localtime')"));
         m_pos = after(matchingClose(open));
     }
 
@@ -509,7 +568,8 @@ private:
 
     void translateCastType(qsizetype next)
     {
-        const QString type = sqliteCastType(m_tokens.at(m_pos));
+        const QString type =
+            m_flavour.postgres ? postgresCastType(m_tokens.at(m_pos)) : sqliteCastType(m_tokens.at(m_pos));
         if (type.isEmpty()) {
             copyToken();
             return;
@@ -528,9 +588,14 @@ private:
             write(QStringLiteral(" AS"));
     }
 
-    // SQL Server's CONCAT takes NULL as an empty text; SQLite's "||" would give NULL.
+    // SQL Server's CONCAT takes NULL as an empty text; SQLite's "||" would
+    // give NULL. PostgreSQL's own CONCAT does as SQL Server's.
     void translateConcat(qsizetype open)
     {
+        if (m_flavour.postgres) {
+            copyToken();
+            return;
+        }
         const qsizetype close = matchingClose(open);
         QStringList parts;
         for (const TokenRange &argument : splitArguments(open + 1, close))
@@ -564,7 +629,7 @@ private:
         }
         m_pos = name;
         if (isKindAt(name, Kind::QuotedIdentifier))
-            return replaceToken(doubleQuotedIdentifier(m_tokens.at(name).text));
+            return replaceToken(quotedIdentifier(name));
         const QString calledName = withCompanyPrefix(m_tokens.at(name).text);
         const qsizetype open = nextSignificant(name + 1);
         const FunctionDef *function =
@@ -602,7 +667,7 @@ private:
         const Depth inner{m_depth.expansions + 1, m_depth.nesting + 1};
         requireShallowNesting(inner.nesting);
         const TokenText body(substituteParameters(function, arguments));
-        return SqliteTranslator(body, {0, body.tokens.size()}, context, inner).translate();
+        return Translator(m_flavour, body, {0, body.tokens.size()}, context, inner).translate();
     }
 
     // The body's tokens with each "@PARAMETER" replaced by its argument in parentheses.
@@ -662,9 +727,10 @@ private:
     {
         const Depth inner{m_depth.expansions, m_depth.nesting + 1};
         requireShallowNesting(inner.nesting);
-        return SqliteTranslator(m_text, range, m_context, inner).translate();
+        return Translator(m_flavour, m_text, range, m_context, inner).translate();
     }
 
+    const Flavour m_flavour;
     const TokenText &m_text;
     const QList<SqlToken> &m_tokens;
     const qsizetype m_begin;
@@ -676,10 +742,11 @@ private:
     qsizetype m_significantEnd = 0;
 };
 
-class SqliteDialect : public Dialect
+// The translation the engines share; each engine adds its column types.
+class TranslatingDialect : public Dialect
 {
 public:
-    QString name() const override { return QStringLiteral("sqlite"); }
+    explicit TranslatingDialect(Flavour flavour) : m_flavour(flavour) {}
 
     QString translate(const QString &sql, const TranslationContext &context) const override
     {
@@ -689,8 +756,19 @@ public:
     QString translate(QList<SqlToken> tokens, const TranslationContext &context) const override
     {
         const TokenText text(std::move(tokens));
-        return SqliteTranslator(text, {0, text.tokens.size()}, context, Depth{}).translate();
+        return Translator(m_flavour, text, {0, text.tokens.size()}, context, Depth{}).translate();
     }
+
+private:
+    const Flavour m_flavour;
+};
+
+class SqliteDialect : public TranslatingDialect
+{
+public:
+    SqliteDialect() : TranslatingDialect(Flavour{false}) {}
+
+    QString name() const override { return QStringLiteral("sqlite"); }
 
     QString columnType(const ColumnDef &column) const override
     {
@@ -724,11 +802,69 @@ public:
     }
 };
 
+class PostgresDialect : public TranslatingDialect
+{
+public:
+    PostgresDialect() : TranslatingDialect(Flavour{true}) {}
+
+    QString name() const override { return QStringLiteral("postgresql"); }
+
+    QString columnType(const ColumnDef &column) const override
+    {
+        switch (column.type) {
+        case ColumnType::SmallInt:
+        case ColumnType::Boolean:
+            return QStringLiteral("SMALLINT");
+        case ColumnType::Integer:
+            return QStringLiteral("INTEGER");
+        case ColumnType::BigInt:
+            return QStringLiteral("BIGINT");
+        case ColumnType::Double:
+            return QStringLiteral("DOUBLE PRECISION");
+        case ColumnType::DateTime:
+            return QStringLiteral("TIMESTAMP(0)");
+        case ColumnType::Text:
+            // Compared without regard to case, as SQL Server's default
+            // collation does (see the SQLite dialect).
+            return QStringLiteral("CITEXT");
+        case ColumnType::LongText:
+            return QStringLiteral("TEXT");
+        case ColumnType::Blob:
+            return QStringLiteral("BYTEA");
+        }
+        Q_UNREACHABLE();
+        return {};
+    }
+
+    QString identityColumn(const QString &name) const override
+    {
+        return name + QStringLiteral(" INTEGER GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
+    }
+
+    // Texts compared without regard to case (citext, a trusted extension
+    // that the database's owner may create), and "+" between texts as SQL
+    // Server's concatenation: NULL when either side is.
+    QStringList schemaPreamble() const override
+    {
+        return {QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"),
+                QStringLiteral("CREATE OR REPLACE FUNCTION mrv_text_plus(a TEXT, b TEXT) RETURNS TEXT LANGUAGE sql "
+                               "IMMUTABLE STRICT AS 'SELECT a || b'"),
+                QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '+' AND oprleft "
+                               "= 'text'::regtype AND oprright = 'text'::regtype) THEN CREATE OPERATOR + (LEFTARG = "
+                               "TEXT, RIGHTARG = TEXT, FUNCTION = mrv_text_plus); END IF; END $$")};
+    }
+};
+
 } // namespace
 
 std::unique_ptr<Dialect> makeSqliteDialect()
 {
     return std::make_unique<SqliteDialect>();
+}
+
+std::unique_ptr<Dialect> makePostgresDialect()
+{
+    return std::make_unique<PostgresDialect>();
 }
 
 } // namespace mrv::suite::db
