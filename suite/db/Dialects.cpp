@@ -575,7 +575,15 @@ private:
             return;
         }
         write(type);
-        m_pos = isPunctuationAt(next, u'(') ? after(matchingClose(next)) : m_pos + 1; // the length goes too
+        if (!isPunctuationAt(next, u'(')) {
+            ++m_pos;
+            return;
+        }
+        // SQLite's types take no length; PostgreSQL's keep a number, not MAX.
+        const qsizetype length = nextSignificant(next + 1);
+        if (m_flavour.postgres && isKindAt(length, Kind::Number) && !type.contains(u'('))
+            write(u'(' + m_tokens.at(length).text + u')');
+        m_pos = after(matchingClose(next));
     }
 
     // "ROW_NUMBER() OVER(...) POSITION": the alias gets its AS.

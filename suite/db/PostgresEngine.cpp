@@ -8,7 +8,7 @@
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlQuery>
+#include <QStringDecoder>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -100,6 +100,17 @@ QString spelledAsWritten(const QString &column, const QString &sql)
     return column.toUpper();
 }
 
+const QString kNoNul = QStringLiteral("PostgreSQL cannot store the character U+0000 in a text");
+
+// A text as the server takes it. libpq reads a text value up to its first
+// NUL, which would store it cut short without a word.
+QByteArray textOf(const QString &text)
+{
+    if (text.contains(QChar(0)))
+        throw Failure(kNoNul);
+    return withoutLoneSurrogates(text).toUtf8();
+}
+
 // One statement's values as libpq takes them: texts in UTF-8, byte arrays
 // as binary, NULL as no value at all.
 class Parameters
@@ -141,7 +152,7 @@ private:
             m_bytes.push_back(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8());
             return;
         default:
-            m_bytes.push_back(withoutLoneSurrogates(value.toString()).toUtf8());
+            m_bytes.push_back(textOf(value.toString()));
         }
     }
 
@@ -212,8 +223,12 @@ private:
             return QByteArray::fromRawData(text, length).toDouble();
         case kBytea:
             return PQfformat(m_result, column) == 1 ? QByteArray(text, length) : unescaped(text);
-        default:
-            return QString::fromUtf8(text, length);
+        default: {
+            // Stateless and keeping an initial U+FEFF: the stored text is not a file.
+            QStringDecoder utf8(QStringDecoder::Utf8,
+                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            return QString(utf8(QByteArrayView(text, length)));
+        }
         }
     }
 
@@ -382,8 +397,8 @@ private:
     QString nativeText(const QString &sql, bool hasValues, bool returnsKey)
     {
         if (sql.contains(QChar(0)))
-            throw Failure(QStringLiteral("PostgreSQL cannot store the character U+0000 in a text"));
-        QString text = hasValues ? numberedParameters(sql) : sql;
+            throw Failure(kNoNul);
+        QString text = withoutLoneSurrogates(hasValues ? numberedParameters(sql) : sql);
         if (returnsKey)
             text += QStringLiteral(" RETURNING RECORD_ID");
         return text;

@@ -1,3 +1,4 @@
+#include "TestDatabase.h"
 #include "db/Dialect.h"
 #include "db/Routines.h"
 #include "db/SchemaCatalog.h"
@@ -5,7 +6,6 @@
 #include "db/SuiteConnection.h"
 #include "host/Failure.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace mrv;
@@ -42,14 +42,17 @@ QString joined(const QList<SqlToken> &tokens)
 
 } // namespace
 
-class SqliteDialectTest : public QObject
+// The translation as text (for each engine), and run on the engine of the
+// test database.
+class DialectsTest : public QObject
 {
     Q_OBJECT
 
 private:
     std::unique_ptr<Dialect> m_dialect = makeSqliteDialect();
+    std::unique_ptr<Dialect> m_postgres = makePostgresDialect();
     RoutineCatalog m_routines = testRoutines();
-    QTemporaryDir m_dir;
+    testing::TestDatabase m_database;
     std::shared_ptr<SuiteConnection> m_connection;
 
     TranslationContext context(const QVariant &key = {}) const
@@ -61,10 +64,11 @@ private:
     // column types.
     void createCustomers(const QString &table, const QStringList &rows)
     {
-        QStringList definitions{m_dialect->identityColumn(u"RECORD_ID"_s)};
+        const Dialect &dialect = m_connection->dialect();
+        QStringList definitions{dialect.identityColumn(u"RECORD_ID"_s)};
         for (const ColumnDef &column :
              {ColumnDef{u"CDCON"_s}, ColumnDef{u"CORAS"_s}, ColumnDef{u"COATT"_s, ColumnType::Boolean}})
-            definitions << column.name + u' ' + m_dialect->columnType(column);
+            definitions << column.name + u' ' + dialect.columnType(column);
         run(u"CREATE TABLE %1 (%2)"_s.arg(table, definitions.join(u", "_s)));
         for (const QString &row : rows)
             run(u"INSERT INTO %1 (CDCON, CORAS, COATT) VALUES (%2)"_s.arg(table, row));
@@ -89,13 +93,14 @@ private:
         }
     }
 
-    QStringList runTranslated(const QString &sql) { return run(m_dialect->translate(sql, context())); }
+    QStringList runTranslated(const QString &sql) { return run(m_connection->dialect().translate(sql, context())); }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        m_connection = SuiteConnection::openSqlite(m_dir.filePath(u"dialect.db"_s));
+        m_connection = SuiteConnection::connect(m_database.location());
+        for (const QString &statement : m_connection->dialect().schemaPreamble())
+            m_connection->nativeQuery(statement);
         createCustomers(u"A01_CON_TRO"_s, {u"'C001', 'Rossi Spa', 1"_s, u"'C002', 'Bianchi Srl', 0"_s,
                                            u"'C003', 'Verdi Snc', 1"_s, u"'C004', 'Azzurri Sas', 1"_s});
         createCustomers(u"A02_CON_TRO"_s, {u"'C001', 'Neri Spa', 1"_s, u"'C005', 'Gialli Spa', 0"_s});
@@ -220,6 +225,38 @@ private Q_SLOTS:
             QCOMPARE(m_dialect->translate(sql, context(scopeIdentity)), expected);
     }
 
+    // Where PostgreSQL's spelling differs from SQLite's.
+    void translateForPostgres_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const QString &sql, const QString &expected) {
+            QTest::newRow(name) << sql << expected;
+        };
+        row("top in last select of union, named", u"SELECT A FROM T UNION SELECT TOP 2 B FROM U"_s,
+            u"SELECT A FROM T UNION SELECT * FROM (SELECT B FROM U LIMIT 2) AS mrv_top"_s);
+        row("getdate and isnull", u"SELECT GETDATE() WHERE ISNULL(A, 0) = 0"_s,
+            u"SELECT LOCALTIMESTAMP(0) WHERE COALESCE(A, 0) = 0"_s);
+        row("quoted names folded, result names kept", u"SELECT [MsObj] AS [Oggetto], \"X\" FROM [SYS_MSG]"_s,
+            u"SELECT \"msobj\" AS \"Oggetto\", \"x\" FROM \"sys_msg\""_s);
+        row("cast types", u"SELECT CAST(A AS NVARCHAR(5)), CAST(B AS DATETIME), CAST(C AS BIT), CAST(D AS INT)"_s,
+            u"SELECT CAST(A AS VARCHAR(5)), CAST(B AS TIMESTAMP(0)), CAST(C AS SMALLINT), CAST(D AS INT)"_s);
+        row("concat left to the server", u"SELECT CONCAT(A, N'x', ISNULL(B, ''))"_s,
+            u"SELECT CONCAT(A, 'x', COALESCE(B, ''))"_s);
+        row("nested comment kept", u"SELECT 1 /* a /* b */ c */"_s, u"SELECT 1 /* a /* b */ c */"_s);
+        row("NUL in a literal", u"SELECT 'a\0b'"_s, QString());
+    }
+
+    void translateForPostgres()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, expected);
+        if (expected.isNull())
+            QVERIFY_THROWS_EXCEPTION(Failure, m_postgres->translate(sql, context()));
+        else
+            QCOMPARE(m_postgres->translate(sql, context()), expected);
+    }
+
     // On the engine: what the text comparisons cannot show.
     void translatedQueriesRun_data()
     {
@@ -245,8 +282,12 @@ private Q_SLOTS:
             << u"SELECT CAST('2024-05-01 10:00:00' AS DATETIME) AS D, CAST(COATT AS BIT) AS B, ISNULL(NULL, 'x') AS "
                u"N, CONCAT(CDCON, ' - ', NULL, [CORAS]) AS T\rFROM [A01_CON_TRO] WHERE CDCON = N'C001'"_s
             << QStringList{u"D,B,N,T"_s, u"2024-05-01 10:00:00,1,x,C001 - Rossi Spa"_s};
-        QTest::newRow("NUL in literal and comment")
-            << u"SELECT N'a\0''b' AS V /* \0 */, 2 AS W"_s << QStringList{u"V,W"_s, u"a\0'b,2"_s};
+        if (!testing::TestDatabase::onServer()) // PostgreSQL refuses a NUL in a text
+            QTest::newRow("NUL in literal and comment")
+                << u"SELECT N'a\0''b' AS V /* \0 */, 2 AS W"_s << QStringList{u"V,W"_s, u"a\0'b,2"_s};
+        if (testing::TestDatabase::onServer()) // SQLite adds texts as numbers
+            QTest::newRow("texts added") << u"SELECT CDCON + ' ' + CORAS AS T FROM A01_CON_TRO WHERE CDCON = 'C001'"_s
+                                         << QStringList{u"T"_s, u"C001 Rossi Spa"_s};
     }
 
     void translatedQueriesRun()
@@ -257,5 +298,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(SqliteDialectTest)
-#include "tst_sqlitedialect.moc"
+QTEST_GUILESS_MAIN(DialectsTest)
+#include "tst_dialects.moc"
