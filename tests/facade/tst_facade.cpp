@@ -6,7 +6,6 @@
 #include "facade/WindowRegistry.h"
 #include "facade/Windows.h"
 #include "facade/mrvMessage.h"
-#include "services/ScriptedInteraction.h"
 #include "services/SuiteDataBound.h"
 #include "services/SuiteSession.h"
 
@@ -15,6 +14,7 @@
 #include <stdexcept>
 
 using namespace mrv;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -43,6 +43,9 @@ template <typename Answer = bool> Answer noted(const QString &call, const QVaria
 // when the answer set for it is yes.
 #define OPENING(Name, Parameters, Tag, ...) \
     bool Name Parameters override { return opened(#Name, {__VA_ARGS__}, Tag); }
+// An override of the controller's `Setter` that notes the setting, then hands it on.
+#define NOTED_SETTING(Setter, Type) \
+    void Setter(Type value) override { noted<void>(#Setter, shown(value)); SuiteDataBound::Setter(value); }
 // clang-format on
 
 template <typename Base> class Hosted : public Base
@@ -88,7 +91,7 @@ public:
 class FakeFaxWindow : public FakeListedWindow<FaxWindow>
 {
 public:
-    void OpenFax(QWidget *, const QString &key) override { opened(QStringLiteral("OpenFax"), {key}, "SYS_FAX|" + key); }
+    void OpenFax(QWidget *, const QString &key) override { opened(u"OpenFax"_s, {key}, "SYS_FAX|" + key); }
 };
 
 class FakeHistoryWindow : public FakeWindow<HistoryWindow>
@@ -108,9 +111,9 @@ public:
     bool SelectRecipients(QWidget *, QString &to, QString &cc, QString &ccn, qint32 field, bool email, bool fax,
                           bool server, bool toOnly, const QString &customer) override
     {
-        noted<void>(QStringLiteral("SelectRecipients"), {to, cc, ccn, field, email, fax, server, toOnly, customer});
-        to += QStringLiteral("; VERDI");
-        cc = QStringLiteral("x@y.it");
+        noted<void>(u"SelectRecipients"_s, {to, cc, ccn, field, email, fax, server, toOnly, customer});
+        to += u"; VERDI"_s;
+        cc = u"x@y.it"_s;
         ccn.clear();
         return true;
     }
@@ -128,14 +131,14 @@ class FakeTemplateSelect : public FakeWindow<TemplateSelectWindow>
 public:
     bool SelectTemplate(QWidget *, const QString &table, qint32 &id) override
     {
-        return noted(QStringLiteral("SelectTemplate"), {table, std::exchange(id, answers.value("chosen").toInt())});
+        return noted(u"SelectTemplate"_s, {table, std::exchange(id, answers.value("chosen").toInt())});
     }
 };
 
 class FakeFields : public TemplateFieldsObject
 {
 public:
-    qint32 Count() const override { return answers.value(QStringLiteral("Count")).toInt(); }
+    qint32 Count() const override { return answers.value(u"Count"_s).toInt(); }
 };
 
 class FakeTemplate : public Hosted<TemplateObject>
@@ -144,7 +147,7 @@ public:
     std::shared_ptr<TemplateFieldsObject> ParseFromList(qint32 id, const QString &table, const QString &keys,
                                                         const QString &separator) override
     {
-        noted<void>(QStringLiteral("ParseFromList"), {id, table, keys, separator});
+        noted<void>(u"ParseFromList"_s, {id, table, keys, separator});
         return std::make_shared<FakeFields>();
     }
     FAKE(void, ShowPreview, (QWidget *, std::shared_ptr<TemplateFieldsObject>, qint32 mode, const QString &files), mode,
@@ -165,14 +168,6 @@ public:
     QVariantMap boundValues() const override { return {}; }
     void setBoundValues(const QVariantMap &) override {}
 };
-
-// Notes the setting in the call log, then hands it on.
-#define NOTED_SETTING(Setter, Type)                                                                                    \
-    void Setter(Type value) override                                                                                   \
-    {                                                                                                                  \
-        noted<void>(QStringLiteral(#Setter), shown(value));                                                            \
-        SuiteDataBound::Setter(value);                                                                                 \
-    }
 
 // A record controller that notes the settings it receives, in order: texts
 // and values as they are, host objects and the form by name only.
@@ -195,7 +190,7 @@ public:
     NOTED_SETTING(setForm, host::DataBoundForm *)
     void setParam(qint32 index, const QVariant &value) override
     {
-        noted<void>(QStringLiteral("setParam%1").arg(index), {value});
+        noted<void>(u"setParam%1"_s.arg(index), {value});
         SuiteDataBound::setParam(index, value);
     }
 
@@ -262,20 +257,20 @@ class FacadeTest : public QObject
     qint32 inserted(const QString &sql)
     {
         m_suite->session().connection()->execute(sql);
-        return m_suite->scalar(QStringLiteral("SELECT SCOPE_IDENTITY()")).toInt();
+        return m_suite->scalar(u"SELECT SCOPE_IDENTITY()"_s).toInt();
     }
 
     // Calls an operation by name; true when it answered as a failure does.
     bool failed(const QString &operation)
     {
         if (operation == QLatin1String("NewRecord"))
-            return m_message->NewRecord(nullptr, QStringLiteral("SYS_MSG")).isEmpty();
+            return m_message->NewRecord(nullptr, u"SYS_MSG"_s).isEmpty();
         if (operation == QLatin1String("OpenRecord"))
-            return !m_message->OpenRecord(nullptr, QStringLiteral("SYS_NTF"), QStringLiteral("1"));
+            return !m_message->OpenRecord(nullptr, u"SYS_NTF"_s, u"1"_s);
         if (operation == QLatin1String("mrvShowEmailConfig"))
             return !m_message->mrvShowEmailConfig(nullptr);
         if (operation == QLatin1String("mrvPreviewTemplate"))
-            m_message->mrvPreviewTemplate(nullptr, QStringLiteral("DOC_VEN"), QStringLiteral("1"));
+            m_message->mrvPreviewTemplate(nullptr, u"DOC_VEN"_s, u"1"_s);
         else
             m_message->mrvShowAddressBook(nullptr);
         return true;
@@ -286,14 +281,14 @@ private Q_SLOTS:
     {
         m_suite = std::make_unique<testing::DemoSuite>();
         m_message = m_suite->session().message().get();
-        m_message->setViewName(QStringLiteral("SYS_MSG_INB"));
+        m_message->setViewName(u"SYS_MSG_INB"_s);
         m_message->setBookmark(7);
-        m_message->setFilterQuery(QStringLiteral("MSFLD = 1"));
-        m_message->setOrderBy(QStringLiteral("MSDTS DESC"));
-        m_message->setFixedKey(QStringLiteral("FK"));
-        m_suite->session().connection()->execute(QStringLiteral(
-            "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) SELECT TOP 1 'CON_SED', "
-            "RECORD_ID, 'E', '@ Magazzino', 'magazzino@c3.example' FROM A01_CON_SED WHERE CDCON = 'C000003'"));
+        m_message->setFilterQuery(u"MSFLD = 1"_s);
+        m_message->setOrderBy(u"MSDTS DESC"_s);
+        m_message->setFixedKey(u"FK"_s);
+        m_suite->session().connection()->execute(
+            u"INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) SELECT TOP 1 'CON_SED', "
+            "RECORD_ID, 'E', '@ Magazzino', 'magazzino@c3.example' FROM A01_CON_SED WHERE CDCON = 'C000003'"_s);
     }
 
     void init()
@@ -384,8 +379,8 @@ private Q_SLOTS:
         QFETCH(QString, call);
         QFETCH(int, windows);
         setParams(params.split(QLatin1Char(';')));
-        answers[QStringLiteral("OpenMessage")] = opens;
-        QVERIFY(opening ? !m_message->OpenRecord(nullptr, table, QStringLiteral("12"))
+        answers[u"OpenMessage"_s] = opens;
+        QVERIFY(opening ? !m_message->OpenRecord(nullptr, table, u"12"_s)
                         : m_message->NewRecord(nullptr, table).isEmpty());
         QStringList expected{"setErrors", "setRecords", "setViewName(SYS_MSG_INB)", "setBookmark(7)"};
         if (opening)
@@ -403,7 +398,7 @@ private Q_SLOTS:
         m_message->setRecords(std::make_shared<RecordingRecords>(
             m_suite->session().connection(), m_suite->session().users(), m_suite->session().config()));
         setParams({"p1", "p2", "p3"});
-        QCOMPARE(m_message->NewRecord(nullptr, QStringLiteral("SYS_DAT")), QString()); // not saved: no key
+        QCOMPARE(m_message->NewRecord(nullptr, u"SYS_DAT"_s), QString()); // not saved: no key
         m_message->setRecords(m_suite->session().records());
         QCOMPARE(calls, (QStringList{"setConnection", "setConfigClass", "setUserManager", "setRecords", "setErrors",
                                      "setTableName(SYS_DAT)", "setViewName(SYS_MSG_INB)", "setFixedKey(FK)",
@@ -412,14 +407,14 @@ private Q_SLOTS:
                                      "setKeepBookmark(false)", "setForm"}));
         QCOMPARE(WindowRegistry::instance().count(), 1);
 
-        const QString key = QString::number(
-            inserted(QStringLiteral("INSERT INTO SYS_DAT (DTDES, DTTBL) VALUES ('Clienti', 'CON_TRO')")));
+        const QString key =
+            QString::number(inserted(u"INSERT INTO SYS_DAT (DTDES, DTTBL) VALUES ('Clienti', 'CON_TRO')"_s));
         QVariant controller(true);
-        QVERIFY(m_message->OpenRecord(nullptr, QStringLiteral("SYS_DAT"), key, false, false, false, &controller));
+        QVERIFY(m_message->OpenRecord(nullptr, u"SYS_DAT"_s, key, false, false, false, &controller));
         const auto dataBound = controller.value<std::shared_ptr<host::DataBound>>();
         QVERIFY(dataBound && dataBound->recordKey() == key);
         QVariant notAsked(false);
-        QVERIFY(m_message->OpenRecord(nullptr, QStringLiteral("SYS_DAT"), key, true, false, false, &notAsked));
+        QVERIFY(m_message->OpenRecord(nullptr, u"SYS_DAT"_s, key, true, false, false, &notAsked));
         QCOMPARE(notAsked, QVariant(false));
         QVERIFY(errors().recentReports().isEmpty());
     }
@@ -429,16 +424,15 @@ private Q_SLOTS:
     // that refuses.
     void windowsAreReusedByTagAndUnloaded()
     {
-        QVERIFY(m_message->mrvShowMessageHistory(nullptr, QStringLiteral("DOC_VEN"), QStringLiteral("3"),
-                                                 QStringLiteral("LST_DOC_VEN"), QStringLiteral("Fattura 3")));
-        QVERIFY(m_message->mrvShowMessageHistory(nullptr, QStringLiteral("DOC_VEN"), QStringLiteral("3"), {}, {}));
+        QVERIFY(m_message->mrvShowMessageHistory(nullptr, u"DOC_VEN"_s, u"3"_s, u"LST_DOC_VEN"_s, u"Fattura 3"_s));
+        QVERIFY(m_message->mrvShowMessageHistory(nullptr, u"DOC_VEN"_s, u"3"_s, {}, {}));
         QCOMPARE(calls, (QStringList{"setRecords", "setErrors", "ShowHistory(DOC_VEN,3,LST_DOC_VEN,Fattura 3)",
                                      "focus(frm_mrvHistory|DOC_VEN|3)"}));
-        QVERIFY(!m_message->OpenRecord(nullptr, QStringLiteral("SYS_MSG"), QStringLiteral("12")));
-        QVERIFY(m_message->OpenRecord(nullptr, QStringLiteral("SYS_MSG"), QStringLiteral("12")));
-        QVERIFY(!m_message->OpenRecord(nullptr, QStringLiteral("SYS_MSG"), QStringLiteral("12"), true));
-        QVERIFY(!m_message->OpenRecord(nullptr, QStringLiteral("sys_msg"), QStringLiteral("13")));
-        QCOMPARE(calls.filter(QStringLiteral("focus")).last(), QStringLiteral("focus(SYS_MSG|12)"));
+        QVERIFY(!m_message->OpenRecord(nullptr, u"SYS_MSG"_s, u"12"_s));
+        QVERIFY(m_message->OpenRecord(nullptr, u"SYS_MSG"_s, u"12"_s));
+        QVERIFY(!m_message->OpenRecord(nullptr, u"SYS_MSG"_s, u"12"_s, true));
+        QVERIFY(!m_message->OpenRecord(nullptr, u"sys_msg"_s, u"13"_s));
+        QCOMPARE(calls.filter(u"focus"_s).last(), u"focus(SYS_MSG|12)"_s);
         QCOMPARE(m_message->GetForms().size(), 4);
         refusingToUnload = m_message->GetForms().first();
         QVERIFY(!m_message->UnloadForms());
@@ -450,19 +444,18 @@ private Q_SLOTS:
 
     void selectedRecipientsComeBackThroughTheLists()
     {
-        QString to = QStringLiteral("ROSSI"), cc, ccn = QStringLiteral("old");
-        QVERIFY(
-            m_message->mrvSelectRecipients(nullptr, &to, &cc, &ccn, 2, true, false, true, false, QStringLiteral("C1")));
+        QString to = u"ROSSI"_s, cc, ccn = u"old"_s;
+        QVERIFY(m_message->mrvSelectRecipients(nullptr, &to, &cc, &ccn, 2, true, false, true, false, u"C1"_s));
         QCOMPARE(QStringList({to, cc, ccn}), (QStringList{"ROSSI; VERDI", "x@y.it", ""}));
-        QCOMPARE(calls.last(), QStringLiteral("SelectRecipients(ROSSI,,old,2,true,false,true,false,C1)"));
+        QCOMPARE(calls.last(), u"SelectRecipients(ROSSI,,old,2,true,false,true,false,C1)"_s);
     }
 
     // The command line's own tests set a message's status.
     void faxStatusWritesTheStoredRow()
     {
-        const qint32 fax = inserted(QStringLiteral("INSERT INTO SYS_FAX (FXTYP, FXSTA) VALUES (0, 0)"));
+        const qint32 fax = inserted(u"INSERT INTO SYS_FAX (FXTYP, FXSTA) VALUES (0, 0)"_s);
         m_message->ChangeFaxStatus(fax, true);
-        QCOMPARE(m_suite->scalar(QStringLiteral("SELECT FXSTA FROM SYS_FAX WHERE RECORD_ID = %1").arg(fax)).toInt(), 1);
+        QCOMPARE(m_suite->scalar(u"SELECT FXSTA FROM SYS_FAX WHERE RECORD_ID = %1"_s.arg(fax)).toInt(), 1);
         QVERIFY(errors().recentReports().isEmpty());
     }
 
@@ -504,23 +497,21 @@ private Q_SLOTS:
         auto &texts = *m_suite->session().textService();
         texts.clearShownBoxes();
         // No template for the table.
-        answers[QStringLiteral("SelectTemplate")] = false;
-        m_message->mrvPreviewTemplate(nullptr, QStringLiteral("DOC_VEN"), QStringLiteral("1,2"));
+        answers[u"SelectTemplate"_s] = false;
+        m_message->mrvPreviewTemplate(nullptr, u"DOC_VEN"_s, u"1,2"_s);
         // A template that yields nothing.
-        const qint32 chosen = inserted(QStringLiteral("INSERT INTO SYS_MST (MTDES) VALUES ('Sollecito')"));
+        const qint32 chosen = inserted(u"INSERT INTO SYS_MST (MTDES) VALUES ('Sollecito')"_s);
         answers = {{"SelectTemplate", true}, {"chosen", chosen}, {"Count", 0}};
-        m_message->mrvPreviewTemplate(nullptr, QStringLiteral("DOC_VEN"), QStringLiteral("1;2"), QStringLiteral(";"));
+        m_message->mrvPreviewTemplate(nullptr, u"DOC_VEN"_s, u"1;2"_s, u";"_s);
         // A template with results goes to the preview, in this order.
         calls.clear();
-        answers[QStringLiteral("Count")] = 3;
-        m_message->mrvPreviewTemplate(nullptr, QStringLiteral("DOC_VEN"), QStringLiteral("1"), QStringLiteral(","), 2,
-                                      QStringLiteral("/tmp/a.pdf"));
+        answers[u"Count"_s] = 3;
+        m_message->mrvPreviewTemplate(nullptr, u"DOC_VEN"_s, u"1"_s, u","_s, 2, u"/tmp/a.pdf"_s);
         QCOMPARE(calls, (QStringList{"setErrors", "setRecords", "SelectTemplate(DOC_VEN,0)", "setErrors", "setRecords",
-                                     QStringLiteral("ParseFromList(%1,DOC_VEN,1,,)").arg(chosen),
-                                     "ShowPreview(2,/tmp/a.pdf)"}));
+                                     u"ParseFromList(%1,DOC_VEN,1,,)"_s.arg(chosen), "ShowPreview(2,/tmp/a.pdf)"}));
         // Cancelled after choosing: no message.
-        answers[QStringLiteral("SelectTemplate")] = false;
-        m_message->mrvPreviewTemplate(nullptr, QStringLiteral("DOC_VEN"), QStringLiteral("1"));
+        answers[u"SelectTemplate"_s] = false;
+        m_message->mrvPreviewTemplate(nullptr, u"DOC_VEN"_s, u"1"_s);
         QStringList shown;
         for (const auto &box : texts.shownBoxes())
             shown << box.text;
@@ -533,10 +524,9 @@ private Q_SLOTS:
     {
         for (const bool shown : {true, false}) {
             calls.clear();
-            answers[QStringLiteral("ShowConfig")] = shown;
+            answers[u"ShowConfig"_s] = shown;
             std::shared_ptr<EmailParamsObject> params;
-            QCOMPARE(m_message->mrvShowEmailConfig(nullptr, QStringLiteral("CDO"), QStringLiteral("U"), &params),
-                     shown);
+            QCOMPARE(m_message->mrvShowEmailConfig(nullptr, u"CDO"_s, u"U"_s, &params), shown);
             QVERIFY(dynamic_cast<FakeEmailParams *>(params.get()));
             QCOMPARE(calls,
                      (QStringList{"setErrors", "setRecords", "LoadConfig(CDO)", "ShowConfig", "SaveConfig(CDO,U)"}));

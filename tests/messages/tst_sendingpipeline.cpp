@@ -14,6 +14,7 @@
 #include <QTest>
 
 using namespace mrv;
+using namespace Qt::StringLiterals;
 
 // The sending pipeline on the demo suite: who gets a copy, threads, faxes,
 // the e-mail handed to the dispatcher, marks, and what stays after a failure;
@@ -49,29 +50,15 @@ class SendingPipelineTest : public QObject
     }
 
     QVariant scalar(const QString &sql) { return m_suite->scalar(sql); }
-    qint32 lastSenderCopy()
-    {
-        return scalar(QStringLiteral("SELECT MAX(RECORD_ID) FROM SYS_MSG WHERE MSFLD = 2")).toInt();
-    }
+    qint32 lastSenderCopy() { return scalar(u"SELECT MAX(RECORD_ID) FROM SYS_MSG WHERE MSFLD = 2"_s).toInt(); }
     QVariant column(const QString &column, qint32 message)
     {
-        return scalar(QStringLiteral("SELECT %1 FROM SYS_MSG WHERE RECORD_ID = %2").arg(column).arg(message));
+        return scalar(u"SELECT %1 FROM SYS_MSG WHERE RECORD_ID = %2"_s.arg(column).arg(message));
     }
 
     static OutgoingMessage message(const QString &to, const QString &cc = QString(), const QString &ccn = QString())
     {
-        return {
-            0,  QStringLiteral("Riunione di lunedì"), QStringLiteral("{\\rtf1\\ansi Ordine del giorno\\par}"), to, cc,
-            ccn};
-    }
-
-    void account(quint16 port)
-    {
-        for (const QString &setting :
-             QStringList{"EXCHANGE_MODE=ACCOUNT", "EMAIL_NAME=Mario Rossi", "EMAIL=m.rossi@brambilla.example.it",
-                         "EMAIL_OUT_TYPE=3", "EMAIL_OUT_SERVER=127.0.0.1", "EMAIL_OUT_AUTH=0",
-                         "EMAIL_OUT_PORT=" + QString::number(port)})
-            m_suite->session().config()->setValue(setting.section('=', 0, 0), setting.section('=', 1));
+        return {0, u"Riunione di lunedì"_s, u"{\\rtf1\\ansi Ordine del giorno\\par}"_s, to, cc, ccn};
     }
 
 private Q_SLOTS:
@@ -85,32 +72,30 @@ private Q_SLOTS:
     void usersAndGroupsGetOneCopyEach()
     {
         QSignalSpy signals(m_suite->session().records().get(), &suite::SuiteRecords::signalRaised);
-        auto internal = message(QStringLiteral("VERDI; tecnico"), QStringLiteral("Mario Rossi <ROSSI>; verdi"));
-        internal.link = QStringLiteral("DOC_VEN|4");
+        auto internal = message(u"VERDI; tecnico"_s, u"Mario Rossi <ROSSI>; verdi"_s);
+        internal.link = u"DOC_VEN|4"_s;
         QVERIFY(send(internal));
         const QString sender = QString::number(lastSenderCopy());
         // TECNICO holds ROMANO, VERDI and ROSSI; VERDI is named twice, "verdi" is another code.
-        const QString copy = QStringLiteral("|0|%1|0|Riunione di lunedì").arg(sender);
-        QCOMPARE(rows(QStringLiteral("SELECT MSUSR, MSSTA, MSSND, MSNOT, MSOBJ FROM SYS_MSG WHERE MSFLD = 1 "
-                                     "ORDER BY RECORD_ID")),
+        const QString copy = u"|0|%1|0|Riunione di lunedì"_s.arg(sender);
+        QCOMPARE(rows(u"SELECT MSUSR, MSSTA, MSSND, MSNOT, MSOBJ FROM SYS_MSG WHERE MSFLD = 1 ORDER BY RECORD_ID"_s),
                  (QStringList{"VERDI" + copy, "ROMANO" + copy, "ROSSI" + copy, "verdi" + copy}));
         // A new conversation: every copy is its own thread, the sender's copy too.
-        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSTHR <> RECORD_ID")).toInt(), 0);
-        QCOMPARE(column(QStringLiteral("MSMIT"), sender.toInt()).toString(), QStringLiteral("Mario Rossi (ROSSI)"));
+        QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_MSG WHERE MSTHR <> RECORD_ID"_s).toInt(), 0);
+        QCOMPARE(column(u"MSMIT"_s, sender.toInt()).toString(), u"Mario Rossi (ROSSI)"_s);
         QVERIFY(m_dispatched.isEmpty());
         // The linked document did not leave the company.
-        QCOMPARE(scalar(QStringLiteral("SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 4")).toInt(), 0);
+        QCOMPARE(scalar(u"SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 4"_s).toInt(), 0);
         QCOMPARE(signals.count(), 1);
-        QCOMPARE(signals.first().first().toString(), QStringLiteral("#NewMessage#"));
+        QCOMPARE(signals.first().first().toString(), u"#NewMessage#"_s);
     }
 
     void emailAddressesAreSplitForTheTransport()
     {
         // Anna is named in To and in Cc, cc@x.example in Cc and in Ccn: an
         // address found in the Cc list goes to Cc.
-        auto m =
-            message(QStringLiteral("Anna <anna@x.example>; ROSSI; solo@x.example"),
-                    QStringLiteral("(cc@x.example); anna@x.example"), QStringLiteral("hidden@x.example; cc@x.example"));
+        auto m = message(u"Anna <anna@x.example>; ROSSI; solo@x.example"_s, u"(cc@x.example); anna@x.example"_s,
+                         u"hidden@x.example; cc@x.example"_s);
         m.bodyFormat = eMessageBodyFormat_HTML;
         QVERIFY(send(m));
         QCOMPARE(m_dispatched.size(), 1);
@@ -140,13 +125,13 @@ private Q_SLOTS:
         QFETCH(QString, recipient);
         QFETCH(QString, fax);
         auto m = message(recipient);
-        m.link = QStringLiteral("DOC_VEN|3");
+        m.link = u"DOC_VEN|3"_s;
         QVERIFY(send(m));
-        QCOMPARE(rows(QStringLiteral("SELECT FXRAS, FXNUM, TBNAM, TBKEY, FXTYP, FXSTA, FXUSR, CDAZI, FXLNK, FXTBL, "
-                                     "FXKEY, FXOBJ FROM SYS_FAX")),
-                 QStringList{fax + QStringLiteral("|3|1|ROSSI|A01|1|DOC_VEN|3|") + m.subject});
+        QCOMPARE(rows(u"SELECT FXRAS, FXNUM, TBNAM, TBKEY, FXTYP, FXSTA, FXUSR, CDAZI, FXLNK, FXTBL, FXKEY, FXOBJ "
+                      "FROM SYS_FAX"_s),
+                 QStringList{fax + u"|3|1|ROSSI|A01|1|DOC_VEN|3|"_s + m.subject});
         // The linked document went out by fax.
-        QCOMPARE(scalar(QStringLiteral("SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 3")).toInt(), 2);
+        QCOMPARE(scalar(u"SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 3"_s).toInt(), 2);
         QVERIFY(m_dispatched.isEmpty());
     }
 
@@ -166,19 +151,18 @@ private Q_SLOTS:
         QFETCH(QStringList, messages);
         m_dispatchResult = faxFails;
         if (faxFails) {
-            for (const QString &statement : testing::TestDatabase::refusingInserts(u"SYS_FAX"_qs, u"fax refused"_qs))
+            for (const QString &statement : testing::TestDatabase::refusingInserts(u"SYS_FAX"_s, u"fax refused"_s))
                 m_suite->session().connection()->nativeQuery(statement);
         }
         QTemporaryDir dir;
-        auto m = message(QStringLiteral("VERDI; cliente@x.example; 02-4000038"));
-        m.attachments = testing::writeFile(dir.path(), QStringLiteral("a.pdf"), "%PDF");
+        auto m = message(u"VERDI; cliente@x.example; 02-4000038"_s);
+        m.attachments = testing::writeFile(dir.path(), u"a.pdf"_s, "%PDF");
         if (faxFails)
             QVERIFY_THROWS_EXCEPTION(Failure, send(m));
         else
             QVERIFY(!send(m));
-        QCOMPARE(rows(QStringLiteral("SELECT MSFLD, MSUSR FROM SYS_MSG ORDER BY MSFLD DESC")), messages);
-        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_ATT WHERE ATTBL = 'SYS_MSG'")).toInt(),
-                 messages.size());
+        QCOMPARE(rows(u"SELECT MSFLD, MSUSR FROM SYS_MSG ORDER BY MSFLD DESC"_s), messages);
+        QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_ATT WHERE ATTBL = 'SYS_MSG'"_s).toInt(), messages.size());
     }
 
     void answersJoinTheThreadAndMarkTheMessage_data()
@@ -196,41 +180,39 @@ private Q_SLOTS:
         QFETCH(int, type);
         QFETCH(bool, forwarding);
         QFETCH(int, status);
-        QVERIFY(send(message(QStringLiteral("VERDI"))));
+        QVERIFY(send(message(u"VERDI"_s)));
         const qint32 first = lastSenderCopy();
-        const qint32 received = scalar(QStringLiteral("SELECT RECORD_ID FROM SYS_MSG WHERE MSFLD = 1")).toInt();
-        auto answer = message(QStringLiteral("ROSSI"));
+        const qint32 received = scalar(u"SELECT RECORD_ID FROM SYS_MSG WHERE MSFLD = 1"_s).toInt();
+        auto answer = message(u"ROSSI"_s);
         answer.messageType = type;
         (forwarding ? answer.forwarding : answer.replying) = received;
         QVERIFY(send(answer));
-        QCOMPARE(column(QStringLiteral("MSSTA"), received).toInt(), status);
+        QCOMPARE(column(u"MSSTA"_s, received).toInt(), status);
         if (forwarding)
             return;
         const qint32 answerCopy =
-            scalar(QStringLiteral("SELECT RECORD_ID FROM SYS_MSG WHERE MSFLD = 1 AND MSUSR = 'ROSSI'")).toInt();
+            scalar(u"SELECT RECORD_ID FROM SYS_MSG WHERE MSFLD = 1 AND MSUSR = 'ROSSI'"_s).toInt();
         // The recipient's copy joins the received message's thread, the
         // sender's copy the thread of the sender's own first copy.
-        QCOMPARE(column(QStringLiteral("MSTHR"), answerCopy).toInt(), received);
-        QCOMPARE(column(QStringLiteral("MSTHR"), lastSenderCopy()).toInt(), first);
+        QCOMPARE(column(u"MSTHR"_s, answerCopy).toInt(), received);
+        QCOMPARE(column(u"MSTHR"_s, lastSenderCopy()).toInt(), first);
     }
 
     void filesAreAttachedAndCopiedToEveryCopy()
     {
         QTemporaryDir dir;
-        const QString file = testing::writeFile(dir.path(), QStringLiteral("offerta.pdf"), "%PDF-1.4 test");
-        auto m = message(QStringLiteral("VERDI; 02 4000038; a@x.example"));
-        m.attachments = file + QStringLiteral("||") + dir.filePath(QStringLiteral("missing.pdf"));
+        const QString file = testing::writeFile(dir.path(), u"offerta.pdf"_s, "%PDF-1.4 test");
+        auto m = message(u"VERDI; 02 4000038; a@x.example"_s);
+        m.attachments = file + u"||"_s + dir.filePath(u"missing.pdf"_s);
         QVERIFY(send(m));
         const qint32 sender = lastSenderCopy();
-        const qint32 inbox = scalar(QStringLiteral("SELECT RECORD_ID FROM SYS_MSG WHERE MSFLD = 1")).toInt();
-        const qint32 fax = scalar(QStringLiteral("SELECT RECORD_ID FROM SYS_FAX")).toInt();
-        QCOMPARE(column(QStringLiteral("MSATT"), sender).toInt(), 1);
-        QCOMPARE(rows(QStringLiteral("SELECT ATTBL, ATKEY, ATNAM FROM SYS_ATT ORDER BY RECORD_ID")),
-                 (QStringList{QStringLiteral("SYS_MSG|%1|offerta.pdf").arg(sender),
-                              QStringLiteral("SYS_MSG|%1|offerta.pdf").arg(inbox),
-                              QStringLiteral("SYS_FAX|%1|offerta.pdf").arg(fax)}));
-        QCOMPARE(m_dispatched.first().attachmentIds,
-                 scalar(QStringLiteral("SELECT MIN(RECORD_ID) FROM SYS_ATT")).toString());
+        const qint32 inbox = scalar(u"SELECT RECORD_ID FROM SYS_MSG WHERE MSFLD = 1"_s).toInt();
+        const qint32 fax = scalar(u"SELECT RECORD_ID FROM SYS_FAX"_s).toInt();
+        QCOMPARE(column(u"MSATT"_s, sender).toInt(), 1);
+        QCOMPARE(rows(u"SELECT ATTBL, ATKEY, ATNAM FROM SYS_ATT ORDER BY RECORD_ID"_s),
+                 (QStringList{u"SYS_MSG|%1|offerta.pdf"_s.arg(sender), u"SYS_MSG|%1|offerta.pdf"_s.arg(inbox),
+                              u"SYS_FAX|%1|offerta.pdf"_s.arg(fax)}));
+        QCOMPARE(m_dispatched.first().attachmentIds, scalar(u"SELECT MIN(RECORD_ID) FROM SYS_ATT"_s).toString());
     }
 
     void aStoredCopyIsSentAsItIs()
@@ -242,10 +224,10 @@ private Q_SLOTS:
                                        .to = "BIANCHI",
                                        .subject = "Stored",
                                        .taskStatus = tksUnknown});
-        auto m = message(QStringLiteral("VERDI"));
+        auto m = message(u"VERDI"_s);
         m.sentMessageId = id;
         QVERIFY(send(m));
-        QCOMPARE(rows(QStringLiteral("SELECT MSUSR, MSOBJ, MSTYP, TKSTA FROM SYS_MSG WHERE MSFLD = 1")),
+        QCOMPARE(rows(u"SELECT MSUSR, MSOBJ, MSTYP, TKSTA FROM SYS_MSG WHERE MSFLD = 1"_s),
                  QStringList{"BIANCHI|Stored|1|0"});
         m.sentMessageId = 999999;
         QVERIFY(!send(m));
@@ -256,45 +238,40 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("reply");
-        QTest::newRow("delivered") << QString() << QStringLiteral("(250) - ");
-        QTest::newRow("a recipient refused") << QStringLiteral("reject-rcpt") << QStringLiteral("(550)");
+        QTest::newRow("delivered") << QString() << u"(250) - "_s;
+        QTest::newRow("a recipient refused") << u"reject-rcpt"_s << u"(550)"_s;
     }
 
     void theRoadToTheServer()
     {
         QFETCH(QString, fault);
         QFETCH(QString, reply);
-        testing::SmtpTestServer server({.fault = fault, .faultRecipient = QStringLiteral("direzione@cliente.example")});
+        testing::SmtpTestServer server({.fault = fault, .faultRecipient = u"direzione@cliente.example"_s});
         QVERIFY2(server.start(), qPrintable(server.errorText()));
-        account(server.port());
+        server.configureAccount(*m_suite->session().config());
+        m_suite->session().config()->setValue(u"EXCHANGE_MODE"_s, u"ACCOUNT"_s);
         QString log;
         // Through the host's call: a group and an address in To, an address in
         // Cc, a linked sales document.
         QCOMPARE(m_suite->session().message()->SendMessage(
-                     0, QStringLiteral("Offerta n. 2"),
-                     QStringLiteral("{\\rtf1\\ansi\\ansicpg1252 In allegato l'offerta richiesta.\\par}"),
-                     QStringLiteral("VENDITE; ufficio.acquisti@cliente.example"),
-                     QStringLiteral("direzione@cliente.example"), QString(), QStringLiteral("DOC_VEN|2"), QString(),
-                     QVariant(), QVariant(), 0, false, &log, 1),
+                     0, u"Offerta n. 2"_s, u"{\\rtf1\\ansi\\ansicpg1252 In allegato l'offerta richiesta.\\par}"_s,
+                     u"VENDITE; ufficio.acquisti@cliente.example"_s, u"direzione@cliente.example"_s, QString(),
+                     u"DOC_VEN|2"_s, QString(), QVariant(), QVariant(), 0, false, &log, 1),
                  fault.isEmpty());
         QVERIFY2(log.contains(reply), qPrintable(log));
         const qint32 sender = lastSenderCopy();
         QCOMPARE(sender > 0, fault.isEmpty());
-        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1")).toInt(), 3);
+        QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1"_s).toInt(), 3);
         const QList<testing::ReceivedMessage> received = server.receivedMessages();
         QCOMPARE(received.size(), fault.isEmpty() ? 1 : 0);
         if (!fault.isEmpty())
             return;
-        QCOMPARE(
-            scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1 AND MSSND = %1").arg(sender)).toInt(),
-            3);
-        QCOMPARE(scalar(QStringLiteral("SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 2")).toInt(), 1);
+        QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 1 AND MSSND = %1"_s.arg(sender)).toInt(), 3);
+        QCOMPARE(scalar(u"SELECT DTSND FROM A01_DOC_VEN WHERE RECORD_ID = 2"_s).toInt(), 1);
         const auto &message = received.first();
-        QCOMPARE(message.mailboxes(QStringLiteral("To")).first().second,
-                 QStringLiteral("ufficio.acquisti@cliente.example"));
-        QCOMPARE(message.mailboxes(QStringLiteral("Cc")).first().second, QStringLiteral("direzione@cliente.example"));
-        QCOMPARE(message.mailboxes(QStringLiteral("From")).first(),
-                 qMakePair(QStringLiteral("Mario Rossi"), QStringLiteral("m.rossi@brambilla.example.it")));
+        QCOMPARE(message.mailboxes(u"To"_s).first().second, u"ufficio.acquisti@cliente.example"_s);
+        QCOMPARE(message.mailboxes(u"Cc"_s).first().second, u"direzione@cliente.example"_s);
+        QCOMPARE(message.mailboxes(u"From"_s).first(), qMakePair(u"Mario Rossi"_s, u"m.rossi@brambilla.example.it"_s));
     }
 };
 

@@ -186,24 +186,23 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("contentType");
         QTest::addColumn<QString>("size");
-        const QString natural = "width=\"8\" height=\"6\"";
-        QTest::newRow("png at its goal size")
-            << picture("\\pngblip\\picwgoal600\\pichgoal450", png) << png << "image/png"
-            << "width=\"40\" height=\"30\"";
-        QTest::newRow("scaled") << picture("\\pngblip\\picwgoal600\\pichgoal450\\picscalex50\\picscaley200", png) << png
-                                << "image/png"
-                                << "width=\"20\" height=\"60\"";
-        QTest::newRow("jpeg at its natural size") << picture("\\jpegblip", jpeg) << jpeg << "image/jpeg" << natural;
-        QTest::newRow("binary data") << "{\\pict\\pngblip\\bin" + QByteArray::number(png.size()) + " " + png + "}"
-                                     << png << "image/png" << natural;
-        QTest::newRow("Word's picture with its fallback")
-            << "{\\*\\shppict" + picture("\\pngblip{\\*\\blipuid 0123456789abcdef}", png) + "}{\\nonshppict" +
-                   picture("\\wmetafile8", "not a metafile") + "}"
-            << png << "image/png" << natural;
-        QTest::newRow("metafile dropped") << picture("\\wmetafile8", png) << QByteArray() << ""
-                                          << "";
-        QTest::newRow("damaged png dropped") << picture("\\pngblip", "no image here") << QByteArray() << ""
-                                             << "";
+        const auto row = [](const char *name, const QByteArray &picture, const QByteArray &content,
+                            const char *contentType = "", const char *size = "width=\"8\" height=\"6\"") {
+            QTest::newRow(name) << picture << content << QString(contentType) << QString(content.isEmpty() ? "" : size);
+        };
+        row("png at its goal size", picture("\\pngblip\\picwgoal600\\pichgoal450", png), png, "image/png",
+            "width=\"40\" height=\"30\"");
+        row("scaled", picture("\\pngblip\\picwgoal600\\pichgoal450\\picscalex50\\picscaley200", png), png, "image/png",
+            "width=\"20\" height=\"60\"");
+        row("jpeg at its natural size", picture("\\jpegblip", jpeg), jpeg, "image/jpeg");
+        row("binary data", "{\\pict\\pngblip\\bin" + QByteArray::number(png.size()) + " " + png + "}", png,
+            "image/png");
+        row("Word's picture with its fallback",
+            "{\\*\\shppict" + picture("\\pngblip{\\*\\blipuid 0123456789abcdef}", png) + "}{\\nonshppict" +
+                picture("\\wmetafile8", "not a metafile") + "}",
+            png, "image/png");
+        row("metafile dropped", picture("\\wmetafile8", png), QByteArray());
+        row("damaged png dropped", picture("\\pngblip", "no image here"), QByteArray());
     }
 
     void images()

@@ -17,9 +17,8 @@ import sys
 ADDRESS_HEADERS = ("From", "To", "Cc", "Bcc", "Reply-To", "Disposition-Notification-To")
 
 
-def _describe_part(part, depth, parts):
+def _describe_part(part, parts):
     entry = {
-        "depth": depth,
         "content_type": part.get_content_type(),
         "charset": part.get_content_charset() or "",
         "disposition": part.get_content_disposition() or "",
@@ -30,11 +29,18 @@ def _describe_part(part, depth, parts):
     parts.append(entry)
     if part.is_multipart():
         for child in part.iter_parts():
-            _describe_part(child, depth + 1, parts)
+            _describe_part(child, parts)
         return
     entry["base64"] = base64.b64encode(part.get_payload(decode=True) or b"").decode("ascii")
     if part.get_content_maintype() == "text":
         entry["text"] = part.get_content()
+
+
+# The tree of content types, "multipart/mixed(text/plain,image/png)".
+def _structure(part):
+    if not part.is_multipart():
+        return part.get_content_type()
+    return f"{part.get_content_type()}({','.join(map(_structure, part.iter_parts()))})"
 
 
 def _mailboxes(value):
@@ -48,13 +54,14 @@ def summarize(raw):
     """The JSON-ready description of the message in `raw` (bytes)."""
     message = email.message_from_bytes(raw, policy=email.policy.default)
     parts = []
-    _describe_part(message, 0, parts)
+    _describe_part(message, parts)
     addresses = {name.lower(): [box for value in message.get_all(name, []) for box in _mailboxes(value)]
                  for name in ADDRESS_HEADERS}
     return {
         "headers": [[name, str(value)] for name, value in message.items()],
         "addresses": addresses,
         "parts": parts,
+        "structure": _structure(message),
         "ascii_only": all(byte < 128 for byte in raw),
     }
 

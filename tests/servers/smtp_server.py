@@ -3,12 +3,13 @@
 
 Every message received is written into --folder as NNNN.eml (as received)
 and then NNNN.json (the envelope and the message parsed by mime_summary.py).
-Prints "CERTIFICATE <path>" (TLS modes) and then "READY <port>" on lines of
-their own. Without --cert/--key a throwaway certificate for localhost is made.
-With --user/--password a login is required (LOGIN, PLAIN or CRAM-MD5).
+TLS modes use a throwaway certificate for localhost, made as cert.pem in
+--folder. Prints "READY <port>" on a line of its own once it listens. With
+--user/--password a login is required (LOGIN, PLAIN or CRAM-MD5).
 Faults: greeting-421 (every connection), reject-rcpt (550 for
---fault-recipient), drop-data (hangs up after DATA's first line), silent
-(never answers), reject-auth (refuses every login).
+--fault-recipient), drop-data (hangs up after DATA's first line),
+close-after-data (hangs up once a message is accepted), silent (never
+answers), reject-auth (refuses every login).
 """
 
 import argparse
@@ -17,7 +18,6 @@ import hmac
 import itertools
 import json
 import logging
-import os
 import secrets
 import ssl
 import subprocess
@@ -39,31 +39,27 @@ ALL_MECHANISMS = ("LOGIN", "PLAIN", "CRAM-MD5")
 def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--folder", required=True, type=Path)
-    parser.add_argument("--port", type=int, default=0, help="0 lets the system choose")
     tls = parser.add_mutually_exclusive_group()
     tls.add_argument("--starttls", action="store_true")
     tls.add_argument("--implicit-tls", action="store_true")
-    for option in ("--cert", "--key"):
-        parser.add_argument(option, type=Path)
     for option in ("--user", "--password", "--fault-recipient"):
         parser.add_argument(option, default="")
-    parser.add_argument("--fault", choices=("greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth"))
+    parser.add_argument("--fault", choices=("greeting-421", "reject-rcpt", "drop-data", "close-after-data", "silent",
+                                            "reject-auth"))
     return parser.parse_args()
 
 
 def tls_context(options):
     if not (options.starttls or options.implicit_tls):
         return None
-    if options.cert is None:
-        options.cert, options.key = options.folder / "cert.pem", options.folder / "key.pem"
-        subprocess.run(
-            ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-             "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
-             "-keyout", str(options.key), "-out", str(options.cert)],
-            check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    print(f"CERTIFICATE {options.cert}", flush=True)
+    cert, key = options.folder / "cert.pem", options.folder / "key.pem"
+    subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days",
+         "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", str(key),
+         "-out", str(cert)],
+        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-    context.load_cert_chain(options.cert, options.key)
+    context.load_cert_chain(cert, key)
     return context
 
 
@@ -96,9 +92,8 @@ class Recorder:
             "tls": server.transport.get_extra_info("cipher") is not None,
             "auth_user": session.auth_data.login.decode() if session.authenticated else "",
         }
-        partial = base.with_suffix(".json.part")
-        partial.write_text(json.dumps(record, ensure_ascii=False), encoding="utf-8")
-        os.replace(partial, base.with_suffix(".json"))
+        # Written before the answer: a client told "queued" finds the message whole.
+        base.with_suffix(".json").write_text(json.dumps(record, ensure_ascii=False), encoding="utf-8")
         return f"250 2.0.0 Ok: queued as {number:04d}"
 
     @auth_mechanism("CRAM-MD5")
@@ -140,7 +135,10 @@ class TestSMTP(SMTP):
 
     async def smtp_DATA(self, arg):
         if self.fault != "drop-data" or not self.envelope.rcpt_tos:
-            return await super().smtp_DATA(arg)
+            await super().smtp_DATA(arg)
+            if self.fault == "close-after-data":
+                self.transport.close()
+            return
         await self.push("354 End data with <CR><LF>.<CR><LF>")
         await self._reader.readline()
         self.transport.close()
@@ -164,7 +162,7 @@ def smtp_factory(options, context):
 async def serve(options):
     context = tls_context(options)
     server = await asyncio.get_running_loop().create_server(
-        smtp_factory(options, context), "127.0.0.1", options.port, ssl=context if options.implicit_tls else None)
+        smtp_factory(options, context), "127.0.0.1", 0, ssl=context if options.implicit_tls else None)
     print(f"READY {server.sockets[0].getsockname()[1]}", flush=True)
     async with server:
         await server.serve_forever()

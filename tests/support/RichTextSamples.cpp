@@ -31,6 +31,14 @@ QByteArray encodedImage(const char *format, int width, int height, const QColor 
     return bytes;
 }
 
+QByteArray everyByteValue(int repetitions)
+{
+    QByteArray bytes;
+    for (int value = 0; value < 256; ++value)
+        bytes.append(char(value));
+    return bytes.repeated(repetitions);
+}
+
 QString writeFile(const QString &folder, const QString &name, const QByteArray &content)
 {
     QFile file(QDir(folder).filePath(name));

@@ -26,6 +26,9 @@ inline void wordPadRow(const char *name, const QByteArray &body, const QString &
 // An image of the given size and colour, encoded as "png" or "jpeg".
 QByteArray encodedImage(const char *format, int width, int height, const QColor &colour = Qt::red);
 
+// Every byte value, 0 to 255, `repetitions` times over.
+QByteArray everyByteValue(int repetitions = 1);
+
 // Writes `content` as folder/name and gives its path; throws Failure when it cannot.
 QString writeFile(const QString &folder, const QString &name, const QByteArray &content);
 

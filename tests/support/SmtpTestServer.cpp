@@ -1,18 +1,13 @@
 #include "SmtpTestServer.h"
 
+#include "host/ConfigClass.h"
 #include "host/Failure.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -30,14 +25,6 @@ QString scriptPath(const char *name)
     return QString::fromUtf8(MRV_TEST_SERVERS_DIR "/") + QLatin1String(name);
 }
 
-QStringList stringsOf(const QJsonValue &value)
-{
-    QStringList strings;
-    for (const QJsonValue &item : value.toArray())
-        strings.append(item.toString());
-    return strings;
-}
-
 QList<QPair<QString, QString>> pairsOf(const QJsonValue &value)
 {
     QList<QPair<QString, QString>> pairs;
@@ -49,13 +36,12 @@ QList<QPair<QString, QString>> pairsOf(const QJsonValue &value)
 ReceivedPart partOf(const QJsonValue &part)
 {
     const auto text = [&](const char *key) { return part[QLatin1String(key)].toString(); };
-    return {part["depth"].toInt(),
-            text("content_type"),
+    return {text("content_type"),
             text("charset"),
             text("disposition"),
             text("filename"),
             text("content_id"),
-            stringsOf(part["defects"]),
+            part["defects"].toVariant().toStringList(),
             QByteArray::fromBase64(text("base64").toLatin1()),
             text("text")};
 }
@@ -77,11 +63,12 @@ ReceivedMessage ReceivedMessage::fromJson(const QByteArray &json)
     const QJsonValue envelope = root["envelope"];
     ReceivedMessage message;
     message.mailFrom = envelope["mail_from"].toString();
-    message.envelopeRecipients = stringsOf(envelope["rcpt_tos"]);
+    message.envelopeRecipients = envelope["rcpt_tos"].toVariant().toStringList();
     message.connection = envelope["connection"].toInt();
     message.tls = envelope["tls"].toBool();
     message.authenticatedUser = envelope["auth_user"].toString();
     message.headers = pairsOf(root["headers"]);
+    message.structure = root["structure"].toString();
     message.asciiOnly = root["ascii_only"].toBool();
     const QJsonObject addresses = root["addresses"].toObject();
     for (auto header = addresses.begin(); header != addresses.end(); ++header)
@@ -98,24 +85,6 @@ QString ReceivedMessage::header(const QString &name) const
     return found == headers.end() ? QString() : found->second;
 }
 
-QString ReceivedMessage::structure() const
-{
-    QString tree;
-    int depth = 0;
-    for (const ReceivedPart &part : parts) {
-        for (; depth > part.depth; --depth)
-            tree += ')';
-        if (!tree.isEmpty() && !tree.endsWith('('))
-            tree += ',';
-        tree += part.contentType;
-        if (part.contentType.startsWith("multipart/")) {
-            tree += '(';
-            ++depth;
-        }
-    }
-    return tree + QString(depth, ')');
-}
-
 const ReceivedPart *ReceivedMessage::partOfType(const QString &contentType) const
 {
     return firstPart(parts, [&](const ReceivedPart &part) { return part.contentType == contentType; });
@@ -128,14 +97,11 @@ const ReceivedPart *ReceivedMessage::partNamed(const QString &fileName) const
 
 QStringList SmtpTestServer::arguments() const
 {
-    QStringList arguments = {scriptPath("smtp_server.py"), "--folder", folder(), "--port",
-                             QString::number(m_options.port)};
+    QStringList arguments = {scriptPath("smtp_server.py"), "--folder", folder()};
     const auto add = [&](const char *option, const QString &value) {
         if (!value.isEmpty())
             arguments << option << value;
     };
-    add("--cert", m_options.certificate);
-    add("--key", m_options.key);
     add("--user", m_options.user);
     add("--password", m_options.password);
     add("--fault", m_options.fault);
@@ -147,41 +113,27 @@ QStringList SmtpTestServer::arguments() const
     return arguments;
 }
 
-QString SmtpTestServer::keyPath() const
-{
-    return m_options.key.isEmpty() ? QFileInfo(m_certificate).dir().filePath("key.pem") : m_options.key;
-}
-
 bool SmtpTestServer::start()
 {
     m_process.start(kPython, arguments());
-    if (!m_process.waitForStarted(kStartTimeoutMs)) {
-        m_error = QStringLiteral("%1 cannot be run: %2").arg(kPython, m_process.errorString());
-        return false;
-    }
-    return readAnnouncements();
-}
-
-// The server prints "CERTIFICATE <path>" (TLS modes), then "READY <port>".
-bool SmtpTestServer::readAnnouncements()
-{
+    // The server prints "READY <port>" once it listens.
     const QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+    while (m_port == 0 && m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
         while (m_process.canReadLine()) {
-            const QStringList words = QString::fromUtf8(m_process.readLine()).trimmed().split(' ');
-            if (words.first() == "CERTIFICATE")
-                m_certificate = words.value(1);
-            else if (words.first() == "READY")
-                m_port = words.value(1).toUShort();
+            const QByteArray line = m_process.readLine().trimmed();
+            if (line.startsWith("READY "))
+                m_port = line.mid(6).toUShort();
         }
-        if (m_port != 0)
-            return true;
-        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
+    if (m_port != 0)
+        return true;
     const QString output = QString::fromUtf8(m_process.readAllStandardError()).trimmed();
-    m_error = output.contains("aiosmtpd is not installed")
-                  ? QStringLiteral("python3-aiosmtpd is missing: scripts/setup.sh installs it")
-                  : "The SMTP test server did not start: " + output;
+    if (m_process.error() == QProcess::FailedToStart)
+        m_error = QStringLiteral("%1 cannot be run: %2").arg(kPython, m_process.errorString());
+    else if (output.contains("aiosmtpd is not installed"))
+        m_error = QStringLiteral("python3-aiosmtpd is missing: scripts/setup.sh installs it");
+    else
+        m_error = "The SMTP test server did not start: " + output;
     stop();
     return false;
 }
@@ -197,6 +149,19 @@ void SmtpTestServer::stop()
     }
 }
 
+void SmtpTestServer::configureAccount(host::ConfigClass &config) const
+{
+    const QStringList settings = {"EMAIL_NAME=Mario Rossi",
+                                  "EMAIL=m.rossi@brambilla.example.it",
+                                  "EMAIL_OUT_TYPE=3",
+                                  "EMAIL_OUT_SERVER=127.0.0.1",
+                                  "EMAIL_OUT_PORT=" + QString::number(m_port),
+                                  "EMAIL_OUT_AUTH=0",
+                                  "EMAIL_OUT_CA_FILE=" + certificatePath()};
+    for (const QString &setting : settings)
+        config.setValue(setting.section('=', 0, 0), setting.section('=', 1));
+}
+
 QList<ReceivedMessage> SmtpTestServer::receivedMessages() const
 {
     QList<ReceivedMessage> messages;
@@ -208,22 +173,6 @@ QList<ReceivedMessage> SmtpTestServer::receivedMessages() const
         messages.append(ReceivedMessage::fromJson(file.readAll()));
     }
     return messages;
-}
-
-quint16 SmtpTestServer::unusedPort()
-{
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    const bool bound = socket >= 0 && ::bind(socket, reinterpret_cast<sockaddr *>(&address), length) == 0 &&
-                       ::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length) == 0;
-    if (socket >= 0)
-        ::close(socket);
-    if (!bound)
-        throw Failure(QStringLiteral("No free loopback port"));
-    return ntohs(address.sin_port);
 }
 
 ReceivedMessage SmtpTestServer::parseFile(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QHash>
 #include <QList>
 #include <QPair>
@@ -8,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+namespace mrv::host {
+class ConfigClass;
+}
 
 namespace mrv::testing {
 
@@ -17,7 +22,6 @@ using Mailboxes = QList<QPair<QString, QString>>;
 // One part of a received message as Python's email package parsed it.
 struct ReceivedPart
 {
-    int depth = 0;
     QString contentType;
     QString charset;
     QString disposition;
@@ -42,14 +46,13 @@ struct ReceivedMessage
     QList<QPair<QString, QString>> headers; // decoded values, in order
     QHash<QString, Mailboxes> addresses;    // by lower-case header name
     QList<ReceivedPart> parts;              // depth-first, the message itself first
+    QString structure;                      // the tree of content types, "multipart/mixed(text/plain,image/png)"
     bool asciiOnly = false;
 
     // The decoded value of a header, case-insensitively by name.
     QString header(const QString &name) const;
     // The mailboxes of an address header ("From", "Reply-To"...).
     Mailboxes mailboxes(const QString &header) const { return addresses.value(header.toLower()); }
-    // The tree of content types, "multipart/mixed(text/plain,image/png)".
-    QString structure() const;
     // The first part of that type, or with that file name.
     const ReceivedPart *partOfType(const QString &contentType) const;
     const ReceivedPart *partNamed(const QString &fileName) const;
@@ -60,14 +63,10 @@ struct SmtpServerOptions
     enum class Tls { None, StartTls, Implicit };
 
     Tls tls = Tls::None;
-    quint16 port = 0; // 0: a port of its own
-    // The certificate and key to use instead of a throwaway pair.
-    QString certificate;
-    QString key;
     // With a user the server requires a login (LOGIN, PLAIN or CRAM-MD5).
     QString user;
     QString password;
-    // "greeting-421", "reject-rcpt", "drop-data", "silent", "reject-auth" or empty.
+    // "greeting-421", "reject-rcpt", "drop-data", "close-after-data", "silent", "reject-auth" or empty.
     QString fault;
     QString faultRecipient;
 };
@@ -84,30 +83,33 @@ public:
     void stop();
     QString errorText() const { return m_error; }
 
+    // Once stopped, a connection to its port is refused.
     quint16 port() const { return m_port; }
     // Where the messages arrive: NNNN.eml as received, NNNN.json parsed.
     QString folder() const { return m_folder.filePath(QStringLiteral("messages")); }
-    // The server's certificate and key (TLS modes); the certificate is to be trusted as a CA file.
-    QString certificatePath() const { return m_certificate; }
-    QString keyPath() const;
+    // The server's throwaway certificate (TLS modes), to be trusted as a CA file.
+    QString certificatePath() const
+    {
+        return m_options.tls == SmtpServerOptions::Tls::None ? QString() : QDir(folder()).filePath("cert.pem");
+    }
+
+    // Points the outgoing account of `config` at this server: Mario Rossi
+    // <m.rossi@brambilla.example.it>, no login, its certificate trusted.
+    void configureAccount(host::ConfigClass &config) const;
 
     // What arrived so far, in order.
     QList<ReceivedMessage> receivedMessages() const;
 
-    // A loopback port nobody listens on, for "connection refused".
-    static quint16 unusedPort();
     // Parses a message file with the same parser as the server.
     static ReceivedMessage parseFile(const QString &path);
 
 private:
     QStringList arguments() const;
-    bool readAnnouncements();
 
     SmtpServerOptions m_options;
     QTemporaryDir m_folder;
     QProcess m_process;
     quint16 m_port = 0;
-    QString m_certificate;
     QString m_error;
 };
 

@@ -68,8 +68,6 @@ public:
     void resize() override { events << "resize"; }
 };
 
-const QStringList kOpeningEvents = {"initialize", "setFormOptions", "afterToolbarLoad", "beforeShowForm"};
-
 // A controller of the dataset table, wired to a recording form; members
 // are destroyed in reverse order, the controller first.
 struct Fixture
@@ -129,106 +127,85 @@ private Q_SLOTS:
 
     void cleanup() { m.reset(); }
 
-    void newRecordThenSaveInserts()
+    // From each way of opening a record to saving it: the events the form
+    // receives, in order, and what is stored in the end. Editing asks the form
+    // first, saving lets it validate; what it refuses leaves the status or the
+    // row as they were.
+    void fromOpeningToSaving_data()
     {
-        QCOMPARE(m->bound->newRecord(nullptr, true, false), QString());
-        QCOMPARE(m->form.events,
-                 (kOpeningEvents + QStringList{"beforeStatusChange 1", "setBoundValues", "afterClearData",
-                                               "setDefaultValue", "statusChanged 1", "toolbarUpdate", "resize"}));
-        QCOMPARE(m->bound->recordStatus(), qint32(host::rsNew));
-        QCOMPARE(m->form.values.value("DTTBL").toString(), u"CON_TRO"_s);
-
-        m->form.events.clear();
-        m->form.values["DTDES"] = u"Clienti con l'e-mail"_s;
-        m->form.values["DTQRY"] = u"SELECT * FROM A01_CON_TRO"_s;
-        QVERIFY(m->bound->save());
-        const QString key = m->bound->recordKey();
-        QCOMPARE(key, m->database.scalar(u"SELECT MAX(RECORD_ID) FROM SYS_DAT"_s).toString());
-        QCOMPARE(m->form.events,
-                 (QStringList{"validate", "beforeSaveData", "saveUnboundData " + key + ": Clienti con l'e-mail",
-                              "statusChanged 3", "toolbarUpdate"}));
-        QCOMPARE(storedRow(key).mid(0, 3),
-                 (QVariantList{"Clienti con l'e-mail", "CON_TRO", "SELECT * FROM A01_CON_TRO"}));
-        QCOMPARE(m->bound->recordStatus(), qint32(host::rsViewing));
-        QVERIFY(!m->bound->isChanged());
+        QTest::addColumn<QString>("opening");
+        QTest::addColumn<QString>("refused");
+        QTest::addColumn<QStringList>("events"); // "%1" for the key saved
+        QTest::addColumn<QString>("stored");     // DTDES|DTTBL|DTQRY|DTCON under that key
+        const QStringList opening = {"initialize", "setFormOptions", "afterToolbarLoad", "beforeShowForm"};
+        const QStringList cleared = opening + QStringList{"beforeStatusChange 1", "setBoundValues", "afterClearData"};
+        const QStringList asNew = {"statusChanged 1", "toolbarUpdate", "resize"};
+        const QStringList loaded =
+            opening + QStringList{"beforeFindRecord",     "setBoundValues",  "afterLoadData", "loadUnboundData %1",
+                                  "beforeStatusChange 3", "statusChanged 3", "toolbarUpdate", "resize"};
+        const QStringList editing = {"beforeStatusChange 2", "statusChanged 2", "toolbarUpdate"};
+        const QStringList saved = {"validate", "beforeSaveData", "saveUnboundData %1: Cambiato", "statusChanged 3",
+                                   "toolbarUpdate"};
+        const auto row = [](const char *name, const char *opening, const char *refused, const QStringList &events,
+                            const char *stored) {
+            QTest::newRow(name) << QString(opening) << QString(refused) << events << QString(stored);
+        };
+        row("new", "new", "", cleared + QStringList{"setDefaultValue"} + asNew + saved, "Cambiato|CON_TRO||");
+        row("opened", "open", "", loaded + editing + saved, "Cambiato|DOC_ACQ|SELECT 1|CDCON");
+        row("editing refused", "open", "editing", loaded + editing.mid(0, 1) + saved,
+            "Cambiato|DOC_ACQ|SELECT 1|CDCON");
+        row("validation refused", "open", "validation", loaded + editing + QStringList{"validate"},
+            "Originale|DOC_ACQ|SELECT 1|CDCON");
+        row("pasted", "paste", "", cleared + asNew + saved, "Cambiato|DOC_ACQ|SELECT 1|");
+        row("cut", "cut", "", cleared + asNew + saved, "Cambiato|DOC_ACQ|SELECT 1|");
     }
 
-    void openRecordLoadsTheBoundColumns()
+    void fromOpeningToSaving()
+    {
+        QFETCH(QString, opening);
+        QFETCH(QString, refused);
+        QFETCH(QStringList, events);
+        QFETCH(QString, stored);
+        insertDataset(u"Primo"_s, u"DOC_VEN"_s);
+        const QString source = insertDataset(u"Originale"_s, u"DOC_ACQ"_s);
+        m->form.refuseEditing = refused == "editing"_L1;
+        m->form.refuseSave = refused == "validation"_L1;
+        const bool loaded = opening == "open"_L1;
+        if (opening == "new"_L1)
+            QCOMPARE(m->bound->newRecord(nullptr, true, false), QString());
+        else
+            QVERIFY(m->bound->openRecord(nullptr, source, false, opening == "paste"_L1, opening == "cut"_L1, false));
+        QCOMPARE(m->bound->recordStatus(), qint32(loaded ? host::rsViewing : host::rsNew));
+        QCOMPARE(m->bound->recordKey(), loaded ? source : QString());
+        // Only the form's columns, under the form's names.
+        QCOMPARE(m->form.values,
+                 (opening == "new"_L1
+                      ? QVariantMap{{"DTDES", {}}, {"DTTBL", "CON_TRO"}, {"DTQRY", {}}}
+                      : QVariantMap{{"DTDES", "Originale"}, {"DTTBL", "DOC_ACQ"}, {"DTQRY", "SELECT 1"}}));
+
+        m->bound->setChanged();
+        QCOMPARE(m->bound->isChanged(), refused != "editing"_L1);
+        const bool editing = loaded && refused != "editing"_L1;
+        QCOMPARE(m->bound->recordStatus(), qint32(!loaded ? host::rsNew : editing ? host::rsEditing : host::rsViewing));
+        m->form.values["DTDES"] = u"Cambiato"_s;
+        QCOMPARE(m->bound->save(), refused != "validation"_L1);
+
+        const QString key = m->bound->recordKey();
+        QCOMPARE(m->form.events, QStringList(events).replaceInStrings("%1", key));
+        QCOMPARE(QVariant(storedRow(key)).toStringList().join(u'|'), stored);
+        QCOMPARE(key == source, loaded);
+        QCOMPARE(storedRow(source).isEmpty(), opening == "cut"_L1);
+        QCOMPARE(datasetCount(), opening == "new"_L1 || opening == "paste"_L1 ? 3 : 2);
+        QCOMPARE(m->bound->recordStatus(), qint32(refused == "validation"_L1 ? host::rsEditing : host::rsViewing));
+        QCOMPARE(m->bound->isChanged(), refused == "validation"_L1);
+    }
+
+    // A key that is not there opens nothing; a write that fails is reported
+    // and leaves the record new.
+    void failuresChangeNothing()
     {
         QVERIFY(!m->bound->openRecord(nullptr, u"4242"_s, false, false, false, false));
         QVERIFY(!m->form.events.contains("setBoundValues") && m->bound->recordKey().isEmpty());
-        m->form.events.clear();
-        insertDataset(u"Primo"_s, u"DOC_VEN"_s);
-        const QString key = insertDataset(u"Secondo"_s, u"CON_TRO"_s);
-        QVERIFY(m->bound->openRecord(nullptr, key, false, false, false, false));
-        QCOMPARE(m->form.events, (kOpeningEvents + QStringList{"beforeFindRecord", "setBoundValues", "afterLoadData",
-                                                               "loadUnboundData " + key, "beforeStatusChange 3",
-                                                               "statusChanged 3", "toolbarUpdate", "resize"}));
-        // Only the form's columns, under the form's names.
-        QCOMPARE(m->form.values, (QVariantMap{{"DTDES", "Secondo"}, {"DTTBL", "CON_TRO"}, {"DTQRY", "SELECT 1"}}));
-        QCOMPARE(m->bound->recordKey(), key);
-        QCOMPARE(m->bound->recordStatus(), qint32(host::rsViewing));
-    }
-
-    // Editing asks the form first, saving lets it validate; what it refuses
-    // leaves the status or the row as they were.
-    void editingAndSaving_data()
-    {
-        QTest::addColumn<bool>("refuseEditing");
-        QTest::addColumn<bool>("refuseSave");
-        QTest::newRow("accepted") << false << false;
-        QTest::newRow("editing refused") << true << false;
-        QTest::newRow("validation refused") << false << true;
-    }
-
-    void editingAndSaving()
-    {
-        QFETCH(bool, refuseEditing);
-        QFETCH(bool, refuseSave);
-        const QString key = insertDataset(u"Fermo"_s, u"DOC_VEN"_s);
-        QVERIFY(m->bound->openRecord(nullptr, key, false, false, false, false));
-        m->form.refuseEditing = refuseEditing;
-        m->form.refuseSave = refuseSave;
-        m->form.events.clear();
-        m->bound->setChanged();
-        const QStringList editing{"beforeStatusChange 2", "statusChanged 2", "toolbarUpdate"};
-        QCOMPARE(m->form.events, refuseEditing ? editing.mid(0, 1) : editing);
-        QCOMPARE(m->bound->isChanged(), !refuseEditing);
-        QCOMPARE(m->bound->recordStatus(), qint32(refuseEditing ? host::rsViewing : host::rsEditing));
-        m->form.values["DTDES"] = u"Cambiato"_s;
-        m->form.events.clear();
-        QCOMPARE(m->bound->save(), !refuseSave);
-        QCOMPARE(m->form.events.contains("beforeSaveData"), !refuseSave);
-        QCOMPARE(storedRow(key), (QVariantList{refuseSave ? "Fermo" : "Cambiato", "DOC_VEN", "SELECT 1", "CDCON"}));
-        QCOMPARE(datasetCount(), 1);
-        QCOMPARE(m->bound->recordKey(), key);
-    }
-
-    void pasteAndCutCopyTheRecord_data()
-    {
-        QTest::addColumn<bool>("cut");
-        QTest::newRow("paste") << false;
-        QTest::newRow("cut") << true;
-    }
-
-    void pasteAndCutCopyTheRecord()
-    {
-        QFETCH(bool, cut);
-        const QString source = insertDataset(u"Originale"_s, u"DOC_ACQ"_s);
-        QVERIFY(m->bound->openRecord(nullptr, source, false, !cut, cut, false));
-        QCOMPARE(m->bound->recordStatus(), qint32(host::rsNew));
-        QVERIFY(m->bound->recordKey().isEmpty());
-        QVERIFY(!m->form.events.contains("setDefaultValue"));
-        QCOMPARE(m->form.values.value("DTDES").toString(), u"Originale"_s);
-        QVERIFY(m->bound->save());
-        const QString copy = m->bound->recordKey();
-        QVERIFY(copy != source);
-        QCOMPARE(storedRow(copy).mid(0, 3), (QVariantList{"Originale", "DOC_ACQ", "SELECT 1"}));
-        QCOMPARE(storedRow(source).isEmpty(), cut);
-    }
-
-    void aFailedWriteIsReported()
-    {
         QVERIFY(m->bound->newRecord(nullptr, false, false).isEmpty());
         m->form.values["DTNOPE"] = 1;
         QVERIFY(!m->bound->save());

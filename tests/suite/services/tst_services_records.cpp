@@ -1,3 +1,4 @@
+#include "RichTextSamples.h"
 #include "ServicesTestDatabase.h"
 
 #include "db/SuiteConnection.h"
@@ -15,14 +16,6 @@ using namespace mrv::suite;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray everyByteValue()
-{
-    QByteArray bytes;
-    for (int value = 0; value < 3 * 256; ++value)
-        bytes.append(char(value % 256));
-    return bytes;
-}
 
 QByteArray readFile(const QString &path)
 {
@@ -50,18 +43,9 @@ private:
 
     QString file(const QString &name) const { return QDir(m_database->folder()).filePath(name); }
 
-    QString writeFile(const QString &name, const QByteArray &contents) const
-    {
-        QDir().mkpath(QFileInfo(file(name)).absolutePath());
-        QFile out(file(name));
-        if (out.open(QIODevice::WriteOnly))
-            out.write(contents);
-        return out.fileName();
-    }
-
     qint32 attach(const QString &table, const QString &key, const QString &name)
     {
-        return m_records->addAttachment(table, key, writeFile(name, name.toUtf8()));
+        return m_records->addAttachment(table, key, testing::writeFile(m_database->folder(), name, name.toUtf8()));
     }
 
     // Owner and name of every attachment row, by key.
@@ -139,7 +123,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("storedName");
-        QTest::newRow("every byte value") << u"in/all bytes.bin"_s << everyByteValue() << u"all bytes.bin"_s;
+        QTest::newRow("every byte value") << u"in/all bytes.bin"_s << testing::everyByteValue(3) << u"all bytes.bin"_s;
         QTest::newRow("empty file") << u"in/empty.txt"_s << QByteArray() << u"empty.txt"_s;
         QTest::newRow("climbing name") << u"in/one/two/../../x"_s << QByteArray("x\0y", 3) << u"x"_s;
         QTest::newRow("unicode name") << u"in/Offerta già pronta €.pdf"_s << QByteArray("%PDF")
@@ -152,7 +136,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, contents);
         QFETCH(QString, storedName);
         QDir().mkpath(file(u"in/one/two"_s));
-        const qint32 key = m_records->addAttachment(u"SYS_MSG"_s, u"17"_s, writeFile(path, contents));
+        const qint32 key =
+            m_records->addAttachment(u"SYS_MSG"_s, u"17"_s, testing::writeFile(m_database->folder(), path, contents));
         QCOMPARE(m_database->scalar(u"SELECT ATTBL || '|' || ATKEY || '|' || ATNAM || '|' || ATSIZ FROM SYS_ATT "
                                     u"WHERE RECORD_ID = ?"_s,
                                     {key}),
