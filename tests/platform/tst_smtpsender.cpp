@@ -191,7 +191,9 @@ private Q_SLOTS:
         message.addAttachment(MimeFile::fromPath(writeFile(folder.path(), fileName, content)));
         MimeBody body;
         body.subtype = "html";
-        body.text = "<html><head>" + declaration + "</head><body><p>Caffè a 2 €</p>\n<p>Grazie</p></body>";
+        // Mostly the row's text: a text beyond Latin-1 goes as base64.
+        body.text = "<html><head>" + declaration + "</head><body><p>Caffè a 2 €</p>\n<p>Grazie</p>\n<p>" +
+                    text.repeated(20).toHtmlEscaped() + "</p></body>";
         message.setBody(body);
 
         const ReceivedMessage received = sendAndReceive(message);

@@ -225,8 +225,10 @@ private:
     static GMimeObject *textPart(const QString &subtype, const QString &text)
     {
         GMimeTextPart *part = g_mime_text_part_new_with_subtype(subtype.toUtf8().constData());
-        g_mime_text_part_set_text(part, unixLines(text).constData());
-        useSevenBitEncoding(GMIME_PART(part));
+        const QByteArray lines = unixLines(text);
+        g_mime_text_part_set_text(part, lines.constData());
+        if (useSevenBitEncoding(GMIME_PART(part)) == GMIME_CONTENT_ENCODING_BASE64)
+            g_mime_text_part_set_text(part, crlfLines(lines).constData());
         return GMIME_OBJECT(part);
     }
 
@@ -240,9 +242,11 @@ private:
         QString document = html;
         document.replace(declaredCharset, QStringLiteral("\\1utf-8"));
         GMimeTextPart *part = g_mime_text_part_new_with_subtype("html");
-        setContent(GMIME_PART(part), unixLines(document));
+        const QByteArray lines = unixLines(document);
+        setContent(GMIME_PART(part), lines);
         g_mime_text_part_set_charset(part, "utf-8");
-        useSevenBitEncoding(GMIME_PART(part));
+        if (useSevenBitEncoding(GMIME_PART(part)) == GMIME_CONTENT_ENCODING_BASE64)
+            setContent(GMIME_PART(part), crlfLines(lines));
         return GMIME_OBJECT(part);
     }
 
@@ -288,11 +292,18 @@ private:
     }
 
     // Quoted-printable or base64, whichever is shorter: SMTP servers need not take 8-bit data.
-    static void useSevenBitEncoding(GMimePart *part)
+    static GMimeContentEncoding useSevenBitEncoding(GMimePart *part)
     {
-        g_mime_part_set_content_encoding(part,
-                                         g_mime_part_get_best_content_encoding(part, GMIME_ENCODING_CONSTRAINT_7BIT));
+        const GMimeContentEncoding encoding =
+            g_mime_part_get_best_content_encoding(part, GMIME_ENCODING_CONSTRAINT_7BIT);
+        g_mime_part_set_content_encoding(part, encoding);
+        return encoding;
     }
+
+    // Text travels with CRLF line ends. The writer gives quoted-printable
+    // lines theirs; base64 carries the bytes as they are, so they must
+    // already hold them.
+    static QByteArray crlfLines(const QByteArray &unixText) { return QByteArray(unixText).replace("\n", "\r\n"); }
 
     bool onDiskContent() const
     {
