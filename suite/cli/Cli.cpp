@@ -99,9 +99,9 @@ std::shared_ptr<suite::db::SuiteConnection> Context::openConnection(bool readOnl
 
 QList<Command> commands()
 {
-    return {initCommand(),        infoCommand(),     sqlCommand(),        configCommand(),
-            resolveCommand(),     statusCommand(),   linkEmailCommand(),  sendCommand(),
-            emailConfigCommand(), registerCommand(), unregisterCommand(), mailClientCommand()};
+    return {initCommand(),       infoCommand(),       sqlCommand(),  configCommand(),      resolveCommand(),
+            statusCommand(),     linkEmailCommand(),  sendCommand(), emailConfigCommand(), registerCommand(),
+            unregisterCommand(), mailClientCommand(), watchCommand()};
 }
 
 QString defaultDatabasePath()

@@ -96,6 +96,7 @@ Command sendCommand();
 Command emailConfigCommand();
 Command unregisterCommand();
 Command mailClientCommand();
+Command watchCommand();
 
 // The default database: the demo database in the user's data folder.
 QString defaultDatabasePath();

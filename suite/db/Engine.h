@@ -75,6 +75,11 @@ public:
     virtual QStringList objectNames(const QString &type) = 0; // "table" or "index"
     virtual QStringList columnNames(const QString &table) = 0;
 
+    // Signals between the clients of one database; see SuiteConnection.
+    virtual void notify(const QString &payload) = 0;
+    virtual void listen() = 0;
+    virtual QStringList waitForNotifications(int timeoutMs) = 0;
+
     // Large values in pieces; see SuiteConnection.
     virtual void writeBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &source) = 0;
     virtual void readBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &target) = 0;

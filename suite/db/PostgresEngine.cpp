@@ -5,6 +5,7 @@
 #include "host/Failure.h"
 
 #include <QAtomicInteger>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QIODevice>
 #include <QSet>
@@ -396,6 +397,33 @@ public:
         execute(QStringLiteral("UPDATE %1 SET %2 = (SELECT S.%2 FROM %1 S WHERE S.RECORD_ID = $1) WHERE RECORD_ID = $2")
                     .arg(table, column),
                 Parameters({fromRowid, toRowid}));
+    }
+
+    void notify(const QString &payload) override
+    {
+        execute(QStringLiteral("SELECT pg_notify('mrv_signals', $1)"), Parameters({payload}));
+    }
+
+    void listen() override { command("LISTEN mrv_signals"); }
+
+    QStringList waitForNotifications(int timeoutMs) override
+    {
+        PGconn *connection = handle();
+        QDeadlineTimer deadline(timeoutMs);
+        QStringList payloads;
+        for (;;) {
+            if (!PQconsumeInput(connection))
+                throw Failure(QStringLiteral("The connection to the database was lost: ") +
+                              QString::fromUtf8(PQerrorMessage(connection)).trimmed());
+            while (PGnotify *notification = PQnotifies(connection)) {
+                payloads << QString::fromUtf8(notification->extra);
+                PQfreemem(notification);
+            }
+            if (!payloads.isEmpty() || deadline.hasExpired())
+                return payloads;
+            pollfd socket{PQsocket(connection), POLLIN, 0};
+            ::poll(&socket, 1, int(qMax<qint64>(0, deadline.remainingTime())));
+        }
     }
 
     QString emptyBlob(qint64) const override { return QStringLiteral("DECODE('', 'hex')"); }

@@ -411,6 +411,12 @@ TableDef errorLog()
         {index({"ERDAT"})});
 }
 
+// Signals between clients where the engine has no channel of its own (SQLite).
+TableDef signalQueue()
+{
+    return table("SYS_SIG", Scope::Suite, "Segnali tra i client", {memo("SGTXT")});
+}
+
 TableDef schemaVersions()
 {
     return table("SYS_VER", Scope::Suite, "Versioni dello schema", {integer("VRNUM"), stamp("VRDAT")});
@@ -574,6 +580,7 @@ QList<TableDef> buildTables()
         companies(),
         configuration(),
         errorLog(),
+        signalQueue(),
         schemaVersions(),
         customers(),
         contacts(),
@@ -685,7 +692,7 @@ template <typename Def> const Def *findByName(const QList<Def> &defs, const QStr
 
 int SchemaCatalog::version()
 {
-    return 3;
+    return 4;
 }
 
 const QList<TableDef> &SchemaCatalog::tables()

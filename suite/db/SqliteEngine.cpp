@@ -4,6 +4,7 @@
 #include "SuiteConnection.h"
 #include "host/Failure.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
@@ -11,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringDecoder>
+#include <QThread>
 #include <QUrl>
 
 #include <sqlite3.h>
@@ -376,6 +378,40 @@ public:
         });
     }
 
+    // SQLite has no messages between processes: signals are rows that
+    // listeners read again and again. The table keeps the latest thousand.
+    void notify(const QString &payload) override
+    {
+        SqliteStatement::query(handle(), QStringLiteral("INSERT INTO SYS_SIG (SGTXT) VALUES (?)"), {payload});
+        SqliteStatement::query(handle(),
+                               QStringLiteral("DELETE FROM SYS_SIG WHERE RECORD_ID <= last_insert_rowid() - 1000"), {});
+    }
+
+    void listen() override
+    {
+        const QueryResult last =
+            SqliteStatement::query(handle(), QStringLiteral("SELECT COALESCE(MAX(RECORD_ID), 0) FROM SYS_SIG"), {});
+        m_lastSignal = last.rows.first().first().toLongLong();
+    }
+
+    QStringList waitForNotifications(int timeoutMs) override
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        for (;;) {
+            const QueryResult rows = SqliteStatement::query(
+                handle(), QStringLiteral("SELECT RECORD_ID, SGTXT FROM SYS_SIG WHERE RECORD_ID > ? ORDER BY RECORD_ID"),
+                {m_lastSignal});
+            QStringList payloads;
+            for (const QVariantList &row : rows.rows) {
+                m_lastSignal = row.at(0).toLongLong();
+                payloads << row.at(1).toString();
+            }
+            if (!payloads.isEmpty() || deadline.hasExpired())
+                return payloads;
+            QThread::msleep(quint64(qMin<qint64>(100, qMax<qint64>(1, deadline.remainingTime()))));
+        }
+    }
+
     QString emptyBlob(qint64 size) const override { return QStringLiteral("zeroblob(%1)").arg(size); }
 
 private:
@@ -397,6 +433,7 @@ private:
 
     QSqlDatabase m_database;
     sqlite3_stmt *m_dataVersion = nullptr;
+    qint64 m_lastSignal = 0;
 };
 
 } // namespace

@@ -328,6 +328,21 @@ void SuiteConnection::copyBlob(const QString &table, const QString &column, qint
     d->engine->copyBlob(table, column, fromRowid, toRowid);
 }
 
+void SuiteConnection::notify(const QString &payload)
+{
+    d->engine->notify(payload);
+}
+
+void SuiteConnection::listen()
+{
+    d->engine->listen();
+}
+
+QStringList SuiteConnection::waitForNotifications(int timeoutMs)
+{
+    return d->engine->waitForNotifications(timeoutMs);
+}
+
 QString SuiteConnection::emptyBlob(qint64 size) const
 {
     return d->engine->emptyBlob(size);

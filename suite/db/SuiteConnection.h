@@ -93,6 +93,17 @@ public:
     };
     Prepared prepare(const QString &nativeSql);
 
+    // Signals between the clients of one database. A text notified reaches
+    // every connection that listens, once its transaction commits: through
+    // the server's LISTEN/NOTIFY on PostgreSQL; on SQLite through the table
+    // SYS_SIG, which a listener reads again every 100 ms.
+    void notify(const QString &payload);
+    // From now on: notifications before this call are not waited for.
+    void listen();
+    // The texts notified since the last call, waiting up to the time given
+    // for the first one; empty when none came.
+    QStringList waitForNotifications(int timeoutMs);
+
     ContentVersion contentVersion(const QString &table) const;
 
     const Dialect &dialect() const;

@@ -319,10 +319,31 @@ void SuiteRecords::setAttachments(const QString &table, const QString &key, cons
     transaction.commit();
 }
 
+QString RaisedSignal::payload() const
+{
+    return QStringList{name, user, messageKey}.join(QLatin1Char('\t'));
+}
+
+RaisedSignal RaisedSignal::fromPayload(const QString &payload)
+{
+    const QStringList fields = payload.split(QLatin1Char('\t'));
+    return {fields.value(0), fields.value(1), fields.value(2)};
+}
+
+// Raised here and told to every other client of the database. A signal that
+// cannot be told (a database not yet upgraded to carry them) is lost, not
+// the work that raised it.
 void SuiteRecords::raiseSignal(const QString &name, const QVariantList &arguments)
 {
     ++m_signalCounts[name];
     Q_EMIT signalRaised(name, arguments);
+    const RaisedSignal raised{name, arguments.isEmpty() ? m_users->userCode() : arguments.first().toString(),
+                              arguments.value(1).toString()};
+    try {
+        db::SuiteConnection::SeparateScope scope(*m_connection);
+        m_connection->notify(raised.payload());
+    } catch (const Failure &) {
+    }
 }
 
 void SuiteRecords::runProcedure(const QString &name)

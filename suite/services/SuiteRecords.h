@@ -37,6 +37,19 @@ public:
 
 // The suite's record services. Attachments live in SYS_ATT with their
 // contents (ATDAT) and the time they were stored (ATDTI).
+// A signal as it travels between clients: its name, the user it concerns
+// (the task's assigner, or else whoever raised it) and the message key, when
+// it has one.
+struct RaisedSignal
+{
+    QString name;
+    QString user;
+    QString messageKey;
+
+    QString payload() const;
+    static RaisedSignal fromPayload(const QString &payload);
+};
+
 class SuiteRecords : public QObject, public host::Records, public std::enable_shared_from_this<SuiteRecords>
 {
     Q_OBJECT

@@ -132,6 +132,9 @@ private Q_SLOTS:
             u"Cannot open the database postgres://127.0.0.1:1/x"_s);
         row("url that is no server", {"--url", "x.db", "info"}, 2, u"PostgreSQL address"_s);
         row("unknown user", {"--user", "NOBODY", "config", "get", "X"}, 1, u"NOBODY"_s);
+        row("watch: nothing raised in time", {"watch", "--count", "1", "--timeout", "1"}, 1,
+            u"0 of 1 signals arrived in 1 s"_s);
+        row("watch: no count", {"watch", "--count", "0"}, 2, u"--count needs a whole number above 0"_s);
         row("config default", {"config", "get", "NOT_SET", "dflt"}, 0, u"dflt\n"_s);
         row("config set for a user", {"--user", "ROSSI", "config", "set", "RECEIPT", "-1", "--per-user"}, 0, QString());
         row("config of that user", {"--user", "ROSSI", "config", "get", "RECEIPT"}, 0, u"-1\n"_s);
@@ -252,7 +255,7 @@ private Q_SLOTS:
             QVERIFY2(out({match.captured(1), u"--help"_s}).startsWith("Usage: mrv"_L1), qPrintable(line));
         }
         QCOMPARE(names.size(), lines.size());
-        QCOMPARE(names.size(), 12);
+        QCOMPARE(names.size(), 13);
         QCOMPARE(descriptionColumns.size(), 1);
         QVERIFY(help.startsWith("Usage: mrv"_L1));
         const QString version = out({u"--version"_s});

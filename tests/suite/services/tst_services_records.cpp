@@ -185,12 +185,23 @@ private Q_SLOTS:
         QCOMPARE(attachmentRows().keys(), (QList<qint32>{body}));
     }
 
-    void signalsReachObserversAndAreCounted()
+    // Observers in the process, and every client of the database listening
+    // from before the signal: the task's user and key, else the raiser.
+    void signalsReachObserversAndOtherClients()
     {
+        const auto other = db::SuiteConnection::connect(m_database->databasePath());
+        other->listen();
         QSignalSpy spy(m_records.get(), &SuiteRecords::signalRaised);
         m_records->raiseSignal(u"#TaskNotification#"_s, {u"VERDI"_s, 42});
-        QCOMPARE(spy, (QList<QList<QVariant>>{{u"#TaskNotification#"_s, QVariantList{u"VERDI"_s, 42}}}));
+        m_records->raiseSignal(u"#NewMessage#"_s);
+        QCOMPARE(spy, (QList<QList<QVariant>>{{u"#TaskNotification#"_s, QVariantList{u"VERDI"_s, 42}},
+                                              {u"#NewMessage#"_s, QVariantList()}}));
         QCOMPARE(m_records->signalCount(u"#TaskNotification#"_s) - m_records->signalCount(u"#Other#"_s), 1);
+        QStringList told;
+        for (int wait = 0; wait < 50 && told.size() < 2; ++wait)
+            told += other->waitForNotifications(100);
+        QCOMPARE(told, (QStringList{u"#TaskNotification#\tVERDI\t42"_s, u"#NewMessage#\tROSSI\t"_s}));
+        QCOMPARE(other->waitForNotifications(0), QStringList());
     }
 };
 
