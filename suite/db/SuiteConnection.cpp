@@ -178,6 +178,12 @@ struct SuiteConnection::Private
     // ROLLBACK, bulk loads), which may have changed any table.
     QHash<QString, quint64> tableWrites;
     quint64 anyTableWrites = 0;
+    qint64 othersCommitsAtWork = -1; // when the outermost unit of work began
+    // Translations of queries by text, for the company and routines in use;
+    // a few hundred cover a session's repeated queries, and the lot is
+    // dropped when full.
+    QHash<QString, QStringList> translations;
+    static constexpr qsizetype kTranslationsKept = 512;
 
     TranslationContext context() const { return {scopeIdentity, routines, companyPrefix}; }
 
@@ -221,17 +227,47 @@ struct SuiteConnection::Private
         }
     }
 
+    QueryResult runNative(const QString &native)
+    {
+        const std::optional<QueryResult> answered = selectOfALiteral(native);
+        return answered ? *answered : run(native);
+    }
+
+    static QList<QList<SqlToken>> statementsOf(const QString &sql)
+    {
+        QList<QList<SqlToken>> statements = splitStatements(tokenizeSql(sql));
+        if (statements.isEmpty())
+            throw Failure(QStringLiteral("The statement is empty"));
+        return statements;
+    }
+
+    // The native statements of a text that reads no key, translated once:
+    // the same queries (configuration, lists, lookups) come again and again.
+    const QStringList &translated(const QString &sql)
+    {
+        if (const auto found = translations.constFind(sql); found != translations.constEnd())
+            return *found;
+        QStringList natives;
+        for (const QList<SqlToken> &statement : statementsOf(sql))
+            natives << dialect->translate(statement, context());
+        if (translations.size() >= kTranslationsKept)
+            translations.clear();
+        return *translations.insert(sql, natives);
+    }
+
     QueryResult runSuiteSql(const QString &sql)
     {
         QueryResult last;
-        const QList<QList<SqlToken>> statements = splitStatements(tokenizeSql(sql));
-        if (statements.isEmpty())
-            throw Failure(QStringLiteral("The statement is empty"));
-        for (const QList<SqlToken> &statement : statements) {
-            const QString native = dialect->translate(statement, context());
-            const std::optional<QueryResult> answered = selectOfALiteral(native);
-            last = answered ? *answered : run(native);
+        // A key read (SCOPE_IDENTITY(), @@IDENTITY) is a literal of the
+        // moment, after whatever the statements before it inserted; writes
+        // carry their values as literals and hardly ever come twice.
+        if (firstWord(sql) != QLatin1String("SELECT") || sql.contains(QLatin1String("IDENTITY"), Qt::CaseInsensitive)) {
+            for (const QList<SqlToken> &statement : statementsOf(sql))
+                last = runNative(dialect->translate(statement, context()));
+            return last;
         }
+        for (const QString &native : translated(sql))
+            last = runNative(native);
         return last;
     }
 };
@@ -432,6 +468,8 @@ QString SuiteConnection::connectionText() const
 
 void SuiteConnection::beginWork()
 {
+    if (d->work.empty())
+        d->othersCommitsAtWork = d->engine->othersCommits();
     d->work.push_back(std::make_unique<Transaction>(*this));
 }
 
@@ -446,7 +484,10 @@ void SuiteConnection::endWork()
 
 ContentVersion SuiteConnection::contentVersion(const QString &table) const
 {
-    return {d->anyTableWrites + d->tableWrites.value(table.toUpper()), d->engine->othersCommits()};
+    // Within a unit of work what others committed meanwhile is not looked
+    // for: the work reads the configuration once, as it found it.
+    return {d->anyTableWrites + d->tableWrites.value(table.toUpper()),
+            d->work.empty() ? d->engine->othersCommits() : d->othersCommitsAtWork};
 }
 
 const Dialect &SuiteConnection::dialect() const
@@ -476,6 +517,8 @@ QStringList SuiteConnection::columnNames(const QString &table)
 
 void SuiteConnection::setCompanyPrefix(const QString &prefix)
 {
+    if (prefix != d->companyPrefix)
+        d->translations.clear();
     d->companyPrefix = prefix;
 }
 
@@ -486,6 +529,7 @@ QString SuiteConnection::companyPrefix() const
 
 void SuiteConnection::setRoutines(const RoutineCatalog *routines)
 {
+    d->translations.clear();
     d->routines = routines;
 }
 
