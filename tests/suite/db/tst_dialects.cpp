@@ -156,9 +156,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sql");
         QTest::addColumn<QVariant>("scopeIdentity");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("forPostgres");
         const auto row = [](const char *name, const QString &sql, const QString &expected, const QVariant &key = {}) {
-            QTest::newRow(name) << sql << key << expected;
+            QTest::newRow(name) << sql << key << expected << false;
         };
+        // Where PostgreSQL's spelling differs from SQLite's.
+        const auto postgres = [](const char *name, const QString &sql, const QString &expected) {
+            QTest::newRow(name) << sql << QVariant() << expected << true;
+        };
+        postgres("top in last select of union, named", u"SELECT A FROM T UNION SELECT TOP 2 B FROM U"_s,
+                 u"SELECT A FROM T UNION SELECT * FROM (SELECT B FROM U LIMIT 2) AS mrv_top"_s);
+        postgres("getdate and isnull", u"SELECT GETDATE() WHERE ISNULL(A, 0) = 0"_s,
+                 u"SELECT LOCALTIMESTAMP(0) WHERE COALESCE(A, 0) = 0"_s);
+        postgres("quoted names folded, result names kept", u"SELECT [MsObj] AS [Oggetto], \"X\" FROM [SYS_MSG]"_s,
+                 u"SELECT \"msobj\" AS \"Oggetto\", \"x\" FROM \"sys_msg\""_s);
+        postgres("cast types", u"SELECT CAST(A AS NVARCHAR(5)), CAST(B AS DATETIME), CAST(C AS BIT), CAST(D AS INT)"_s,
+                 u"SELECT CAST(A AS VARCHAR(5)), CAST(B AS TIMESTAMP(0)), CAST(C AS SMALLINT), CAST(D AS INT)"_s);
+        postgres("concat left to the server", u"SELECT CONCAT(A, N'x', ISNULL(B, ''))"_s,
+                 u"SELECT CONCAT(A, 'x', COALESCE(B, ''))"_s);
+        postgres("nested comment kept", u"SELECT 1 /* a /* b */ c */"_s, u"SELECT 1 /* a /* b */ c */"_s);
+        postgres("NUL in a literal", u"SELECT 'a\0b'"_s, QString());
         row("distinct top in parentheses", u"select distinct top (10) A from T"_s,
             u"select distinct A from T LIMIT (10)"_s);
         row("top 100 percent", u"SELECT TOP 100 PERCENT A FROM T\rORDER BY B"_s, u"SELECT A FROM T\rORDER BY B"_s);
@@ -219,42 +236,12 @@ private Q_SLOTS:
         QFETCH(QString, sql);
         QFETCH(QVariant, scopeIdentity);
         QFETCH(QString, expected);
+        QFETCH(bool, forPostgres);
+        const Dialect &dialect = forPostgres ? *m_postgres : *m_dialect;
         if (expected.isNull())
-            QVERIFY_THROWS_EXCEPTION(Failure, m_dialect->translate(sql, context(scopeIdentity)));
+            QVERIFY_THROWS_EXCEPTION(Failure, dialect.translate(sql, context(scopeIdentity)));
         else
-            QCOMPARE(m_dialect->translate(sql, context(scopeIdentity)), expected);
-    }
-
-    // Where PostgreSQL's spelling differs from SQLite's.
-    void translateForPostgres_data()
-    {
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QString>("expected");
-        const auto row = [](const char *name, const QString &sql, const QString &expected) {
-            QTest::newRow(name) << sql << expected;
-        };
-        row("top in last select of union, named", u"SELECT A FROM T UNION SELECT TOP 2 B FROM U"_s,
-            u"SELECT A FROM T UNION SELECT * FROM (SELECT B FROM U LIMIT 2) AS mrv_top"_s);
-        row("getdate and isnull", u"SELECT GETDATE() WHERE ISNULL(A, 0) = 0"_s,
-            u"SELECT LOCALTIMESTAMP(0) WHERE COALESCE(A, 0) = 0"_s);
-        row("quoted names folded, result names kept", u"SELECT [MsObj] AS [Oggetto], \"X\" FROM [SYS_MSG]"_s,
-            u"SELECT \"msobj\" AS \"Oggetto\", \"x\" FROM \"sys_msg\""_s);
-        row("cast types", u"SELECT CAST(A AS NVARCHAR(5)), CAST(B AS DATETIME), CAST(C AS BIT), CAST(D AS INT)"_s,
-            u"SELECT CAST(A AS VARCHAR(5)), CAST(B AS TIMESTAMP(0)), CAST(C AS SMALLINT), CAST(D AS INT)"_s);
-        row("concat left to the server", u"SELECT CONCAT(A, N'x', ISNULL(B, ''))"_s,
-            u"SELECT CONCAT(A, 'x', COALESCE(B, ''))"_s);
-        row("nested comment kept", u"SELECT 1 /* a /* b */ c */"_s, u"SELECT 1 /* a /* b */ c */"_s);
-        row("NUL in a literal", u"SELECT 'a\0b'"_s, QString());
-    }
-
-    void translateForPostgres()
-    {
-        QFETCH(QString, sql);
-        QFETCH(QString, expected);
-        if (expected.isNull())
-            QVERIFY_THROWS_EXCEPTION(Failure, m_postgres->translate(sql, context()));
-        else
-            QCOMPARE(m_postgres->translate(sql, context()), expected);
+            QCOMPARE(dialect.translate(sql, context(scopeIdentity)), expected);
     }
 
     // On the engine: what the text comparisons cannot show.
