@@ -460,10 +460,15 @@ private:
 
     // Inside a transaction a failed statement would abort the whole of it;
     // with SQL Server, as with SQLite, the transaction goes on without that
-    // statement. A savepoint around each statement keeps that rule.
-    template <typename Execute> QueryResult runIsolated(const QString &sql, const QString &verb, Execute execute)
+    // statement. A savepoint around each statement keeps that rule, except
+    // for bulk loads (prepared statements), which fail whole anyway and
+    // would pay two more round trips a row.
+    enum class Isolation { PerStatement, None };
+    template <typename Execute>
+    QueryResult runIsolated(const QString &sql, const QString &verb, Execute execute,
+                            Isolation isolation = Isolation::PerStatement)
     {
-        const bool isolated = inTransaction() && !isTransactionControl(verb);
+        const bool isolated = isolation == Isolation::PerStatement && inTransaction() && !isTransactionControl(verb);
         try {
             if (isolated)
                 command("SAVEPOINT mrv_statement");
@@ -613,10 +618,15 @@ public:
     QueryResult run(const QVariantList &values, std::optional<qint64> &insertedKey) override
     {
         const Parameters parameters(values);
-        return PostgresEngine::keyed(m_returnsKey, insertedKey, m_engine.runIsolated(m_text, m_verb, [&] {
-            return PQexecPrepared(m_engine.handle(), m_name.constData(), parameters.count(), parameters.values(),
-                                  parameters.lengths(), parameters.formats(), 0);
-        }));
+        return PostgresEngine::keyed(m_returnsKey, insertedKey,
+                                     m_engine.runIsolated(
+                                         m_text, m_verb,
+                                         [&] {
+                                             return PQexecPrepared(m_engine.handle(), m_name.constData(),
+                                                                   parameters.count(), parameters.values(),
+                                                                   parameters.lengths(), parameters.formats(), 0);
+                                         },
+                                         PostgresEngine::Isolation::None));
     }
 
 private:
