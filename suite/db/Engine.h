@@ -91,6 +91,8 @@ public:
 std::unique_ptr<Engine> openSqliteEngine(const QString &path, bool readOnly);
 std::unique_ptr<Engine> openPostgresEngine(const QString &url);
 
+// The first column of every row, as texts: names read from a catalog.
+QStringList firstColumnOf(const QueryResult &result);
 // A name for a new QtSql connection, unique in the process.
 QString uniqueConnectionName();
 // The text with every half of a surrogate pair that has no other half as

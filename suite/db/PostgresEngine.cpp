@@ -295,12 +295,8 @@ public:
             m_keyedTables.reset();
         const bool returnsKey = returnsInsertedKey(head);
         const QString text = nativeText(sql, !values.isEmpty(), returnsKey);
-        const QByteArray utf8 = text.toUtf8();
         const Parameters parameters(values);
-        return keyed(returnsKey, insertedKey, runIsolated(text, head.verb, [&] {
-                         return PQexecParams(handle(), utf8.constData(), parameters.count(), nullptr,
-                                             parameters.values(), parameters.lengths(), parameters.formats(), 0);
-                     }));
+        return keyed(returnsKey, insertedKey, runIsolated(text, head.verb, [&] { return exec(text, parameters); }));
     }
 
     std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head) override;
@@ -356,15 +352,16 @@ public:
         };
         if (!queries.contains(type))
             throw Failure(QStringLiteral("No catalog of objects of the type %1").arg(type));
-        return firstColumn(execute(queries.value(type), Parameters({})));
+        return firstColumnOf(execute(queries.value(type), Parameters({})));
     }
 
     QStringList columnNames(const QString &table) override
     {
-        return firstColumn(execute(QStringLiteral("SELECT LOWER(column_name) FROM information_schema.columns WHERE "
-                                                  "table_schema = current_schema() AND table_name = LOWER($1) ORDER BY "
-                                                  "ordinal_position"),
-                                   Parameters({table})));
+        return firstColumnOf(
+            execute(QStringLiteral("SELECT LOWER(column_name) FROM information_schema.columns WHERE "
+                                   "table_schema = current_schema() AND table_name = LOWER($1) ORDER BY "
+                                   "ordinal_position"),
+                    Parameters({table})));
     }
 
     // The value is sent once, as binary: the server has no piecewise write
@@ -558,21 +555,13 @@ private:
     {
         if (!m_keyedTables) {
             m_keyedTables = QSet<QString>();
-            for (const QString &name : firstColumn(execute(
+            for (const QString &name : firstColumnOf(execute(
                      QStringLiteral("SELECT UPPER(table_name) FROM information_schema.columns WHERE table_schema = "
                                     "current_schema() AND column_name = 'record_id'"),
                      Parameters({}))))
                 m_keyedTables->insert(name);
         }
         return m_keyedTables->contains(table);
-    }
-
-    static QStringList firstColumn(const QueryResult &result)
-    {
-        QStringList values;
-        for (const QVariantList &row : result.rows)
-            values << row.first().toString();
-        return values;
     }
 
 public:

@@ -329,13 +329,13 @@ public:
 
     QStringList objectNames(const QString &type) override
     {
-        return firstColumn(SqliteStatement::query(
+        return firstColumnOf(SqliteStatement::query(
             handle(), QStringLiteral("SELECT LOWER(name) FROM sqlite_master WHERE type = ?"), {type}));
     }
 
     QStringList columnNames(const QString &table) override
     {
-        return firstColumn(
+        return firstColumnOf(
             SqliteStatement::query(handle(), QStringLiteral("SELECT LOWER(name) FROM pragma_table_info(?)"), {table}));
     }
 
@@ -421,14 +421,6 @@ private:
         if (!engineHandle)
             throw Failure(QStringLiteral("The database is not open"));
         return engineHandle;
-    }
-
-    static QStringList firstColumn(const QueryResult &result)
-    {
-        QStringList values;
-        for (const QVariantList &row : result.rows)
-            values << row.first().toString();
-        return values;
     }
 
     QSqlDatabase m_database;

@@ -25,6 +25,14 @@ const QString kRowKeyColumn = QStringLiteral("MRV_ROW_KEY");
 
 } // namespace
 
+QStringList firstColumnOf(const QueryResult &result)
+{
+    QStringList values;
+    for (const QVariantList &row : result.rows)
+        values << row.first().toString();
+    return values;
+}
+
 QString uniqueConnectionName()
 {
     static QAtomicInteger<quint64> counter;
