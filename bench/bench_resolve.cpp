@@ -79,9 +79,11 @@ QStringList column(db::SuiteConnection &connection, const QString &sql)
 QStringList sample(db::SuiteConnection &connection, const QString &table, const QString &columnName,
                    const QString &where, int count)
 {
-    return column(connection, QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY (RECORD_ID * 7919) % 100003 LIMIT %4")
-                                  .arg(columnName, table, where)
-                                  .arg(count));
+    return column(
+        connection,
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY (CAST(RECORD_ID AS BIGINT) * 7919) % 100003 LIMIT %4")
+            .arg(columnName, table, where)
+            .arg(count));
 }
 
 QStringList generated(const QString &pattern, int count)

@@ -29,7 +29,9 @@ for target in $targets; do
         # shellcheck disable=SC2086
         clang++ $flags $(pkg-config --cflags Qt6Gui) fuzz/fuzz_rtfreader.cpp src/platform/richtext/*.cpp \
             $(pkg-config --libs Qt6Gui) -o "$out/fuzz_rtfreader"
-        options="-max_len=8192 -timeout=10" ;;
+        # A generous timeout: a run niced behind a build can stall for
+        # seconds on a first codec lookup ("<iscii" took 10 s so, 0.2 s alone).
+        options="-max_len=8192 -timeout=60" ;;
     sqltokenizer)
         # shellcheck disable=SC2086
         clang++ $flags $(pkg-config --cflags Qt6Core) fuzz/fuzz_sqltokenizer.cpp suite/db/SqlTokenizer.cpp \

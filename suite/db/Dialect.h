@@ -44,6 +44,10 @@ public:
     // Statements that make the engine ready for the schema, each safe to run
     // again (a database upgraded runs them once more).
     virtual QStringList schemaPreamble() const { return {}; }
+    // The engine keeps the suite's routines in the database, where other
+    // programs call them too (ServerRoutines.h), rather than having this
+    // process expand or run them.
+    virtual bool storesRoutines() const { return false; }
 };
 
 std::unique_ptr<Dialect> makeSqliteDialect();

@@ -625,8 +625,9 @@ private:
     }
 
     // "dbo.NAME": SQLite has no schema of that name. A call of one of the
-    // suite's database functions is expanded in place; anything else keeps
-    // its name alone, and an unknown function is left for the engine to report.
+    // suite's database functions is expanded in place there and names the
+    // server's own function on PostgreSQL; anything else keeps its name
+    // alone, and an unknown function is left for the engine to report.
     void translateSchemaName(qsizetype dot)
     {
         const qsizetype name = nextSignificant(dot + 1);
@@ -642,21 +643,45 @@ private:
         const qsizetype open = nextSignificant(name + 1);
         const FunctionDef *function =
             isPunctuationAt(open, u'(') && m_context.routines ? m_context.routines->function(calledName) : nullptr;
-        if (function)
-            expandCall(*function, calledName, open);
-        else
+        if (!function)
             replaceToken(calledName);
+        else if (m_flavour.postgres)
+            callServerFunction(*function, calledName, open);
+        else
+            expandCall(*function, calledName, open);
     }
 
-    void expandCall(const FunctionDef &function, const QString &calledName, qsizetype open)
+    QList<TokenRange> callArguments(const FunctionDef &function, const QString &calledName, qsizetype open) const
     {
-        const qsizetype close = matchingClose(open);
-        const QList<TokenRange> arguments = splitArguments(open + 1, close);
+        const QList<TokenRange> arguments = splitArguments(open + 1, matchingClose(open));
         if (arguments.size() != function.parameters.size())
             throw Failure(QStringLiteral("The database function %1 takes %2 arguments, not %3")
                               .arg(calledName)
                               .arg(function.parameters.size())
                               .arg(arguments.size()));
+        return arguments;
+    }
+
+    // The server keeps the function, one for each company when it reads the
+    // company's tables: a call without a company names the current one's.
+    void callServerFunction(const FunctionDef &function, const QString &calledName, qsizetype open)
+    {
+        QStringList arguments;
+        for (const TokenRange &argument : callArguments(function, calledName, open))
+            arguments << translateNested(argument);
+        const bool prefixNeeded = function.perCompany() && calledName.size() == function.name.size();
+        write(QStringLiteral("dbo.") + (prefixNeeded ? m_context.companyPrefix : QString()) + calledName + u'(' +
+              arguments.join(u',') + u')');
+        m_pos = after(matchingClose(open));
+        // The rows go by the name the function was called with.
+        if (prefixNeeded && function.tableValued && !aliasFollows(m_pos))
+            write(u' ' + calledName);
+    }
+
+    void expandCall(const FunctionDef &function, const QString &calledName, qsizetype open)
+    {
+        const qsizetype close = matchingClose(open);
+        const QList<TokenRange> arguments = callArguments(function, calledName, open);
         write(u'(' + expandBody(function, calledName, arguments) + u')');
         m_pos = after(close);
         // SQL Server names the rows of a table function after the function.
@@ -683,7 +708,7 @@ private:
     {
         QList<SqlToken> result;
         for (const SqlToken &token : tokenizeSql(function.body)) {
-            const qsizetype index = parameterIndex(function, token);
+            const qsizetype index = token.kind == Kind::Identifier ? function.parameterIndex(token.text) : -1;
             if (index < 0) {
                 result << token;
                 continue;
@@ -694,22 +719,6 @@ private:
                    << SqlToken{Kind::Punctuation, QStringLiteral(")")};
         }
         return result;
-    }
-
-    // Parameters may be declared with or without their "@".
-    static qsizetype parameterIndex(const FunctionDef &function, const SqlToken &token)
-    {
-        if (token.kind != Kind::Identifier || !token.text.startsWith(u'@'))
-            return -1;
-        const QStringView name = QStringView(token.text).mid(1);
-        for (qsizetype index = 0; index < function.parameters.size(); ++index) {
-            QStringView parameter = function.parameters.at(index);
-            if (parameter.startsWith(u'@'))
-                parameter = parameter.mid(1);
-            if (name.compare(parameter, Qt::CaseInsensitive) == 0)
-                return index;
-        }
-        return -1;
     }
 
     // The arguments between begin and end, split at the commas outside parentheses.
@@ -795,6 +804,8 @@ public:
             // SQL Server's default collation ignores case, and the suite
             // relies on it: a code typed "c001" finds the customer "C001".
             return QStringLiteral("TEXT COLLATE NOCASE");
+        case ColumnType::SearchKey:
+            return QStringLiteral("TEXT");
         case ColumnType::LongText:
             return QStringLiteral("TEXT");
         case ColumnType::Blob:
@@ -835,6 +846,8 @@ public:
             // Compared without regard to case, as SQL Server's default
             // collation does (see the SQLite dialect).
             return QStringLiteral("CITEXT");
+        case ColumnType::SearchKey:
+            return QStringLiteral("TEXT COLLATE \"C\"");
         case ColumnType::LongText:
             return QStringLiteral("TEXT");
         case ColumnType::Blob:
@@ -848,6 +861,8 @@ public:
     {
         return name + QStringLiteral(" INTEGER GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
     }
+
+    bool storesRoutines() const override { return true; }
 
     // Texts compared without regard to case (citext, a trusted extension
     // that the database's owner may create), and "+" between texts as SQL

@@ -60,7 +60,10 @@ public:
     virtual QueryResult run(const QString &sql, const QVariantList &values, const StatementHead &head,
                             std::optional<qint64> &insertedKey) = 0;
 
-    virtual std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head) = 0;
+    // A bulk load fails whole; a statement run again and again with other
+    // values fails alone, as any single statement does.
+    enum class Use { BulkLoad, Repeated };
+    virtual std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head, Use use) = 0;
     // Runs a native query and hands its rows over one by one, never holding
     // them all; other statements may run on the engine meanwhile.
     virtual void forEachRow(const QString &sql, const RowVisitor &visit) = 0;

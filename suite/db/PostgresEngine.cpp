@@ -296,10 +296,25 @@ public:
         const bool returnsKey = returnsInsertedKey(head);
         const QString text = nativeText(sql, !values.isEmpty(), returnsKey);
         const Parameters parameters(values);
-        return keyed(returnsKey, insertedKey, runIsolated(text, head.verb, [&] { return exec(text, parameters); }));
+        const auto runOnce = [&] {
+            return keyed(returnsKey, insertedKey, runIsolated(text, head.verb, [&] { return exec(text, parameters); }));
+        };
+        // The end of a session and the sending of a statement may cross: a
+        // query outside a transaction is asked again on a new session, a
+        // write is not, since it may have been done before the answer was
+        // lost.
+        const bool retriable = head.verb == QLatin1String("SELECT") && !inTransaction();
+        try {
+            return runOnce();
+        } catch (const Failure &) {
+            if (!retriable || PQstatus(handle()) == CONNECTION_OK)
+                throw;
+        }
+        reconnectIfLost();
+        return runOnce();
     }
 
-    std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head) override;
+    std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head, Use use) override;
 
     // Through a cursor, in batches: libpq's own row-by-row mode would keep
     // the connection busy for anything else until the last row.
@@ -514,6 +529,7 @@ private:
             throw Failure(
                 QStringLiteral("The connection to %1 was lost and could not be opened again: %2")
                     .arg(withoutPassword(m_location), QString::fromUtf8(PQerrorMessage(connection)).trimmed()));
+        ++m_sessions;
         configureSession(connection);
     }
 
@@ -579,33 +595,40 @@ private:
     std::optional<QSet<QString>> m_keyedTables;
     bool m_transactionLost = false;
     qint64 m_reads = 0;
+    // Server sessions opened again so far: prepared statements die with theirs.
+    quint64 m_sessions = 0;
 };
 
-// A statement prepared on the server under a name of its own.
+// A statement prepared on the server under a name of its own, again after
+// the session was opened anew.
 class PostgresPrepared : public EngineStatement
 {
 public:
-    PostgresPrepared(PostgresEngine &engine, const QString &sql, const StatementHead &head)
+    PostgresPrepared(PostgresEngine &engine, const QString &sql, const StatementHead &head,
+                     PostgresEngine::Isolation isolation)
         : m_engine(engine), m_verb(head.verb), m_returnsKey(engine.returnsInsertedKey(head)),
-          m_text(engine.nativeText(sql, true, m_returnsKey))
+          m_text(engine.nativeText(sql, true, m_returnsKey)), m_isolation(isolation)
     {
         static QAtomicInteger<quint64> counter;
         m_name = "mrv_prepared_" + QByteArray::number(counter.fetchAndAddRelaxed(1));
-        const QByteArray text = m_text.toUtf8();
-        const Result prepared(PQprepare(engine.handle(), m_name.constData(), text.constData(), 0, nullptr));
-        if (!prepared.succeeded())
-            throw Failure(prepared.errorMessage());
+        prepareOnServer();
     }
 
     ~PostgresPrepared() override
     {
         PGconn *connection = m_engine.handle();
-        if (PQstatus(connection) == CONNECTION_OK && PQtransactionStatus(connection) != PQTRANS_INERROR)
+        if (m_session == m_engine.m_sessions && PQstatus(connection) == CONNECTION_OK &&
+            PQtransactionStatus(connection) != PQTRANS_INERROR)
             PQclear(PQexec(connection, ("DEALLOCATE " + m_name).constData()));
     }
 
     QueryResult run(const QVariantList &values, std::optional<qint64> &insertedKey) override
     {
+        if (m_engine.m_transactionLost)
+            return m_engine.endLostTransaction(m_verb);
+        m_engine.reconnectIfLost();
+        if (m_session != m_engine.m_sessions)
+            prepareOnServer();
         const Parameters parameters(values);
         return PostgresEngine::keyed(m_returnsKey, insertedKey,
                                      m_engine.runIsolated(
@@ -615,20 +638,33 @@ public:
                                                                    parameters.count(), parameters.values(),
                                                                    parameters.lengths(), parameters.formats(), 0);
                                          },
-                                         PostgresEngine::Isolation::None));
+                                         m_isolation));
     }
 
 private:
+    void prepareOnServer()
+    {
+        const QByteArray text = m_text.toUtf8();
+        const Result prepared(PQprepare(m_engine.handle(), m_name.constData(), text.constData(), 0, nullptr));
+        if (!prepared.succeeded())
+            throw Failure(prepared.errorMessage());
+        m_session = m_engine.m_sessions;
+    }
+
     PostgresEngine &m_engine;
     QString m_verb;
     bool m_returnsKey;
     QString m_text;
+    PostgresEngine::Isolation m_isolation;
     QByteArray m_name;
+    quint64 m_session = 0;
 };
 
-std::unique_ptr<EngineStatement> PostgresEngine::prepare(const QString &sql, const StatementHead &head)
+std::unique_ptr<EngineStatement> PostgresEngine::prepare(const QString &sql, const StatementHead &head, Use use)
 {
-    return std::make_unique<PostgresPrepared>(*this, sql, head);
+    return std::make_unique<PostgresPrepared>(*this, sql, head,
+                                              use == Use::BulkLoad ? PostgresEngine::Isolation::None
+                                                                   : PostgresEngine::Isolation::PerStatement);
 }
 
 QSqlDatabase postgresDatabase(const QString &location)

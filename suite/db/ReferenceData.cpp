@@ -237,6 +237,7 @@ int fieldType(ColumnType type)
 {
     switch (type) {
     case ColumnType::Text:
+    case ColumnType::SearchKey:
         return 0;
     case ColumnType::SmallInt:
         return 1;

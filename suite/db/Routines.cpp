@@ -22,6 +22,21 @@ template <typename Routine> const Routine *findRoutine(const QHash<QString, Rout
 
 } // namespace
 
+// Parameters may be declared with or without their "@".
+qsizetype FunctionDef::parameterIndex(QStringView token) const
+{
+    if (!token.startsWith(u'@'))
+        return -1;
+    for (qsizetype index = 0; index < parameters.size(); ++index) {
+        QStringView parameter = parameters.at(index).name;
+        if (parameter.startsWith(u'@'))
+            parameter = parameter.mid(1);
+        if (token.mid(1).compare(parameter, Qt::CaseInsensitive) == 0)
+            return index;
+    }
+    return -1;
+}
+
 void RoutineCatalog::addFunction(FunctionDef function)
 {
     const QString key = function.name.toUpper();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SchemaCatalog.h"
 #include "host/StatementBuilder.h"
 
 #include <QHash>
@@ -18,16 +19,22 @@ namespace mrv::suite::db {
 class SuiteConnection;
 
 // A database function of the suite, defined once for every engine as a query
-// in the suite's dialect. Parameters are written "@NAME" in the body; a call
-// "dbo.NAME(a, b)" is expanded by the dialect into the body with each
-// parameter replaced by the parenthesised argument text. A scalar function's
-// body is a query of one row and one column.
+// in the suite's dialect. Parameters are written "@NAME" in the body. An
+// engine without functions of its own expands a call "dbo.NAME(a, b)" into
+// the body with each parameter replaced by the parenthesised argument text; a
+// server engine keeps the function in the database (ServerRoutines.h). A
+// scalar function's body is a query of one row and one column.
 struct FunctionDef
 {
     QString name;
-    QStringList parameters;
+    QList<ColumnDef> parameters;
     bool tableValued = false;
     QString body;
+
+    // Reads the tables of the current company ("$P" in the body).
+    bool perCompany() const { return body.contains(QLatin1String("$P")); }
+    // The parameter that a token of the body names, or -1.
+    qsizetype parameterIndex(QStringView token) const;
 };
 
 // A procedure of the suite: code that runs on a connection, so it works on
@@ -44,6 +51,7 @@ public:
     // Names are matched without regard to case, with or without a company prefix.
     const FunctionDef *function(const QString &name) const;
     const ProcedureBody *procedure(const QString &name) const;
+    QList<FunctionDef> functions() const { return m_functions.values(); }
 
     // The suite's standard routines (address book, fax history, list moves).
     static const RoutineCatalog &standard();

@@ -549,7 +549,8 @@ TableDef addressBook()
 TableDef addressBookKeys()
 {
     return since(2, table("IND_KEY", Scope::Company, "Chiavi di ricerca della rubrica",
-                          {text("IKCOD", 100), text("IKTIP", 1), text("IKKEY", 255), text("IKIND", 400)},
+                          {text("IKCOD", 100), text("IKTIP", 1), column("IKKEY", ColumnType::SearchKey, "", 255),
+                           text("IKIND", 400)},
                           {index({"IKTIP", "IKKEY"})}));
 }
 

@@ -16,6 +16,9 @@ enum class ColumnType {
     DateTime, // type code 6
     Boolean,  // type code 7, stored as 1/0
     Text,     // type code 12, `length` characters
+    // Text kept in a normal form (lower case) and compared byte for byte,
+    // so that an index serves equality and prefix ranges on every engine.
+    SearchKey,
     LongText, // type codes 0 and 8
     Blob,     // file contents
 };

@@ -4,6 +4,7 @@
 #include "ReferenceData.h"
 #include "Routines.h"
 #include "SchemaCatalog.h"
+#include "ServerRoutines.h"
 #include "SuiteConnection.h"
 #include "host/Failure.h"
 
@@ -77,6 +78,8 @@ public:
                                              .arg(prefix + view.name, m_dialect.translate(view.query, context)));
         }
     }
+
+    SuiteConnection &connection() const { return m_connection; }
 
 private:
     void buildTable(const TableDef &table, const QString &name)
@@ -212,6 +215,7 @@ void buildCompany(SchemaBuilder &builder, const QString &code)
     builder.dropViews(Scope::Company, prefix);
     builder.buildTables(Scope::Company, prefix);
     builder.createViews(Scope::Company, prefix);
+    installServerRoutines(builder.connection(), prefix);
 }
 
 void requireSchema(SuiteConnection &connection)
@@ -233,6 +237,7 @@ void SchemaManager::create(SuiteConnection &connection, const QList<Company> &co
     SchemaBuilder builder(connection);
     builder.buildTables(Scope::Suite, {});
     builder.createViews(Scope::Suite, {});
+    installServerRoutines(connection, {});
     for (const Company &company : companies) {
         registerCompany(connection, company);
         buildCompany(builder, company.code);
@@ -255,6 +260,7 @@ void SchemaManager::upgrade(SuiteConnection &connection)
     builder.dropViews(Scope::Suite, {});
     builder.buildTables(Scope::Suite, {});
     builder.createViews(Scope::Suite, {});
+    installServerRoutines(connection, {});
     const QStringList companies = companyCodes(connection);
     for (const QString &company : companies)
         buildCompany(builder, company);

@@ -3,15 +3,64 @@
 #include "host/Failure.h"
 #include "host/ValueTools.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace mrv::suite::db {
 
 namespace {
+
 const QChar kClauseSeparator(13);
+// Statements are built and executed one at a time; a few cover a caller
+// that builds two before running them.
+constexpr qsizetype kShapesKept = 4;
+
+// The value a literal of the value formatter stands for, bound as the
+// engine would have read the literal; none for a decimal, which the
+// column's own type converts, and so stays written.
+std::optional<QVariant> boundValue(const QString &literal)
+{
+    if (literal == QLatin1String("NULL"))
+        return QVariant(QMetaType::fromType<QString>());
+    if (literal.size() >= 2 && literal.startsWith(u'\'') && literal.endsWith(u'\''))
+        return QVariant(literal.mid(1, literal.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'")));
+    bool integral = false;
+    const qint64 number = literal.toLongLong(&integral);
+    return integral ? std::optional<QVariant>(number) : std::nullopt;
 }
 
-SqlStatementBuilder::SqlStatementBuilder(const host::ValueTools &values) : m_values(values) {}
+// "WHERE NAME = 123", a row by its key: the key becomes a value too.
+std::optional<QPair<QString, qint64>> whereByKey(const QString &where)
+{
+    static const QRegularExpression byKey(QStringLiteral("^(WHERE\\s+\\w+\\s*=\\s*)(-?\\d{1,18})$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = byKey.match(where);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return QPair<QString, qint64>(match.captured(1) + u'?', match.captured(2).toLongLong());
+}
+
+} // namespace
+
+void BuiltShapes::remember(const QString &built, StatementShape shape)
+{
+    if (m_recent.size() >= kShapesKept)
+        m_recent.removeFirst();
+    m_recent.append({built, std::move(shape)});
+}
+
+std::optional<StatementShape> BuiltShapes::take(const QString &sql)
+{
+    for (qsizetype i = m_recent.size() - 1; i >= 0; --i) {
+        if (m_recent.at(i).first == sql)
+            return m_recent.takeAt(i).second;
+    }
+    return std::nullopt;
+}
+
+SqlStatementBuilder::SqlStatementBuilder(const host::ValueTools &values, BuiltShapes *shapes)
+    : m_values(values), m_shapes(shapes)
+{}
 
 void SqlStatementBuilder::initialize(const QString &table, const QString &extraClause)
 {
@@ -60,11 +109,57 @@ QString SqlStatementBuilder::whereClause() const
     return QStringLiteral("WHERE ") + m_where;
 }
 
+QString SqlStatementBuilder::target() const
+{
+    return m_extra.isEmpty() ? m_table : m_table + QLatin1Char(' ') + m_extra;
+}
+
+std::optional<StatementShape> SqlStatementBuilder::shapeOf(qint32 kind) const
+{
+    StatementShape shape;
+    QStringList names;
+    QStringList assignments;
+    for (const auto &[name, literal] : m_columns) {
+        const std::optional<QVariant> value = boundValue(literal);
+        if (!value)
+            return std::nullopt;
+        shape.values << *value;
+        names << name;
+        assignments << name + QStringLiteral(" = ?");
+    }
+    if (kind == host::skInsert) {
+        QStringList marks;
+        marks.fill(QStringLiteral("?"), names.size());
+        shape.text = QStringLiteral("INSERT INTO ") + target() + QStringLiteral(" (") +
+                     names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+                     marks.join(QStringLiteral(", ")) + u')';
+        return shape;
+    }
+    QString where = whereClause();
+    if (const auto byKey = whereByKey(where)) {
+        where = byKey->first;
+        shape.values << byKey->second;
+    }
+    shape.text = QStringLiteral("UPDATE ") + target() + QStringLiteral(" SET ") +
+                 assignments.join(QStringLiteral(", ")) + u' ' + where;
+    return shape;
+}
+
 QString SqlStatementBuilder::build(qint32 kind) const
+{
+    const QString built = buildText(kind);
+    if (m_shapes && (kind == host::skInsert || kind == host::skUpdate)) {
+        if (std::optional<StatementShape> shape = shapeOf(kind))
+            m_shapes->remember(built, std::move(*shape));
+    }
+    return built;
+}
+
+QString SqlStatementBuilder::buildText(qint32 kind) const
 {
     if (m_table.isEmpty())
         throw Failure(QStringLiteral("The statement has no table"));
-    const QString target = m_extra.isEmpty() ? m_table : m_table + QLatin1Char(' ') + m_extra;
+    const QString target = this->target();
     QStringList names;
     QStringList assignments;
     QStringList literals;

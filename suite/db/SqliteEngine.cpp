@@ -147,7 +147,7 @@ private:
 
     int bindText(int index, const QString &text)
     {
-        const QByteArray bytes = text.toUtf8();
+        const QByteArray bytes = withoutLoneSurrogates(text).toUtf8();
         return sqlite3_bind_text64(m_statement, index, bytes.constData(), sqlite3_uint64(bytes.size()),
                                    SQLITE_TRANSIENT, SQLITE_UTF8);
     }
@@ -299,7 +299,7 @@ public:
         return result;
     }
 
-    std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head) override
+    std::unique_ptr<EngineStatement> prepare(const QString &sql, const StatementHead &head, Use) override
     {
         return std::make_unique<SqlitePrepared>(handle(), sql, isInsert(head.verb));
     }

@@ -1,6 +1,7 @@
 #include "MemoryRecordSet.h"
 #include "ReferenceData.h"
 #include "Routines.h"
+#include "ServerRoutines.h"
 #include "SuiteConnection.h"
 #include "host/Failure.h"
 
@@ -69,8 +70,27 @@ QString partyRecipients()
            partiesByCodeOrName() + QStringLiteral(")");
 }
 
-const QStringList addressBookParameters = {QStringLiteral("@TEXT"), QStringLiteral("@EMAIL"), QStringLiteral("@FAX"),
-                                           QStringLiteral("@SERVER")};
+ColumnDef parameter(const QString &name, ColumnType type)
+{
+    ColumnDef definition;
+    definition.name = name;
+    definition.type = type;
+    return definition;
+}
+
+ColumnDef textParameter(const QString &name)
+{
+    return parameter(name, ColumnType::Text);
+}
+
+ColumnDef numberParameter(const QString &name)
+{
+    return parameter(name, ColumnType::Integer);
+}
+
+const QList<ColumnDef> addressBookParameters = {
+    textParameter(QStringLiteral("@TEXT")), numberParameter(QStringLiteral("@EMAIL")),
+    numberParameter(QStringLiteral("@FAX")), numberParameter(QStringLiteral("@SERVER"))};
 
 // How many parties the text names exactly, so that it can be sent as typed.
 FunctionDef addressBookCount()
@@ -103,7 +123,8 @@ FunctionDef messageHistory()
 {
     return {
         QStringLiteral("XFN_MSG_FAX_GET"),
-        {QStringLiteral("@TABLE"), QStringLiteral("@KEY"), QStringLiteral("@USER")},
+        {textParameter(QStringLiteral("@TABLE")), textParameter(QStringLiteral("@KEY")),
+         textParameter(QStringLiteral("@USER"))},
         true,
         QStringLiteral("SELECT M.RECORD_ID, M.MSPRY AS HSPRY, CAST(M.MSTYP AS VARCHAR(10)) AS HSTYP,\n"
                        "       CASE WHEN M.MSFLD = 4 THEN 14 WHEN M.MSFLD = 3 THEN 13 WHEN M.MSFLD = 0 THEN 15\n"
@@ -131,7 +152,7 @@ FunctionDef messageHistory()
 FunctionDef notificationParameter()
 {
     return {QStringLiteral("XFN_SYS_NTG_GET"),
-            {QStringLiteral("@ID")},
+            {numberParameter(QStringLiteral("@ID"))},
             false,
             QStringLiteral("SELECT NGVAL FROM SYS_NTG WHERE RECORD_ID = @ID")};
 }
@@ -189,6 +210,10 @@ std::unique_ptr<host::RecordSet> moveRecord(SuiteConnection &connection,
     const QString list = parameterValue(parameters, procedure, QStringLiteral("SQL")).toString();
     bool known = false;
     const qint64 bookmark = parameterValue(parameters, procedure, QStringLiteral("BOOKMARK")).toLongLong(&known);
+    if (connection.dialect().storesRoutines()) {
+        return makeRecordSet(
+            callServerMove(connection, connection.translate(list), known ? QVariant(bookmark) : QVariant()));
+    }
     const QList<qint64> keys = keysInListOrder(connection.query(list));
     const qsizetype at = known ? keys.indexOf(bookmark) : -1;
     const qint64 next = at >= 0 && at + 1 < keys.size() ? keys.at(at + 1) : 0;
@@ -317,10 +342,7 @@ class AddressBookRefresh
 public:
     explicit AddressBookRefresh(SuiteConnection &connection)
         : m_connection(connection), m_prefix(connection.companyPrefix())
-    {
-        if (m_prefix.isEmpty())
-            throw Failure(QStringLiteral("The address book belongs to a company: choose the company first"));
-    }
+    {}
 
     void run()
     {
@@ -465,7 +487,12 @@ private:
 std::unique_ptr<host::RecordSet> refreshAddressBook(SuiteConnection &connection,
                                                     const QList<host::ProcedureParameter> &)
 {
-    AddressBookRefresh(connection).run();
+    if (connection.companyPrefix().isEmpty())
+        throw Failure(QStringLiteral("The address book belongs to a company: choose the company first"));
+    if (connection.dialect().storesRoutines())
+        callServerAddressBookRefresh(connection);
+    else
+        AddressBookRefresh(connection).run();
     return makeRecordSet({});
 }
 

@@ -15,6 +15,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <unordered_map>
 #include <vector>
 
 namespace mrv::suite::db {
@@ -192,6 +193,16 @@ struct SuiteConnection::Private
     // dropped when full.
     QHash<QString, QStringList> translations;
     static constexpr qsizetype kTranslationsKept = 512;
+    // The builder's statements by shape, prepared once on the engine (they
+    // go before the engine that made them).
+    BuiltShapes shapes;
+    struct RepeatedStatement
+    {
+        std::unique_ptr<EngineStatement> statement;
+        StatementHead head;
+    };
+    std::unordered_map<QString, RepeatedStatement> repeated;
+    static constexpr size_t kRepeatedKept = 64;
 
     TranslationContext context() const { return {scopeIdentity, routines, companyPrefix}; }
 
@@ -261,6 +272,33 @@ struct SuiteConnection::Private
         if (translations.size() >= kTranslationsKept)
             translations.clear();
         return *translations.insert(sql, natives);
+    }
+
+    RepeatedStatement &repeatedStatement(const QString &native)
+    {
+        if (const auto found = repeated.find(native); found != repeated.end())
+            return found->second;
+        if (repeated.size() >= kRepeatedKept)
+            repeated.clear();
+        const QString verb = firstWord(native);
+        const StatementHead head{verb, writtenTable(native, verb)};
+        return repeated.emplace(native, RepeatedStatement{engine->prepare(native, head, Engine::Use::Repeated), head})
+            .first->second;
+    }
+
+    void runShape(const StatementShape &shape)
+    {
+        const QString native = translated(shape.text).constFirst();
+        try {
+            RepeatedStatement &repeat = repeatedStatement(native);
+            countWrite(repeat.head);
+            repeat.statement->run(shape.values, scopeIdentity);
+        } catch (const Failure &failure) {
+            if (tracing())
+                qInfo("mrv: %s\n  failed: %s", qUtf8Printable(native), failure.what());
+            recoverAfterFailure();
+            throw;
+        }
     }
 
     QueryResult runSuiteSql(const QString &sql)
@@ -337,6 +375,8 @@ std::unique_ptr<host::RecordSet> SuiteConnection::openRecordSet(const QString &s
 
 void SuiteConnection::execute(const QString &sql)
 {
+    if (const std::optional<StatementShape> shape = d->shapes.take(sql))
+        return d->runShape(*shape);
     d->runSuiteSql(sql);
 }
 
@@ -352,7 +392,12 @@ QueryResult SuiteConnection::nativeQuery(const QString &sql, const QVariantList 
 
 void SuiteConnection::forEachRow(const QString &sql, const RowVisitor &visit)
 {
-    d->engine->forEachRow(d->dialect->translate(sql, d->context()), visit);
+    d->engine->forEachRow(translate(sql), visit);
+}
+
+QString SuiteConnection::translate(const QString &sql) const
+{
+    return d->dialect->translate(sql, d->context());
 }
 
 void SuiteConnection::writeBlob(const QString &table, const QString &column, qint64 rowid, QIODevice &source)
@@ -395,7 +440,8 @@ QString SuiteConnection::emptyBlob(qint64 size) const
 SuiteConnection::Prepared SuiteConnection::prepare(const QString &nativeSql)
 {
     const QString verb = firstWord(nativeSql);
-    return Prepared(d->engine->prepare(nativeSql, {verb, writtenTable(nativeSql, verb)}), &d->anyTableWrites);
+    return Prepared(d->engine->prepare(nativeSql, {verb, writtenTable(nativeSql, verb)}, Engine::Use::BulkLoad),
+                    &d->anyTableWrites);
 }
 
 qint64 SuiteConnection::Prepared::run(const QVariantList &values)
@@ -444,7 +490,7 @@ void SuiteConnection::deleteRow(const QString &table, const QVariant &key)
 
 std::unique_ptr<host::StatementBuilder> SuiteConnection::newStatement()
 {
-    return std::make_unique<SqlStatementBuilder>(d->values);
+    return std::make_unique<SqlStatementBuilder>(d->values, &d->shapes);
 }
 
 qint32 SuiteConnection::typeCodeOf(const QVariant &value)

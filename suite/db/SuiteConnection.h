@@ -63,6 +63,8 @@ public:
     // Runs a query of the suite's dialect and hands its rows over one by
     // one, for tables too large to hold; the visitor may write meanwhile.
     void forEachRow(const QString &sql, const RowVisitor &visit);
+    // The engine's own SQL for a statement of the suite's dialect.
+    QString translate(const QString &sql) const;
 
     // Large values in pieces, through the engine's incremental blob access: a
     // blob is filled from a device, written to one, or copied between rows

@@ -31,6 +31,7 @@ qint32 typeCodeOfColumn(db::ColumnType type)
     case db::ColumnType::Boolean:
         return host::tcBoolean;
     case db::ColumnType::Text:
+    case db::ColumnType::SearchKey:
         return host::tcShortText;
     case db::ColumnType::LongText:
         return host::tcLongText;

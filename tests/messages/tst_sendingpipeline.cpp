@@ -137,27 +137,31 @@ private Q_SLOTS:
 
     // A refused e-mail takes back the sender's copy with its files; an error
     // along the way keeps every row written before it, the sender's copy too.
+    // A session the server ends loses its unit of work whole: nothing of it
+    // stays half-written.
     void aFailedEmailTakesBackTheSendersCopyOnly_data()
     {
-        QTest::addColumn<bool>("faxFails");
+        QTest::addColumn<QStringList>("fault");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("e-mail refused") << false << QStringList{"1|VERDI"};
-        QTest::newRow("error on the fax") << true << QStringList{"2|ROSSI", "1|VERDI"};
+        QTest::newRow("e-mail refused") << QStringList{} << QStringList{"1|VERDI"};
+        QTest::newRow("error on the fax") << testing::TestDatabase::refusingInserts(u"SYS_FAX"_s, u"fax refused"_s)
+                                          << QStringList{"2|ROSSI", "1|VERDI"};
+        if (testing::TestDatabase::onServer())
+            QTest::newRow("session ended by the server")
+                << testing::TestDatabase::endingTheSessionOnInsert(u"SYS_FAX"_s) << QStringList{};
     }
 
     void aFailedEmailTakesBackTheSendersCopyOnly()
     {
-        QFETCH(bool, faxFails);
+        QFETCH(QStringList, fault);
         QFETCH(QStringList, messages);
-        m_dispatchResult = faxFails;
-        if (faxFails) {
-            for (const QString &statement : testing::TestDatabase::refusingInserts(u"SYS_FAX"_s, u"fax refused"_s))
-                m_suite->session().connection()->nativeQuery(statement);
-        }
+        m_dispatchResult = !fault.isEmpty();
+        for (const QString &statement : fault)
+            m_suite->session().connection()->nativeQuery(statement);
         QTemporaryDir dir;
         auto m = message(u"VERDI; cliente@x.example; 02-4000038"_s);
         m.attachments = testing::writeFile(dir.path(), u"a.pdf"_s, "%PDF");
-        if (faxFails)
+        if (!fault.isEmpty())
             QVERIFY_THROWS_EXCEPTION(Failure, send(m));
         else
             QVERIFY(!send(m));

@@ -44,16 +44,29 @@ QString TestDatabase::engine()
     return onServer() ? QStringLiteral("postgresql") : QStringLiteral("sqlite");
 }
 
+namespace {
+
+QStringList serverInsertTrigger(const QString &table, const QString &action)
+{
+    return {QStringLiteral("CREATE FUNCTION FAULT_%1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN %2; END $$")
+                .arg(table, action),
+            QStringLiteral("CREATE TRIGGER FAULT_%1 BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION FAULT_%1()")
+                .arg(table)};
+}
+
+} // namespace
+
 QStringList TestDatabase::refusingInserts(const QString &table, const QString &message)
 {
     if (!onServer())
         return {QStringLiteral("CREATE TRIGGER REFUSE_%1 BEFORE INSERT ON %1 BEGIN SELECT RAISE(ABORT, '%2'); END")
                     .arg(table, message)};
-    return {QStringLiteral("CREATE FUNCTION REFUSE_%1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE "
-                           "EXCEPTION '%2'; END $$")
-                .arg(table, message),
-            QStringLiteral("CREATE TRIGGER REFUSE_%1 BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION REFUSE_%1()")
-                .arg(table)};
+    return serverInsertTrigger(table, QStringLiteral("RAISE EXCEPTION '%1'").arg(message));
+}
+
+QStringList TestDatabase::endingTheSessionOnInsert(const QString &table)
+{
+    return serverInsertTrigger(table, QStringLiteral("PERFORM pg_terminate_backend(pg_backend_pid())"));
 }
 
 TestDatabase::TestDatabase(const QString &name)

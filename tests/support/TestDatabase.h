@@ -29,6 +29,9 @@ public:
     // Native statements after which every INSERT into the table fails with
     // the message, as a database that refuses a row does.
     static QStringList refusingInserts(const QString &table, const QString &message);
+    // On the server: native statements after which an INSERT into the table
+    // makes the server end the session, as a restart in mid-statement does.
+    static QStringList endingTheSessionOnInsert(const QString &table);
 
 private:
     QTemporaryDir m_dir;

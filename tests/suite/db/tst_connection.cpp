@@ -25,10 +25,10 @@ private:
     qint64 identity() { return scalar(u"SELECT SCOPE_IDENTITY()"_s).toLongLong(); }
     int rowsOfTwo() { return scalar(u"SELECT COUNT(*) FROM T_TWO"_s).toInt(); }
 
-    void insertInto(const QString &column, const QVariant &value, qint32 typeCode)
+    void insertInto(const QString &column, const QVariant &value, qint32 typeCode, const QString &table = u"T_ONE"_s)
     {
         auto statement = m_connection->newStatement();
-        statement->initialize(u"T_ONE"_s);
+        statement->initialize(table);
         statement->addColumn(column, value, typeCode);
         m_connection->execute(statement->build(host::skInsert));
     }
@@ -247,12 +247,13 @@ private Q_SLOTS:
         end();
         QCOMPARE(rowsOfTwo(), 5);
         m_connection->beginWork();
-        m_connection->execute(u"INSERT INTO T_TWO (X) VALUES ('lost')"_s);
+        // Built statements run prepared: the new session prepares them anew.
+        insertInto(u"X"_s, u"lost"_s, host::tcShortText, u"T_TWO"_s);
         end();
         QVERIFY_THROWS_EXCEPTION(Failure, m_connection->execute(u"INSERT INTO T_TWO (X) VALUES ('lost too')"_s));
         QVERIFY_THROWS_EXCEPTION(Failure, m_connection->endWork());
         QCOMPARE(rowsOfTwo(), 5);
-        m_connection->execute(u"INSERT INTO T_TWO (X) VALUES ('after')"_s);
+        insertInto(u"X"_s, u"after"_s, host::tcShortText, u"T_TWO"_s);
         QCOMPARE(identity(), scalar(u"SELECT RECORD_ID FROM T_TWO WHERE X = 'after'"_s).toLongLong());
         QCOMPARE(rowsOfTwo(), 6);
     }

@@ -2,6 +2,7 @@
 #include "db/Dialect.h"
 #include "db/Routines.h"
 #include "db/SchemaCatalog.h"
+#include "db/ServerRoutines.h"
 #include "db/SqlTokenizer.h"
 #include "db/SuiteConnection.h"
 #include "host/Failure.h"
@@ -16,19 +17,27 @@ namespace {
 
 // Functions in the shape the suite's routines take: per-company ("$P"),
 // table-valued with a TOP of their own, calling one another.
+QList<ColumnDef> parameters(const QStringList &names)
+{
+    QList<ColumnDef> definitions;
+    for (const QString &name : names)
+        definitions << ColumnDef{name};
+    return definitions;
+}
+
 RoutineCatalog testRoutines()
 {
     RoutineCatalog routines;
-    routines.addFunction(
-        {u"XFN_CUS_CNT"_s, {u"@TEXT"_s}, false, u"SELECT COUNT(*) FROM $PCON_TRO WHERE CORAS LIKE @TEXT"_s});
+    routines.addFunction({u"XFN_CUS_CNT"_s, parameters({u"@TEXT"_s}), false,
+                          u"SELECT COUNT(*) FROM $PCON_TRO WHERE CORAS LIKE @TEXT"_s});
     routines.addFunction({u"XFN_CUS_LST"_s,
-                          {u"TEXT"_s, u"@MAX"_s},
+                          {ColumnDef{u"TEXT"_s}, ColumnDef{u"@MAX"_s, ColumnType::Integer}},
                           true,
                           u"SELECT TOP (@MAX) CDCON, CORAS FROM $PCON_TRO WHERE CORAS LIKE @text ORDER BY CDCON"_s});
-    routines.addFunction(
-        {u"XFN_CUS_ANY"_s, {u"@TEXT"_s}, false, u"SELECT CASE WHEN dbo.XFN_CUS_CNT(@TEXT) > 0 THEN 1 ELSE 0 END"_s});
-    routines.addFunction({u"XFN_LITERAL"_s, {u"@CODE"_s}, false, u"SELECT '@CODE' /* @CODE */"_s});
-    routines.addFunction({u"XFN_LOOP"_s, {u"@X"_s}, false, u"SELECT dbo.XFN_LOOP(@X)"_s});
+    routines.addFunction({u"XFN_CUS_ANY"_s, parameters({u"@TEXT"_s}), false,
+                          u"SELECT CASE WHEN dbo.XFN_CUS_CNT(@TEXT) > 0 THEN 1 ELSE 0 END"_s});
+    routines.addFunction({u"XFN_LITERAL"_s, parameters({u"@CODE"_s}), false, u"SELECT '@CODE' /* @CODE */"_s});
+    routines.addFunction({u"XFN_LOOP"_s, parameters({u"@X"_s}), false, u"SELECT dbo.XFN_LOOP(@X)"_s});
     return routines;
 }
 
@@ -104,6 +113,13 @@ private Q_SLOTS:
         createCustomers(u"A01_CON_TRO"_s, {u"'C001', 'Rossi Spa', 1"_s, u"'C002', 'Bianchi Srl', 0"_s,
                                            u"'C003', 'Verdi Snc', 1"_s, u"'C004', 'Azzurri Sas', 1"_s});
         createCustomers(u"A02_CON_TRO"_s, {u"'C001', 'Neri Spa', 1"_s, u"'C005', 'Gialli Spa', 0"_s});
+        if (m_connection->dialect().storesRoutines()) {
+            m_connection->nativeQuery(u"CREATE SCHEMA dbo"_s);
+            for (const QString &prefix : {u"A01_"_s, u"A02_"_s}) {
+                for (const QString &function : {u"XFN_CUS_CNT"_s, u"XFN_CUS_LST"_s, u"XFN_CUS_ANY"_s})
+                    installServerFunction(*m_connection, prefix, m_routines, function);
+            }
+        }
     }
 
     void cleanupTestCase() { m_connection.reset(); }
@@ -176,6 +192,9 @@ private Q_SLOTS:
                  u"SELECT CONCAT(A, 'x', COALESCE(B, ''))"_s);
         postgres("nested comment kept", u"SELECT 1 /* a /* b */ c */"_s, u"SELECT 1 /* a /* b */ c */"_s);
         postgres("NUL in a literal", u"SELECT 'a\0b'"_s, QString());
+        postgres("functions kept by the server, the current company's by default",
+                 u"SELECT dbo.XFN_CUS_CNT(N'a%'), L.CORAS FROM dbo.A02_XFN_CUS_LST('%', 1) AS L"_s,
+                 u"SELECT dbo.A01_XFN_CUS_CNT('a%'), L.CORAS FROM dbo.A02_XFN_CUS_LST('%', 1) AS L"_s);
         row("distinct top in parentheses", u"select distinct top (10) A from T"_s,
             u"select distinct A from T LIMIT (10)"_s);
         row("top 100 percent", u"SELECT TOP 100 PERCENT A FROM T\rORDER BY B"_s, u"SELECT A FROM T\rORDER BY B"_s);

@@ -211,10 +211,10 @@ private Q_SLOTS:
     void everySearchRuleIsAnIndexLookup()
     {
         QFETCH(QString, query);
+        if (testing::TestDatabase::onServer())
+            return requireIndexesOnServer(serverFunctionApplied(query));
         TranslationContext context{std::nullopt, &RoutineCatalog::standard(), u"A01_"_s};
         const QString native = m_connection->dialect().translate(query, context);
-        if (testing::TestDatabase::onServer())
-            return requireIndexesOnServer(native);
         const QueryResult plan = m_connection->nativeQuery(u"EXPLAIN QUERY PLAN "_s + native);
         const qsizetype detail = plan.columns.indexOf(u"detail"_s);
         static const QRegularExpression derived(u"^(CO-ROUTINE|MATERIALIZE) (\\S+)"_s);
@@ -230,6 +230,24 @@ private Q_SLOTS:
             searches += text.startsWith(u"SEARCH"_s) ? 1 : 0;
         }
         QVERIFY(searches >= 3);
+    }
+
+    // The server plans the body of a function it keeps when the function
+    // runs, out of EXPLAIN's sight: the body as stored, applied to the
+    // call's arguments.
+    QString serverFunctionApplied(const QString &call)
+    {
+        static const QRegularExpression parts(u"dbo\\.(\\w+)\\('(\\w+)', (\\d), (\\d), (\\d)\\)"_s);
+        const QRegularExpressionMatch match = parts.match(call);
+        const QString body = m_connection
+                                 ->nativeQuery(u"SELECT prosrc FROM pg_proc WHERE proname = ?"_s,
+                                               {(u"A01_"_s + match.captured(1)).toLower()})
+                                 .rows.first()
+                                 .first()
+                                 .toString();
+        return u"SELECT * FROM (SELECT CAST('%1' AS CITEXT) AS p_text, %2 AS p_email, %3 AS p_fax, %4 AS p_server) "
+               u"A CROSS JOIN LATERAL (%5) B"_s.arg(match.captured(2), match.captured(3), match.captured(4),
+                                                    match.captured(5), body);
     }
 
     // The server's planner reads a small table whole whatever its indexes:
