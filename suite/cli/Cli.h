@@ -1,5 +1,7 @@
 #pragma once
 
+#include "services/SessionOptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -19,25 +21,13 @@ namespace mrv::cli {
 // Exit codes of the command line.
 enum ExitCode : int { exitOk = 0, exitFailed = 1, exitUsage = 2 };
 
-// Thrown for a command line that cannot be understood; main prints the text
-// and the command's usage and exits with exitUsage.
-struct UsageError
-{
-    QString message;
-};
-
-struct GlobalOptions
-{
-    QString databasePath; // --db
-    QString url;          // --url, or MRV_DATABASE_URL
-    QString user;         // --user
-    QString company;      // --company
-
-    // The database to open: the server's URL, or else the file.
-    QString location() const { return url.isEmpty() ? databasePath : url; }
-    // The same as shown to users: a URL without its password.
-    QString shownLocation() const;
-};
+// A command line that cannot be understood: main prints the text and the
+// command's usage and exits with exitUsage.
+using suite::UsageError;
+using GlobalOptions = suite::SessionOptions;
+using suite::defaultDatabasePath;
+using suite::takeFlag;
+using suite::takeOption;
 
 class Context
 {
@@ -64,7 +54,6 @@ private:
     GlobalOptions m_options;
     QTextStream m_out;
     QTextStream m_err;
-    void requireDatabase() const;
     std::shared_ptr<suite::db::SuiteConnection> openConnection(bool readOnly);
 
     std::unique_ptr<suite::SuiteSession> m_session;
@@ -98,13 +87,6 @@ Command unregisterCommand();
 Command mailClientCommand();
 Command watchCommand();
 
-// The default database: the demo database in the user's data folder.
-QString defaultDatabasePath();
-
-// Takes "--name VALUE" out of args; empty when absent. Throws UsageError
-// when the option is given without a value.
-QString takeOption(QStringList &args, const QString &name);
-bool takeFlag(QStringList &args, const QString &name);
 void requireNoMoreOptions(const QStringList &args);
 
 // Whether the component reported a failure while `operation` ran: its public
