@@ -8,8 +8,13 @@ QString SuiteResources::imagePath(const QString &key) const
 {
     if (key.isEmpty())
         return {};
-    const QString path = QStringLiteral(":/icons/") + key + QStringLiteral(".png");
-    return QFile::exists(path) ? path : QString();
+    // The suite's own icons are drawn in SVG; a host may add bitmaps.
+    for (const char *extension : {".svg", ".png"}) {
+        const QString path = QStringLiteral(":/icons/") + key + QLatin1String(extension);
+        if (QFile::exists(path))
+            return path;
+    }
+    return {};
 }
 
 } // namespace mrv::suite

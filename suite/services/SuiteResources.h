@@ -4,7 +4,8 @@
 
 namespace mrv::suite {
 
-// Icons by key from the suite's Qt resources (":/icons/<key>.png").
+// Icons by key from the suite's Qt resources (":/icons/<key>.svg", or
+// else ".png"); an empty path for a key without an image.
 class SuiteResources : public host::Resources
 {
 public:

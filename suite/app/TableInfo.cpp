@@ -1,0 +1,62 @@
+#include "TableInfo.h"
+
+#include "db/SchemaCatalog.h"
+
+namespace mrv::suite::app {
+
+namespace {
+
+const QString kRecordId = QStringLiteral("RECORD_ID");
+
+} // namespace
+
+QString tableOf(const QString &tableOrView)
+{
+    if (db::SchemaCatalog::table(tableOrView))
+        return tableOrView.toUpper();
+    // Views are named after the table they list and a suffix.
+    for (qsizetype end = tableOrView.lastIndexOf(QLatin1Char('_')); end > 0;
+         end = tableOrView.lastIndexOf(QLatin1Char('_'), end - 1)) {
+        if (db::SchemaCatalog::table(tableOrView.left(end)))
+            return tableOrView.left(end).toUpper();
+    }
+    return tableOrView.toUpper();
+}
+
+QString keyColumnOf(const QString &table)
+{
+    const db::TableDef *def = db::SchemaCatalog::table(table);
+    if (!def)
+        return kRecordId;
+    for (const db::IndexDef &index : def->indexes) {
+        if (index.unique && index.columns.size() == 1)
+            return index.columns.first();
+    }
+    return kRecordId;
+}
+
+QString textColumnOf(const QString &table)
+{
+    const db::TableDef *def = db::SchemaCatalog::table(table);
+    const QString key = keyColumnOf(table);
+    if (def) {
+        for (const db::ColumnDef &column : def->columns) {
+            if (column.type == db::ColumnType::Text && column.name != key)
+                return column.name;
+        }
+    }
+    return key;
+}
+
+QString captionOf(const QString &table, const QString &column)
+{
+    if (const db::TableDef *def = db::SchemaCatalog::table(table)) {
+        for (const db::ColumnDef &candidate : def->columns) {
+            if (candidate.name.compare(column, Qt::CaseInsensitive) == 0 && !candidate.caption.isEmpty())
+                return candidate.caption;
+        }
+    }
+    return column;
+}
+
+} // namespace mrv::suite::app

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace mrv::suite::app {
+
+// What the shell needs to know of a table of the suite, from its catalog.
+
+// The table a view lists ("SYS_MSG_INB" lists "SYS_MSG"); a table is its own.
+QString tableOf(const QString &tableOrView);
+// The column users know a record by: the table's single-column unique key
+// ("CDCON", "CDUSR", "TBNAM"), else RECORD_ID.
+QString keyColumnOf(const QString &table);
+// The first text column after the key, which describes a record.
+QString textColumnOf(const QString &table);
+// The column's Italian caption, else its name.
+QString captionOf(const QString &table, const QString &column);
+
+} // namespace mrv::suite::app

@@ -1,0 +1,106 @@
+#include "DesktopInteraction.h"
+#include "MainWindow.h"
+#include "ShellOptions.h"
+#include "WindowRun.h"
+#include "facade/mrvMessage.h"
+#include "host/Failure.h"
+#include "services/SuiteSession.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTextStream>
+
+using namespace mrv;
+using namespace mrv::suite;
+using namespace mrv::suite::app;
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+QStringList arguments()
+{
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    return args;
+}
+
+// The translations ship beside the program; without them the texts stay
+// Italian, the language they are written in.
+void loadLanguage(SuiteSession &session, const QString &language, QTextStream &err)
+{
+    if (language.isEmpty() || language == QLatin1String("it"))
+        return;
+    const QString file = QApplication::applicationDirPath() + QStringLiteral("/translations/mrv_%1.qm").arg(language);
+    if (!session.textService()->loadTranslation(file))
+        err << "mrv-suite: no translation into \"" << language << "\" (" << QDir::toNativeSeparators(file)
+            << "); the texts stay Italian\n";
+}
+
+int takePicture(SuiteSession &session, DesktopInteraction &interaction, const ShellOptions &options)
+{
+    std::unique_ptr<MainWindow> mainWindow;
+    QWidget *window = openNamedWindow(session, interaction, options, mainWindow);
+    window->resize(options.size);
+    window->show();
+    runCommands(session, window, options.commands);
+    savePicture(window, options.pictureFile);
+    return kExitOk;
+}
+
+int runDesktop(SuiteSession &session, DesktopInteraction &interaction, const ShellOptions &options)
+{
+    MainWindow mainWindow(session, interaction);
+    mainWindow.resize(options.size);
+    mainWindow.show();
+    if (options.window != ShellOptions::Window::None && options.window != ShellOptions::Window::Main) {
+        std::unique_ptr<MainWindow> unused;
+        QWidget *window = openNamedWindow(session, interaction, options, unused);
+        runCommands(session, window, options.commands);
+    } else {
+        runCommands(session, &mainWindow, options.commands);
+    }
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("mrv-suite"));
+    QApplication::setOrganizationName(QStringLiteral("Merovan"));
+    QTextStream err(stderr);
+
+    ShellOptions options;
+    try {
+        options = ShellOptions::take(arguments());
+    } catch (const UsageError &error) {
+        err << "mrv-suite: " << error.message << "\n\n" << ShellOptions::usage();
+        return kExitUsage;
+    }
+    const auto mode =
+        options.takesPicture() ? DesktopInteraction::Mode::Unattended : DesktopInteraction::Mode::Interactive;
+    std::unique_ptr<SuiteSession> session;
+    int code = kExitOk;
+    try {
+        session = SuiteSession::open(options.session.openConnection(), options.session.user, options.session.company);
+        loadLanguage(*session, options.language, err);
+        const auto interaction = DesktopInteraction::install(*session, mode);
+        code = options.takesPicture() ? takePicture(*session, *interaction, options)
+                                      : runDesktop(*session, *interaction, options);
+    } catch (const Failure &failure) {
+        err << "mrv-suite: " << failure.message() << '\n';
+        if (mode == DesktopInteraction::Mode::Interactive)
+            QMessageBox::critical(nullptr, QStringLiteral("Merovan"), failure.message());
+        code = kExitFailed;
+    }
+    // The component's windows go while the application and the session
+    // they use still exist.
+    if (session)
+        session->message()->UnloadForms();
+    return code;
+}
