@@ -1,0 +1,157 @@
+#include "DemoSuite.h"
+
+#include "app/DesktopInteraction.h"
+#include "app/MainWindow.h"
+#include "db/SuiteConnection.h"
+#include "facade/mrvMessage.h"
+#include "services/SuiteSession.h"
+
+#include <QFont>
+#include <QImage>
+#include <QProcess>
+#include <QTableView>
+#include <QTest>
+
+using namespace mrv;
+using namespace mrv::suite;
+using namespace mrv::suite::app;
+using namespace Qt::StringLiterals;
+
+// The desktop shell on the demo suite: its folders and lists, their paging,
+// live refresh from another client, and the program's pictures.
+class DesktopTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testing::DemoSuite> m_suite;
+    std::shared_ptr<DesktopInteraction> m_interaction;
+
+    void send(const QString &from, const QString &subject) const
+    {
+        const auto sender = m_suite->openAs(from);
+        QVERIFY(sender->message()->SendMessage(0, subject, u"{\\rtf1 x}"_s, u"ROSSI"_s));
+    }
+
+    int inboxRows() const
+    {
+        return m_suite->scalar(u"SELECT COUNT(*) FROM SYS_MSG WHERE MSUSR = 'ROSSI' AND MSFLD = 1"_s).toInt();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_suite = std::make_unique<testing::DemoSuite>();
+        m_interaction = DesktopInteraction::install(m_suite->session(), DesktopInteraction::Mode::Unattended);
+        send(u"VERDI"_s, u"Offerta da rivedere"_s);
+        send(u"BIANCHI"_s, u"Pranzo"_s);
+    }
+
+    void showsTheUsersFolders()
+    {
+        MainWindow window(m_suite->session(), *m_interaction);
+        QStringList captions;
+        for (const FolderEntry &entry : window.entries())
+            captions << entry.caption;
+        QCOMPARE(captions,
+                 QStringList({u"Posta in arrivo"_s, u"Attività"_s, u"Bozze"_s, u"Posta inviata"_s, u"Posta eliminata"_s,
+                              u"Messaggi pubblici"_s, u"Clienti"_s, u"Documenti di vendita"_s}));
+        PagedViewModel *inbox = window.model(0);
+        QCOMPARE(inbox->rowCount(), inboxRows());
+        QCOMPARE(inbox->data(inbox->index(0, 3)).toString(), u"Pranzo"_s); // newest first
+        QVERIFY(inbox->data(inbox->index(0, 3), Qt::FontRole).value<QFont>().bold());
+        // Another user's copies stay out of ROSSI's sent folder.
+        QCOMPARE(window.model(3)->rowCount(), 0);
+    }
+
+    void readsLargeViewsByPages()
+    {
+        constexpr int kRows = 1234;
+        auto &connection = *m_suite->session().connection();
+        {
+            db::SuiteConnection::Transaction work(connection);
+            auto insert = connection.prepare(
+                u"INSERT INTO SYS_MSG (MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ, MSPRY) VALUES (0, 1, 1, 'ROSSI', ?, 1)"_s);
+            for (int i = 0; i < kRows; ++i)
+                insert.run({u"Generato %1"_s.arg(i)});
+            work.commit();
+        }
+        MainWindow window(m_suite->session(), *m_interaction);
+        PagedViewModel *inbox = window.model(0);
+        QCOMPARE(inbox->rowCount(), int(PagedViewModel::kPageSize));
+        QVERIFY(inbox->canFetchMore());
+        QList<qint32> keys;
+        while (inbox->canFetchMore())
+            inbox->fetchMore();
+        for (int row = 0; row < inbox->rowCount(); ++row)
+            keys << inbox->recordId(row);
+        QCOMPARE(keys.size(), inboxRows());
+        QVERIFY(std::is_sorted(keys.crbegin(), keys.crend()));
+        QCOMPARE(QSet<qint32>(keys.cbegin(), keys.cend()).size(), keys.size());
+    }
+
+    void showsMessagesOfOtherClientsKeepingTheSelection()
+    {
+        MainWindow window(m_suite->session(), *m_interaction);
+        auto *grid = window.findChild<QTableView *>();
+        grid->selectRow(1);
+        const qint32 selected = window.model(0)->recordId(1);
+        send(u"VERDI"_s, u"Nuovo arrivo"_s);
+        QTRY_COMPARE(window.model(0)->data(window.model(0)->index(0, 3)).toString(), u"Nuovo arrivo"_s);
+        QCOMPARE(window.model(0)->recordId(grid->currentIndex().row()), selected);
+    }
+
+    void takesPictures_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("main window") << QStringList{u"--user"_s, u"ROSSI"_s, u"--main"_s} << 0 << QString();
+        QTest::newRow("unknown user") << QStringList{u"--user"_s, u"NESSUNO"_s, u"--main"_s} << 1 << u"NESSUNO"_s;
+        QTest::newRow("missing command") << QStringList{u"--main"_s, u"--command"_s, u"99"_s} << 1 << u"99"_s;
+        QTest::newRow("disabled command")
+            << QStringList{u"--main"_s, u"--command"_s, QString::number(cmdHistory)} << 1 << u"not enabled"_s;
+    }
+
+    void takesPictures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, reason);
+        const QString location = m_suite->databasePath();
+        const QString picture = m_suite->folder() + u"/picture.png"_s;
+        QFile::remove(picture);
+        QProcess program;
+        program.start(qEnvironmentVariable("MRV_BIN") + u"/mrv-suite"_s,
+                      QStringList{db::SuiteConnection::isServerLocation(location) ? u"--url"_s : u"--db"_s, location,
+                                  u"--grab"_s, picture, u"--size"_s, u"640x480"_s} +
+                          arguments);
+        QVERIFY(program.waitForFinished(60000));
+        const QString errors = QString::fromUtf8(program.readAllStandardError());
+        QCOMPARE(program.exitCode(), exitCode);
+        QVERIFY2(errors.contains(reason), qPrintable(errors));
+        const QImage image(picture);
+        QCOMPARE(image.isNull(), exitCode != 0);
+        QVERIFY(image.isNull() || image.size() == QSize(640, 480));
+    }
+
+    void convertsFileFilters_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("spelled") << u"Tutti i file (*.*)|*.*"_s << QStringList{u"Tutti i file (*.*)"_s};
+        QTest::newRow("bare, two patterns") << u"Immagini|*.png;*.jpg|Tutti i file (*.*)|*.*"_s
+                                            << QStringList{u"Immagini (*.png *.jpg)"_s, u"Tutti i file (*.*)"_s};
+        QTest::newRow("empty") << QString() << QStringList();
+    }
+
+    void convertsFileFilters()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, expected);
+        QCOMPARE(qtNameFilters(filter), expected);
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "tst_desktop.moc"
