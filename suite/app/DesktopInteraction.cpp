@@ -11,6 +11,7 @@
 #include "services/SuiteSession.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -64,9 +65,22 @@ std::shared_ptr<DesktopInteraction> DesktopInteraction::install(SuiteSession &se
 {
     auto interaction = std::make_shared<DesktopInteraction>(session, mode);
     session.records()->setInteraction(interaction);
-    if (mode == Mode::Interactive)
+    if (mode == Mode::Interactive) {
         session.textService()->setHandler(&DesktopInteraction::showMessageBox);
+        session.setScreenPointer(std::make_shared<CursorPointer>());
+    }
     return interaction;
+}
+
+void CursorPointer::setShape(qint32 shape)
+{
+    if (shape == m_shape)
+        return;
+    if (shape == host::psHourglass)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (m_shape == host::psHourglass)
+        QApplication::restoreOverrideCursor();
+    m_shape = shape;
 }
 
 qint32 DesktopInteraction::showMessageBox(const ShownMessageBox &box)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/ScreenPointer.h"
 #include "services/SuiteRecords.h"
 
 #include <QObject>
@@ -24,7 +25,8 @@ public:
     DesktopInteraction(SuiteSession &session, Mode mode);
 
     // Installs this object into the session's records and, when interactive,
-    // message boxes on screen into its text service.
+    // message boxes on screen into its text service and the busy state on
+    // the cursor.
     static std::shared_ptr<DesktopInteraction> install(SuiteSession &session, Mode mode);
 
     std::optional<host::ChosenRecord> chooseRecord(QWidget *owner, const QString &table,
@@ -52,6 +54,17 @@ private:
 
     SuiteSession &m_session;
     Mode m_mode;
+};
+
+// The busy state as the application's cursor.
+class CursorPointer : public host::ScreenPointer
+{
+public:
+    qint32 shape() const override { return m_shape; }
+    void setShape(qint32 shape) override;
+
+private:
+    qint32 m_shape = host::psDefault;
 };
 
 // The filter of a file dialog as the platform writes it ("Testo (*.txt)|

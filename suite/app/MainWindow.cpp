@@ -77,6 +77,7 @@ void MainWindow::buildFolderTree()
         auto *item = new QTreeWidgetItem(group, {shellText(entry.caption, "MainWindow")});
         item->setIcon(0, iconOf(entry.iconKey));
         item->setData(0, kEntryRole, i);
+        m_entryItems << item;
     }
     connect(m_folders, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
         const QVariant entry = item ? item->data(0, kEntryRole) : QVariant();
@@ -146,16 +147,14 @@ void MainWindow::showEntry(int entry)
     if (entry == m_current)
         return;
     m_current = entry;
+    // The view makes a selection model per model and leaves the old one to us.
+    QItemSelectionModel *previous = m_grid->selectionModel();
     m_grid->setModel(model(entry));
+    delete previous;
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::updateCommands);
     m_grid->resizeColumnsToContents();
     m_grid->selectRow(0);
-    const QList<QTreeWidgetItem *> items =
-        m_folders->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive);
-    for (QTreeWidgetItem *item : items) {
-        if (item->data(0, kEntryRole) == entry)
-            m_folders->setCurrentItem(item);
-    }
+    m_folders->setCurrentItem(m_entryItems.at(entry));
     updateCommands();
 }
 

@@ -9,6 +9,7 @@
 class QAction;
 class QTableView;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace mrv::suite {
 class SuiteSession;
@@ -78,6 +79,7 @@ private:
     QList<PagedViewModel *> m_models;
     int m_current = -1;
     QTreeWidget *m_folders;
+    QList<QTreeWidgetItem *> m_entryItems;
     QTableView *m_grid;
     QAction *m_open = nullptr;
     QAction *m_history = nullptr;

@@ -58,9 +58,11 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole: {
         if (isIconColumn(column))
             return iconOf(iconKey(index.row(), column));
-        const bool firstText = index.column() == 2;
-        return firstText ? QVariant(iconOf(kindIconKey(value(index.row(), QStringLiteral("MSTYP")).toInt())))
-                         : QVariant();
+        // The kind of the item stands before its first text.
+        const bool firstText = index.column() > 0 && isIconColumn(columnName(index.column() - 1));
+        if (!firstText)
+            return {};
+        return iconOf(kindIconKey(value(index.row(), QStringLiteral("MSTYP")).toInt()));
     }
     case Qt::FontRole: {
         if (value(index.row(), QStringLiteral("MSSTA")).toInt() != mssNotReaded)

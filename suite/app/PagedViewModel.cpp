@@ -6,6 +6,7 @@
 #include "host/TextService.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 namespace mrv::suite::app {
 
@@ -13,9 +14,24 @@ namespace {
 
 const QString kKeyColumn = QStringLiteral("RECORD_ID");
 
-// Dates come back from the engines as ISO text; users read them the Italian way.
+bool isNumber(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Dates come back from the engines as ISO text; users read them, and
+// amounts, the Italian way.
 QVariant shownValue(const QVariant &value)
 {
+    if (value.typeId() == QMetaType::Double)
+        return QLocale(QLocale::Italian).toString(value.toDouble(), 'f', 2);
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm"));
     const QString text = value.toString();
@@ -94,9 +110,12 @@ int PagedViewModel::columnCount(const QModelIndex &parent) const
 
 QVariant PagedViewModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.column() >= m_shown.size())
+    if (!index.isValid() || index.column() >= m_shown.size())
         return {};
-    return shownValue(m_rows.at(index.row()).value(m_shown.at(index.column())));
+    const QVariant value = m_rows.at(index.row()).value(m_shown.at(index.column()));
+    if (role == Qt::TextAlignmentRole && isNumber(value))
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return role == Qt::DisplayRole ? shownValue(value) : QVariant();
 }
 
 QVariant PagedViewModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -89,13 +89,19 @@ SuiteSession::~SuiteSession() = default;
 
 void SuiteSession::installGlobalServices()
 {
-    // No screen pointer: a session has no windows of its own.
     host::HostServices services;
     services.valueTools = std::make_shared<db::SqlValueTools>();
     services.textService = m_textService;
     services.pathServices = m_paths;
     services.resources = std::make_shared<SuiteResources>();
+    services.screenPointer = m_screenPointer;
     host::installHostServices(services);
+}
+
+void SuiteSession::setScreenPointer(std::shared_ptr<host::ScreenPointer> pointer)
+{
+    m_screenPointer = std::move(pointer);
+    installGlobalServices();
 }
 
 std::shared_ptr<db::SuiteConnection> SuiteSession::connection() const

@@ -12,7 +12,10 @@
 
 namespace mrv {
 class mrvMessage;
+namespace host {
+class ScreenPointer;
 }
+} // namespace mrv
 
 #include <memory>
 
@@ -50,6 +53,10 @@ public:
     // way a host creates it, with this session's host objects.
     std::shared_ptr<mrvMessage> message() const;
 
+    // A session with windows shows the component's busy state on its screen
+    // pointer; installed with the other global services.
+    void setScreenPointer(std::shared_ptr<host::ScreenPointer> pointer);
+
 private:
     SuiteSession(std::shared_ptr<db::SuiteConnection> connection, const QString &user, const QString &company,
                  const QString &pathsRoot);
@@ -64,6 +71,7 @@ private:
     std::shared_ptr<SuiteTextService> m_textService;
     std::shared_ptr<SuitePaths> m_paths;
     std::shared_ptr<mrvMessage> m_message;
+    std::shared_ptr<host::ScreenPointer> m_screenPointer;
 };
 
 } // namespace mrv::suite
