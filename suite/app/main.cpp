@@ -37,7 +37,7 @@ void loadLanguage(SuiteSession &session, const QString &language, QTextStream &e
     const QString file = QApplication::applicationDirPath() + QStringLiteral("/translations/mrv_%1.qm").arg(language);
     if (!session.textService()->loadTranslation(file))
         err << "mrv-suite: no translation into \"" << language << "\" (" << QDir::toNativeSeparators(file)
-            << "); the texts stay Italian\n";
+            << "); the texts stay Italian" << Qt::endl;
 }
 
 int takePicture(SuiteSession &session, DesktopInteraction &interaction, const ShellOptions &options)
