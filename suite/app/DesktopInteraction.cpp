@@ -196,12 +196,7 @@ void DesktopInteraction::openRecordWindow(QWidget *owner, const QString &tableOr
         m_session.message()->OpenRecord(owner, table, key);
         return;
     }
-    const QString keyColumn = keyColumnOf(table);
-    const QString keyValue =
-        keyColumn == QLatin1String("RECORD_ID") ? QString::number(key.toInt()) : db::SqlValueTools::quoted(key);
-    db::QueryResult record =
-        m_session.connection()->query(QStringLiteral("SELECT * FROM %1\rWHERE %2 = %3")
-                                          .arg(m_session.records()->physicalName(table), keyColumn, keyValue));
+    db::QueryResult record = readRecord(m_session, table, key);
     if (record.rows.isEmpty())
         throw Failure(QStringLiteral("%1 holds no record %2").arg(table, key));
     for (QString &column : record.columns)

@@ -1,6 +1,9 @@
 #include "TableInfo.h"
 
 #include "db/SchemaCatalog.h"
+#include "db/SqlValueTools.h"
+#include "db/SuiteConnection.h"
+#include "services/SuiteSession.h"
 
 namespace mrv::suite::app {
 
@@ -57,6 +60,14 @@ QString captionOf(const QString &table, const QString &column)
         }
     }
     return column;
+}
+
+db::QueryResult readRecord(SuiteSession &session, const QString &table, const QString &key)
+{
+    const QString keyColumn = keyColumnOf(table);
+    const QString keyValue = keyColumn == kRecordId ? QString::number(key.toInt()) : db::SqlValueTools::quoted(key);
+    return session.connection()->query(QStringLiteral("SELECT * FROM %1\rWHERE %2 = %3")
+                                           .arg(session.records()->physicalName(table), keyColumn, keyValue));
 }
 
 } // namespace mrv::suite::app

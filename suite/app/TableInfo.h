@@ -1,6 +1,12 @@
 #pragma once
 
+#include "db/Engine.h"
+
 #include <QString>
+
+namespace mrv::suite {
+class SuiteSession;
+}
 
 namespace mrv::suite::app {
 
@@ -15,5 +21,9 @@ QString keyColumnOf(const QString &table);
 QString textColumnOf(const QString &table);
 // The column's Italian caption, else its name.
 QString captionOf(const QString &table, const QString &column);
+
+// Every column of the record whose key column (keyColumnOf) holds `key`, in
+// the session's company; no row when there is none.
+db::QueryResult readRecord(SuiteSession &session, const QString &table, const QString &key);
 
 } // namespace mrv::suite::app

@@ -2,6 +2,7 @@
 
 #include "MainWindow.h"
 #include "ShellOptions.h"
+#include "TableInfo.h"
 #include "facade/ComponentWindow.h"
 #include "facade/mrvMessage.h"
 #include "host/Failure.h"
@@ -49,9 +50,16 @@ void openComponentWindow(SuiteSession &session, const ShellOptions &options)
     case ShellOptions::Window::New:
         component.NewRecord(nullptr, options.table);
         break;
-    case ShellOptions::Window::History:
-        component.mrvShowMessageHistory(nullptr, options.table, options.key, options.table, QString());
+    case ShellOptions::Window::History: {
+        // The history's title names the record, as a host's list would.
+        const db::QueryResult record = readRecord(session, options.table, options.key);
+        const QString description =
+            record.rows.isEmpty()
+                ? QString()
+                : record.rows.first().value(record.columns.indexOf(textColumnOf(options.table))).toString();
+        component.mrvShowMessageHistory(nullptr, options.table, options.key, options.table, description);
         break;
+    }
     default:
         break;
     }
