@@ -1,11 +1,13 @@
 #include "DemoSuite.h"
 
 #include "app/DesktopInteraction.h"
+#include "app/Icons.h"
 #include "app/MainWindow.h"
 #include "db/SuiteConnection.h"
 #include "facade/mrvMessage.h"
 #include "services/SuiteSession.h"
 
+#include <QAction>
 #include <QFont>
 #include <QImage>
 #include <QProcess>
@@ -56,6 +58,12 @@ private Q_SLOTS:
         QCOMPARE(captions,
                  QStringList({u"Posta in arrivo"_s, u"Attività"_s, u"Bozze"_s, u"Posta inviata"_s, u"Posta eliminata"_s,
                               u"Messaggi pubblici"_s, u"Clienti"_s, u"Documenti di vendita"_s}));
+        for (const FolderEntry &entry : window.entries())
+            QVERIFY2(!iconOf(entry.iconKey).isNull(), qPrintable(entry.iconKey));
+        for (const QAction *command : window.findChildren<QAction *>()) {
+            if (command->property("commandId").isValid())
+                QVERIFY2(!command->icon().isNull(), qPrintable(command->text()));
+        }
         PagedViewModel *inbox = window.model(0);
         QCOMPARE(inbox->rowCount(), inboxRows());
         QCOMPARE(inbox->data(inbox->index(0, 3)).toString(), u"Pranzo"_s); // newest first
