@@ -125,9 +125,7 @@ std::optional<host::ChosenRecord> DesktopInteraction::chooseRecord(QWidget *owne
     const int chosen = dialog.chosenRow();
     if (chosen < 0)
         return std::nullopt;
-    const QVariantList row = rows.rows.at(chosen);
-    const auto valueOf = [&](const QString &column) { return row.value(rows.columns.indexOf(column)).toString(); };
-    return host::ChosenRecord{valueOf(key), valueOf(text)};
+    return host::ChosenRecord{fieldOf(rows, chosen, key).toString(), fieldOf(rows, chosen, text).toString()};
 }
 
 QString DesktopInteraction::editQuery(QWidget *owner, qint32 /*mode*/, const QString &text, bool editable)
@@ -184,9 +182,8 @@ QString DesktopInteraction::chooseRecipients(QWidget *owner, const QString &code
     const int chosen = dialog.chosenRow();
     if (chosen < 0)
         return {};
-    const QVariantList row = rows.rows.at(chosen);
-    const QString email = row.value(2).toString();
-    return email.isEmpty() ? row.value(3).toString() : email;
+    const QString email = fieldOf(rows, chosen, QStringLiteral("INEEE")).toString();
+    return email.isEmpty() ? fieldOf(rows, chosen, QStringLiteral("INFFF")).toString() : email;
 }
 
 void DesktopInteraction::openRecordWindow(QWidget *owner, const QString &tableOrView, const QString &key)

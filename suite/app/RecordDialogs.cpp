@@ -42,8 +42,12 @@ ChooserDialog::ChooserDialog(const QString &title, const db::QueryResult &rows, 
     m_filtered->setFilterCaseSensitivity(Qt::CaseInsensitive);
     m_filter->setPlaceholderText(shellText(QStringLiteral("Cerca"), "ChooseRecord"));
     m_filter->setClearButtonEnabled(true);
-    connect(m_filter, &QLineEdit::textChanged, m_filtered, &QSortFilterProxyModel::setFilterFixedString);
-    m_filter->setText(filter);
+    // Typing narrows the rows and keeps one chosen, so that Enter takes it.
+    connect(m_filter, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_filtered->setFilterFixedString(text);
+        if (!m_grid->currentIndex().isValid())
+            m_grid->selectRow(0);
+    });
 
     m_grid->setModel(m_filtered);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -53,6 +57,7 @@ ChooserDialog::ChooserDialog(const QString &title, const db::QueryResult &rows, 
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->selectRow(0);
     connect(m_grid, &QTableView::doubleClicked, this, &QDialog::accept);
+    m_filter->setText(filter);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -62,6 +62,15 @@ QString captionOf(const QString &table, const QString &column)
     return column;
 }
 
+QVariant fieldOf(const db::QueryResult &result, int row, const QString &column)
+{
+    for (qsizetype at = 0; at < result.columns.size(); ++at) {
+        if (result.columns.at(at).compare(column, Qt::CaseInsensitive) == 0)
+            return result.rows.value(row).value(at);
+    }
+    return {};
+}
+
 db::QueryResult readRecord(SuiteSession &session, const QString &table, const QString &key)
 {
     const QString keyColumn = keyColumnOf(table);

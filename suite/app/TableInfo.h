@@ -22,6 +22,10 @@ QString textColumnOf(const QString &table);
 // The column's Italian caption, else its name.
 QString captionOf(const QString &table, const QString &column);
 
+// A value of a row read, by column name in any case (engines spell the
+// columns of "SELECT *" their own way); invalid when there is none.
+QVariant fieldOf(const db::QueryResult &result, int row, const QString &column);
+
 // Every column of the record whose key column (keyColumnOf) holds `key`, in
 // the session's company; no row when there is none.
 db::QueryResult readRecord(SuiteSession &session, const QString &table, const QString &key);

@@ -53,10 +53,7 @@ void openComponentWindow(SuiteSession &session, const ShellOptions &options)
     case ShellOptions::Window::History: {
         // The history's title names the record, as a host's list would.
         const db::QueryResult record = readRecord(session, options.table, options.key);
-        const QString description =
-            record.rows.isEmpty()
-                ? QString()
-                : record.rows.first().value(record.columns.indexOf(textColumnOf(options.table))).toString();
+        const QString description = fieldOf(record, 0, textColumnOf(options.table)).toString();
         component.mrvShowMessageHistory(nullptr, options.table, options.key, options.table, description);
         break;
     }

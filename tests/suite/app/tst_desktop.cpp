@@ -8,11 +8,14 @@
 #include "services/SuiteSession.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFont>
 #include <QImage>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 using namespace mrv;
 using namespace mrv::suite;
@@ -141,6 +144,41 @@ private Q_SLOTS:
         const QImage image(picture);
         QCOMPARE(image.isNull(), exitCode != 0);
         QVERIFY(image.isNull() || image.size() == QSize(640, 480));
+    }
+
+    void choosesRecords_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("customer by its code")
+            << u"CON_TRO"_s << QString() << u"gatti"_s << u"C000012"_s << u"Gatti Forniture S.n.c."_s;
+        QTest::newRow("user, filtered") << u"SYS_USR"_s << u"CDUSR <> 'VERDI'"_s << u"verdi"_s << QString()
+                                        << QString();
+        QTest::newRow("table by its name")
+            << u"SYS_TBL"_s << u"TBUSV = 1"_s << u"con_tro"_s << u"CON_TRO"_s << u"Controparti"_s;
+    }
+
+    // The chooser as a user works it: typing narrows the rows, OK takes the first.
+    void choosesRecords()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, filter);
+        QFETCH(QString, typed);
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        DesktopInteraction interaction(m_suite->session(), DesktopInteraction::Mode::Interactive);
+        QTimer::singleShot(0, [typed] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            dialog->findChild<QLineEdit *>()->setText(typed);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const auto chosen = interaction.chooseRecord(nullptr, table, filter);
+        QCOMPARE(chosen.has_value(), !key.isEmpty());
+        QCOMPARE(chosen.value_or(host::ChosenRecord{}).key, key);
+        QCOMPARE(chosen.value_or(host::ChosenRecord{}).text, text);
     }
 
     void convertsFileFilters_data()
