@@ -4,6 +4,8 @@
 #include "WindowRun.h"
 #include "facade/mrvMessage.h"
 #include "host/Failure.h"
+#include "host/HostServices.h"
+#include "host/TextService.h"
 #include "services/SuiteSession.h"
 
 #include <QApplication>
@@ -51,17 +53,20 @@ int takePicture(SuiteSession &session, DesktopInteraction &interaction, const Sh
     return kExitOk;
 }
 
+// A window named on the command line that cannot open, or whose commands
+// fail, is told; the main window stays.
 int runDesktop(SuiteSession &session, DesktopInteraction &interaction, const ShellOptions &options)
 {
     MainWindow mainWindow(session, interaction);
     mainWindow.resize(options.size);
     mainWindow.show();
-    if (options.window != ShellOptions::Window::None && options.window != ShellOptions::Window::Main) {
+    try {
         std::unique_ptr<MainWindow> unused;
-        QWidget *window = openNamedWindow(session, interaction, options, unused);
+        const bool named = options.window != ShellOptions::Window::None && options.window != ShellOptions::Window::Main;
+        QWidget *window = named ? openNamedWindow(session, interaction, options, unused) : &mainWindow;
         runCommands(session, window, options.commands);
-    } else {
-        runCommands(session, &mainWindow, options.commands);
+    } catch (const Failure &failure) {
+        host::textService().messageBox(failure.message(), {}, host::mbExclamation, QStringLiteral("Merovan"));
     }
     return QApplication::exec();
 }
