@@ -1,9 +1,8 @@
 #include "PagedViewModel.h"
+#include "Texts.h"
 
 #include "db/SuiteConnection.h"
 #include "host/Failure.h"
-#include "host/HostServices.h"
-#include "host/TextService.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -124,7 +123,7 @@ QVariant PagedViewModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     if (m_spec.columns.isEmpty())
         return m_readColumns.value(m_shown.at(section));
-    return host::textService().translate(m_spec.columns.at(section).caption, QStringLiteral("mrv-suite > List"));
+    return shellText(m_spec.columns.at(section).caption, "List");
 }
 
 bool PagedViewModel::canFetchMore(const QModelIndex &parent) const
