@@ -1,4 +1,5 @@
 #include "PagedViewModel.h"
+
 #include "Texts.h"
 
 #include "db/SuiteConnection.h"
