@@ -446,9 +446,9 @@ void MessageWindowController::AddAttachment(const QString &path)
     guardedVoid(m_errors.get(), kObject, "AddAttachment", [&] {
         QStringList files{path};
         if (path.isEmpty()) {
-            const QString chosen =
-                hostRecords().fileDialog(2, QString(), QString(),
-                                     translate(QStringLiteral("Tutti i file (*.*)|*.*"), "AddAttachment"), QString());
+            const QString chosen = hostRecords().fileDialog(
+                2, QString(), QString(), translate(QStringLiteral("Tutti i file (*.*)|*.*"), "AddAttachment"),
+                QString());
             // Several files come as the folder followed by the names, "|" between.
             const QStringList parts = chosen.split(QLatin1Char('|'), Qt::SkipEmptyParts);
             files = parts.size() > 1 ? QStringList() : parts;
@@ -931,8 +931,8 @@ void MessageWindowController::writeTaskRow(qint32 rowId, bool reportDue)
 void MessageWindowController::SaveOpenedTask()
 {
     guardedVoid(m_errors.get(), kObject, "SaveOpenedTask", [&] {
-        SaveOpenedMessage();
         requireRow(id());
+        SaveOpenedMessage();
         writeTaskRow(id(), false);
         const qint32 assigner = toInteger(m_idOriginalMessage);
         if (assigner <= 0)
@@ -1025,11 +1025,11 @@ void MessageWindowController::SaveAttachment(qint32 row)
         const AttachmentRow attachment = selectedRow(row);
         const QString path =
             hostRecords().fileDialog(3, QString(), safeAttachmentName(attachment.name),
-                                 translate(QStringLiteral("Tutti i file (*.*)|*.*"), "SaveAttachment"), QString());
+                                     translate(QStringLiteral("Tutti i file (*.*)|*.*"), "SaveAttachment"), QString());
         if (path.isEmpty())
             return;
-        const bool saved =
-            attachment.id > 0 ? hostRecords().extractAttachment(attachment.id, path) : QFile::copy(attachment.path, path);
+        const bool saved = attachment.id > 0 ? hostRecords().extractAttachment(attachment.id, path)
+                                             : QFile::copy(attachment.path, path);
         if (!saved)
             ask(QStringLiteral("Impossibile salvare il file."), {}, host::mbOkOnly | host::mbExclamation);
     });
@@ -1378,8 +1378,8 @@ void MessageWindowController::chooseRecipients()
     QString customer, table, key;
     if (hostRecords().splitLink(m_link, QStringLiteral("|"), table, key) && table == QLatin1String("CON_TRO"))
         customer = host::valueTools()
-                       .nullSafe(connection().lookup(hostRecords().physicalName(table), QStringLiteral("RECORD_ID"), key,
-                                                     host::kkNumber, QStringLiteral("DTCON")))
+                       .nullSafe(connection().lookup(hostRecords().physicalName(table), QStringLiteral("RECORD_ID"),
+                                                     key, host::kkNumber, QStringLiteral("DTCON")))
                        .toString();
     auto &[to, cc, ccn] = m_addresses;
     const bool email = m_messageType != mstTask && m_messageType != mstNotification;
