@@ -272,6 +272,7 @@ void MessageWindowController::CreateMessage(QWidget *owner, qint32 messageType, 
         m_link = link;
         m_priority = mspNormal;
         m_showsWebView = false;
+        m_composeAttachments.clear();
         setCaption(translate(m_messageType == mstTask ? QStringLiteral("Attività senza titolo")
                                                       : QStringLiteral("Messaggio senza titolo"),
                              "CreateMessage"));
@@ -615,13 +616,8 @@ void MessageWindowController::SaveMessage(bool send, bool &ok)
     ok = guarded(m_errors.get(), kObject, "SaveMessage", false, [&] {
         BusyPointer busy;
         bool saved = false;
-        if (!m_newMessage) {
-            if (m_messageType == mstTask)
-                SaveOpenedTask();
-            else
-                SaveOpenedMessage();
-            return true;
-        }
+        if (!m_newMessage)
+            return m_messageType == mstTask ? SaveOpenedTask() : SaveOpenedMessage();
         QString html;
         SaveNewMessage(send, saved, html);
         if (saved)
@@ -630,15 +626,15 @@ void MessageWindowController::SaveMessage(bool send, bool &ok)
             hostRecords().refreshView(QStringLiteral("SYS_MSG_DFT"), -1, m_bookmark, QString());
             return saved;
         }
-        sendSaved(saved);
+        sendSaved(saved, html.isEmpty() ? eMessageBodyFormat_RTF : eMessageBodyFormat_HTML);
         return saved;
     });
 }
 
-void MessageWindowController::sendSaved(bool &ok)
+void MessageWindowController::sendSaved(bool &ok, qint32 bodyFormat)
 {
     QString log;
-    ok = hostRecords().sendStoredMessage(id(), m_replying, m_forwarding, log, eMessageBodyFormat_HTML);
+    ok = hostRecords().sendStoredMessage(id(), m_replying, m_forwarding, log, bodyFormat);
     if (!ok) {
         QString text = QStringLiteral(
             "Impossibile inviare il messaggio, verificare la configurazione dell'account di posta e riprovare.");
@@ -880,7 +876,6 @@ void MessageWindowController::MoveMessage(const QString &viewName, qint32 direct
         if (m_messageType != mstEmail)
             type = toInteger(connection().lookup(kTable, QStringLiteral("RECORD_ID"), neighbour, host::kkNumber,
                                                  QStringLiteral("MSTYP")));
-        m_storedAttachments.clear();
         OpenMessage(m_owner, QString::number(neighbour), type);
     });
 }
@@ -895,9 +890,9 @@ void MessageWindowController::requireRow(qint32 messageId)
                           .arg(messageId));
 }
 
-void MessageWindowController::SaveOpenedMessage()
+bool MessageWindowController::SaveOpenedMessage()
 {
-    guardedVoid(m_errors.get(), kObject, "SaveOpenedMessage", [&] {
+    return guardedVoid(m_errors.get(), kObject, "SaveOpenedMessage", [&] {
         requireRow(id());
         store().updateColumns(kTable, id(),
                               {{QStringLiteral("MSATT"), !m_storedAttachments.isEmpty(), host::tcBoolean}});
@@ -928,11 +923,12 @@ void MessageWindowController::writeTaskRow(qint32 rowId, bool reportDue)
     saveBody(rowId);
 }
 
-void MessageWindowController::SaveOpenedTask()
+bool MessageWindowController::SaveOpenedTask()
 {
-    guardedVoid(m_errors.get(), kObject, "SaveOpenedTask", [&] {
+    return guardedVoid(m_errors.get(), kObject, "SaveOpenedTask", [&] {
         requireRow(id());
-        SaveOpenedMessage();
+        if (!SaveOpenedMessage())
+            return;
         writeTaskRow(id(), false);
         const qint32 assigner = toInteger(m_idOriginalMessage);
         if (assigner <= 0)

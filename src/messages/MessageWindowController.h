@@ -97,8 +97,9 @@ public:
     bool OpenDbMessage();
     bool OpenEmail();
     void MoveMessage(const QString &viewName, qint32 direction);
-    void SaveOpenedMessage();
-    void SaveOpenedTask();
+    // Both return whether the row was saved.
+    bool SaveOpenedMessage();
+    bool SaveOpenedTask();
     void SaveAsPublic(qint32 &newPublicId);
     void RemovePublicMessage();
     void OpenAttachment(qint32 row);
@@ -194,7 +195,7 @@ private:
     void storeAttachments(qint32 id);
     void saveBody(qint32 id);
     QString exportHtmlBody(bool &ok);
-    void sendSaved(bool &ok);
+    void sendSaved(bool &ok, qint32 bodyFormat);
 
     void showHeader(const MessageCopy &row);
     void showBody(const MessageCopy &row);

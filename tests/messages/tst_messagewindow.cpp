@@ -531,7 +531,9 @@ private Q_SLOTS:
         MessageWindowController &task = opened(id);
         m_suite->openAs(u"VERDI"_s)->connection()->query(u"DELETE FROM SYS_MSG WHERE RECORD_ID = %1"_s.arg(id));
         task.setTaskCompletion(50);
-        QVERIFY(task.execute(cmdSave));
+        bool saved = true;
+        task.SaveMessage(false, saved);
+        QVERIFY(!saved);
         QVERIFY(reports().join(u'\n').contains(u"SaveOpenedTask: The message %1 no longer exists"_s.arg(id)));
         QVERIFY(!column(u"RECORD_ID"_s, id).isValid());
         QVERIFY(task.isModified());
