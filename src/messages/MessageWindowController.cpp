@@ -75,10 +75,12 @@ QPair<qint32, bool> windowType(qint32 storedType)
     return storedType == mstPersonalTask ? qMakePair(qint32(mstTask), true) : qMakePair(storedType, false);
 }
 
+// ATKEY holds text: the key goes in as a text literal, which every engine
+// compares without a cast.
 QString attachmentsOfSql(qint32 messageId)
 {
     return QStringLiteral("SELECT * FROM SYS_ATT") + kCR + QStringLiteral("WHERE ATTBL = ") + literal(kTable) +
-           QStringLiteral(" AND") + kCR + QStringLiteral("      ATKEY = ") + QString::number(messageId);
+           QStringLiteral(" AND") + kCR + QStringLiteral("      ATKEY = ") + literal(QString::number(messageId));
 }
 
 } // namespace

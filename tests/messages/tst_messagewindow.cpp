@@ -66,6 +66,12 @@ class MessageWindowTest : public QObject
 
     suite::SuiteSession &session() { return m_suite->session(); }
     QVariant scalar(const QString &sql) { return m_suite->scalar(sql); }
+    // The first row of a query, its values joined by "|"; empty when no row.
+    QString row(const QString &sql)
+    {
+        const auto result = session().connection()->query(sql);
+        return result.rows.isEmpty() ? QString() : QVariant(result.rows.first()).toStringList().join(u'|');
+    }
     QVariant column(const QString &name, qint32 id)
     {
         return scalar(u"SELECT %1 FROM SYS_MSG WHERE RECORD_ID = %2"_s.arg(name).arg(id));
@@ -233,10 +239,8 @@ private Q_SLOTS:
         QVERIFY(controller.execute(cmdSend));
         QTEST(boxes().join(u'\n'), "shown");
         const QString written =
-            scalar(
-                u"SELECT MSTYP || '|' || MSFLD || '|' || COALESCE(CAST(TKSTA AS VARCHAR(2)), '') || '|' "
-                "|| CASE WHEN TKDTI IS NULL THEN 0 ELSE 1 END FROM SYS_MSG WHERE MSUSR = 'ROSSI' AND MSOBJ = 'Riunione'"_s)
-                .toString();
+            row(u"SELECT MSTYP, MSFLD, TKSTA, CASE WHEN TKDTI IS NULL THEN 0 ELSE 1 END FROM SYS_MSG "
+                "WHERE MSUSR = 'ROSSI' AND MSOBJ = 'Riunione'"_s);
         QTEST(written, "written");
         QTEST(scalar(u"SELECT COUNT(*) FROM SYS_MSG WHERE MSUSR = 'VERDI'"_s).toInt(), "copies");
         QCOMPARE(controller.MessageID() != u"0"_s, !written.isEmpty());
@@ -256,8 +260,7 @@ private Q_SLOTS:
         controller.setSubject(u"Bozza rivista"_s);
         QVERIFY(controller.execute(cmdSave));
         QVERIFY(!controller.isModified());
-        QCOMPARE(scalar(u"SELECT COUNT(*) || '|' || MAX(MSOBJ) || '|' || MAX(MSFLD) FROM SYS_MSG"_s).toString(),
-                 u"1|Bozza rivista|0"_s);
+        QCOMPARE(row(u"SELECT COUNT(*), MAX(MSOBJ), MAX(MSFLD) FROM SYS_MSG"_s), u"1|Bozza rivista|0"_s);
         QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_ATT WHERE ATTBL = 'SYS_MSG'"_s).toInt(), 1);
 
         MessageWindowController &draft = opened(controller.MessageID().toInt());
@@ -407,9 +410,7 @@ private Q_SLOTS:
             QVERIFY(task.execute(cmdStatusReport));
         QVERIFY(task.execute(command));
         QVERIFY(task.execute(cmdSave));
-        QTEST(scalar(u"SELECT TKSTA || '|' || MSSTA || '|' || MSNOT FROM SYS_MSG WHERE RECORD_ID = %1"_s.arg(assigner))
-                  .toString(),
-              "assigner");
+        QTEST(row(u"SELECT TKSTA, MSSTA, MSNOT FROM SYS_MSG WHERE RECORD_ID = %1"_s.arg(assigner)), "assigner");
         QCOMPARE(column(u"TKSTA"_s, id), column(u"TKSTA"_s, assigner));
         QTEST(session().records()->signalCount(u"#TaskNotification#"_s), "signals");
         QVERIFY(reports().isEmpty());
@@ -423,10 +424,8 @@ private Q_SLOTS:
         QVERIFY(shown.execute(cmdPublic));
         const qint32 copy = shown.PublicMessageID();
         QCOMPARE(column(u"MSPUB"_s, id).toInt(), copy);
-        QCOMPARE(scalar(u"SELECT MSTYP || MSFLD || MSSTA || '|' || MSPUB || '|' || MSOBJ FROM SYS_MSG WHERE RECORD_ID "
-                        "= %1"_s.arg(copy))
-                     .toString(),
-                 u"444|%1|Preventivo"_s.arg(id));
+        QCOMPARE(row(u"SELECT MSTYP, MSFLD, MSSTA, MSPUB, MSOBJ FROM SYS_MSG WHERE RECORD_ID = %1"_s.arg(copy)),
+                 u"4|4|4|%1|Preventivo"_s.arg(id));
         QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_ATT WHERE ATKEY = '%1'"_s.arg(copy)).toInt(), 1);
         QCOMPARE(shown.command(cmdPublic).caption, u"Rimuovi Messaggio Pubblico"_s);
         session().textService()->queueAnswers({host::mbYes});
