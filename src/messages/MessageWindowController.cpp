@@ -147,6 +147,12 @@ void MessageWindowController::bodyEdited()
     markModified();
 }
 
+void MessageWindowController::fillTaskStatusList(QObject *combo)
+{
+    guardedVoid(m_errors.get(), kObject, "Form_Load",
+                [&] { hostRecords().fillValueList(combo, kTable, QStringLiteral("TKSTA")); });
+}
+
 void MessageWindowController::setTaskStatus(qint32 status)
 {
     m_task.chooseStatus(status);

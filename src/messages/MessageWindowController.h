@@ -132,6 +132,11 @@ public:
 
     // The boxes.
     QString caption() const { return m_caption; }
+    // The image of the window itself.
+    QString windowIconKey() const
+    {
+        return m_messageType == 1 ? QStringLiteral("activity") : QStringLiteral("message");
+    }
     bool isModified() const { return m_modified; }
     QString address(qint32 box) const { return m_addresses.at(box); }
     void setAddress(qint32 box, const QString &text);
@@ -147,6 +152,10 @@ public:
     bool showsWebView() const { return m_showsWebView; }
     QString webFilePath() const { return m_webFile; }
     const TaskPanel &task() const { return m_task; }
+    // The boxes of who assigned a task and when only a received task fills.
+    bool showsReceivedTaskBoxes() const { return !m_newMessage; }
+    // Has the host fill the status list with the captions of the task states.
+    void fillTaskStatusList(QObject *combo);
     void setTaskStatus(qint32 status);
     void setTaskCompletion(qint32 value);
     void setTaskDue(const QDate &due);

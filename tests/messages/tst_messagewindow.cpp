@@ -524,6 +524,32 @@ private Q_SLOTS:
         QVERIFY(boxes().isEmpty());
     }
 
+    // A notification is shown and printed from its HTML; a link in it opens
+    // the record it names. A message prints from its header and body.
+    void notificationsAndPrinting()
+    {
+        const qint32 id = received(mstNotification, u"Anna <anna@x.example>"_s, mspHigh);
+        session().connection()->query(
+            u"UPDATE SYS_MSG SET MSTXT = '<!DOCTYPE html>\n<html>\n<head></head>\n<body>Scadenza</body></html>' "
+            "WHERE RECORD_ID = %1"_s.arg(id));
+        MessageWindowController &notification = opened(id, mstNotification);
+        QVERIFY(notification.showsWebView() && notification.printsFromHtml());
+        QStringList lines = notification.PrintEmail().split(u'\n');
+        QCOMPARE(lines.mid(0, 4), (QStringList{u"<!DOCTYPE html>"_s, u"<html>"_s, u"<head></head>"_s,
+                                               u"<div><font face=3D\"Arial, Verdana\">"_s}));
+        QCOMPARE(lines.filter(u"<tr><td>"_s).size(), 7);
+        QVERIFY(lines.contains(u"<tr><td><font size=3D2><b>Priorità:</b></font></td><td><font size=3D2>"
+                               "Messaggio con priorità Alta.</font></td></tr>"_s));
+        QVERIFY(notification.webNavigation(u"CON_TRO|C000001"_s));
+        QVERIFY(!notification.webNavigation(u"https://example.com"_s));
+        QCOMPARE(m_dialogs->calls(u"openRecordWindow"_s).size(), 1);
+
+        MessageWindowController &message = opened(received());
+        const auto printed = message.TextForPrintHeader();
+        QVERIFY(printed->toPlainText().contains(u"Da: Giuseppe Verdi <VERDI>\nInviato: "_s));
+        QVERIFY(printed->toPlainText().endsWith(u"Oggetto: Preventivo\nTesto originale"_s));
+    }
+
     void aMessageDeletedElsewhereIsReportedNotSaved()
     {
         const qint32 id = received(mstTask);
