@@ -424,6 +424,13 @@ void MessageWindowController::sendSaved(bool &ok, qint32 bodyFormat)
         }
         ask(text, {}, host::mbOkOnly | host::mbExclamation, QCoreApplication::applicationName());
         m_messageId = QStringLiteral("0");
+        // The sender's copy went with its attachments: the next save stores
+        // the files again from disk.
+        for (AttachmentRow &row : m_composeAttachments) {
+            if (QFileInfo(row.path).isFile())
+                row.id = 0;
+        }
+        markModified();
     }
     hostRecords().refreshView(QStringLiteral("SYS_MSG_OUT"), -1, m_bookmark, QString());
 }

@@ -249,6 +249,24 @@ private Q_SLOTS:
         QVERIFY(reports().isEmpty());
     }
 
+    void aFailedSendingKeepsTheWindowAndItsFiles()
+    {
+        session().config()->setValue(u"EXCHANGE_MODE"_s, u"NESSUNO"_s); // no transport: every e-mail fails
+        const QString file = m_files.filePath(u"offerta.txt"_s);
+        QFile(file).open(QIODevice::WriteOnly);
+        MessageWindowController &controller = window();
+        controller.CreateMessage(nullptr, mstMessage, u"cliente@x.example"_s, QString(), file);
+        controller.setSubject(u"Offerta"_s);
+        QVERIFY(controller.execute(cmdSend));
+        QVERIFY(boxes().last().startsWith(u"Impossibile inviare il messaggio, verificare"_s));
+        QCOMPARE(controller.MessageID(), u"0"_s);
+        QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_MSG"_s).toInt(), 0);
+        QVERIFY(controller.execute(cmdSave));
+        const qint32 draft = controller.MessageID().toInt();
+        QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_ATT WHERE ATKEY = '%1'"_s.arg(draft)).toInt(), 1);
+        QVERIFY(reports().isEmpty());
+    }
+
     void aDraftIsInsertedOnceAndReopensForEditing()
     {
         const QString file = m_files.filePath(u"offerta.txt"_s);
