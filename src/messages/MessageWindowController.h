@@ -165,7 +165,6 @@ public:
     // The header of a stored item: from, sent, To, Cc, subject, priority line.
     MessageHeader header() const { return m_header; }
     QString details() const { return m_details; }
-    QString linkText() const { return m_link; }
     QString associationText() const;
     QList<AttachmentRow> composeAttachments() const { return m_composeAttachments; }
     QList<AttachmentRow> storedAttachments() const { return m_storedAttachments; }
