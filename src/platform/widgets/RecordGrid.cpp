@@ -114,17 +114,27 @@ void RecordGrid::setLayoutName(std::shared_ptr<host::ConfigClass> config, const 
     restoreLayout();
 }
 
-// A layout saved for other columns, or damaged, leaves the default one.
+// A layout is stored with the keys of the columns it was made for: one saved
+// for other columns, or damaged, leaves the default layout.
 void RecordGrid::restoreLayout()
 {
-    const QByteArray saved = QByteArray::fromBase64(m_config->value(layoutKey(m_layoutName)).toLatin1());
-    if (saved.isEmpty())
+    const QString saved = m_config->value(layoutKey(m_layoutName));
+    const qsizetype separator = saved.indexOf(QLatin1Char('|'));
+    if (separator < 0 || saved.left(separator) != columnKeys())
         return;
     QHeaderView *header = horizontalHeader();
     const QByteArray defaults = header->saveState();
-    if (!header->restoreState(saved) || header->count() != m_columns.size())
+    if (!header->restoreState(QByteArray::fromBase64(saved.mid(separator + 1).toLatin1())))
         header->restoreState(defaults);
     m_saveTimer.stop();
+}
+
+QString RecordGrid::columnKeys() const
+{
+    QStringList keys;
+    for (const GridColumn &column : m_columns)
+        keys << column.key;
+    return keys.join(QLatin1Char(','));
 }
 
 void RecordGrid::scheduleSave()
@@ -143,8 +153,8 @@ void RecordGrid::writeLayout()
 {
     m_saveTimer.stop();
     try {
-        m_config->setValue(layoutKey(m_layoutName), QString::fromLatin1(horizontalHeader()->saveState().toBase64()),
-                           true);
+        const QString state = QString::fromLatin1(horizontalHeader()->saveState().toBase64());
+        m_config->setValue(layoutKey(m_layoutName), columnKeys() + QLatin1Char('|') + state, true);
     } catch (...) {
         // A layout that cannot be stored is only a layout: the grid goes on.
     }

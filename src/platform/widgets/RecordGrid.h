@@ -68,6 +68,7 @@ protected:
 
 private:
     void restoreLayout();
+    QString columnKeys() const;
     void scheduleSave();
     void writeLayout();
     void showColumnMenu(const QPoint &position);
