@@ -11,6 +11,7 @@
 #include "host/ValueTools.h"
 
 #include <QClipboard>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QHash>
 
@@ -71,6 +72,15 @@ QString textOf(const QVariant &value)
     return host::valueTools().nullSafe(value).toString();
 }
 
+// Dates as dates, whichever way the engine hands them over (some as ISO text).
+QVariant dateOf(const QVariant &value)
+{
+    if (value.isNull() || value.metaType().id() == QMetaType::QDateTime)
+        return value;
+    const QDateTime date = QDateTime::fromString(value.toString(), Qt::ISODate);
+    return date.isValid() ? QVariant(date) : value;
+}
+
 // Tasks (type 1) and personal tasks (type 3) show their type; everything
 // else the icon the function worked out.
 QVariant iconCellValue(const host::RecordSet &set)
@@ -99,16 +109,16 @@ QList<HistoryColumn> HistoryController::columns()
 {
     const char *procedure = "Form_Load";
     return {
-        {QStringLiteral("_ICON"), QString(), QStringLiteral("hd_icon")},
-        {QStringLiteral("CEPRY"), QString(), QStringLiteral("hd_priority")},
-        {QStringLiteral("CEDAT"), translated(QStringLiteral("Data"), procedure), QString()},
-        {QStringLiteral("CEFRM"), translated(QStringLiteral("Mittente"), procedure), QString()},
-        {QStringLiteral("CEDES"), translated(QStringLiteral("Oggetto"), procedure), QString()},
-        {QStringLiteral("CECPL"), translated(QStringLiteral("Completamento"), procedure), QString()},
-        {QStringLiteral("CEDTR"), translated(QStringLiteral("Letto il"), procedure), QString()},
-        {QStringLiteral("CEUSR"), translated(QStringLiteral("Utente"), procedure), QString()},
-        {QStringLiteral("CETAB"), translated(QStringLiteral("Tabella"), procedure), QString(), true},
-        {QStringLiteral("RECORD_ID"), translated(QStringLiteral("Numero"), procedure), QString(), true},
+        {QStringLiteral("_ICON"), QString(), QStringLiteral("hd_icon"), 28},
+        {QStringLiteral("CEPRY"), QString(), QStringLiteral("hd_priority"), 28},
+        {QStringLiteral("CEDAT"), translated(QStringLiteral("Data"), procedure), QString(), 140},
+        {QStringLiteral("CEFRM"), translated(QStringLiteral("Mittente"), procedure), QString(), 160},
+        {QStringLiteral("CEDES"), translated(QStringLiteral("Oggetto"), procedure), QString(), 260},
+        {QStringLiteral("CECPL"), translated(QStringLiteral("Completamento"), procedure), QString(), 100},
+        {QStringLiteral("CEDTR"), translated(QStringLiteral("Letto il"), procedure), QString(), 140},
+        {QStringLiteral("CEUSR"), translated(QStringLiteral("Utente"), procedure), QString(), 90},
+        {QStringLiteral("CETAB"), translated(QStringLiteral("Tabella"), procedure), QString(), 90, true},
+        {QStringLiteral("RECORD_ID"), translated(QStringLiteral("Numero"), procedure), QString(), 70, true},
     };
 }
 
@@ -138,7 +148,9 @@ bool HistoryController::showHistory(const QString &table, const QString &key, co
         m_tag = kObject + QLatin1Char('|') + table + QLatin1Char('|') + key;
         return true;
     });
-    return titled && loadData();
+    if (titled)
+        loadData();
+    return titled;
 }
 
 host::Records &HistoryController::records() const
@@ -180,6 +192,10 @@ QList<QVariantList> HistoryController::readHistory(const QString &tableOrView) c
         for (const FunctionColumn &column : kFunctionColumns)
             row[columnIndex(QString::fromLatin1(column.grid))] = set->field(QString::fromLatin1(column.function));
         row[columnIndex(QStringLiteral("_ICON"))] = iconCellValue(*set);
+        for (const char *date : {"CEDAT", "CEDTR"}) {
+            const qsizetype column = columnIndex(QString::fromLatin1(date));
+            row[column] = dateOf(row.at(column));
+        }
         cells << row;
     }
     set->close();

@@ -18,12 +18,14 @@ class Records;
 } // namespace host
 
 // A column of the history grid: the key the cells are filed under, its
-// caption and the image shown in its header.
+// caption, the image shown in its header, and its default width and
+// visibility.
 struct HistoryColumn
 {
     QString key;
     QString caption;
     QString headerImage;
+    int width = 0;
     bool hidden = false;
 };
 
@@ -47,7 +49,8 @@ public:
 
     // Asks the host for the record's title, works out caption and tag and
     // loads the list. False, with nothing loaded, when the host gives no
-    // title for the view or the table.
+    // title for the view or the table; a list that cannot be read is
+    // reported and left empty.
     bool showHistory(const QString &table, const QString &key, const QString &viewName, const QString &description);
     // Reads the list again; false when it could not be read.
     bool loadData();
@@ -61,6 +64,8 @@ public:
     static qsizetype columnIndex(const QString &key);
 
     qsizetype rowCount() const { return m_cells.size(); }
+    // One row of cells per item, one cell per column of columns().
+    const QList<QVariantList> &rows() const { return m_cells; }
     QVariant cell(qsizetype row, const QString &columnKey) const;
     // The image keys of a row's icon and priority cells (empty for none).
     QString iconImage(qsizetype row) const;

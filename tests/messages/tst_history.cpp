@@ -192,6 +192,8 @@ private Q_SLOTS:
 
         window->widget()->close();
         QTRY_VERIFY(!WindowRegistry::instance().findByTag(u"frm_mrvHistory|CON_TRO|C000001"_s));
+        QVERIFY(!session().message()->mrvShowMessageHistory(nullptr, u"NESSUNA"_s, u"1"_s, {}, {}));
+        QTRY_COMPARE(WindowRegistry::instance().count(), 0);
     }
 };
 

@@ -140,8 +140,9 @@ private Q_SLOTS:
     void gridLayoutComesBack()
     {
         auto config = m_suite->session().config();
-        const QList<widgets::GridColumn> columns{
-            {u"A"_s, u"Uno"_s, {}, false, {}}, {u"B"_s, u"Due"_s, {}, false, {}}, {u"C"_s, u"Tre"_s, {}, false, {}}};
+        const QList<widgets::GridColumn> columns{{u"A"_s, u"Uno"_s, {}, 0, false, {}},
+                                                 {u"B"_s, u"Due"_s, {}, 0, false, {}},
+                                                 {u"C"_s, u"Tre"_s, {}, 0, false, {}}};
         {
             widgets::RecordGrid grid;
             grid.setColumns(columns);

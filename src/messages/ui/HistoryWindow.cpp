@@ -97,14 +97,18 @@ void HistoryWindow::setRecords(std::shared_ptr<host::Records> records)
 bool HistoryWindow::ShowHistory(QWidget *owner, const QString &table, const QString &key, const QString &viewName,
                                 const QString &description)
 {
-    if (!m_controller.showHistory(table, key, viewName, description))
+    // A window with nothing to show does not stay loaded.
+    if (!m_controller.showHistory(table, key, viewName, description)) {
+        leaveRegistryLater();
         return false;
+    }
     return guarded(m_errors.get(), kObject, "ShowHistory", false, [&] {
         setTag(m_controller.tag());
         m_form->setWindowTitle(m_controller.caption());
         QList<widgets::GridColumn> columns;
         for (const HistoryColumn &column : HistoryController::columns())
-            columns << widgets::GridColumn{column.key, column.caption, column.headerImage, column.hidden, {}};
+            columns << widgets::GridColumn{column.key,   column.caption, column.headerImage,
+                                           column.width, column.hidden,  {}};
         columns[HistoryController::columnIndex(QStringLiteral("_ICON"))].cellImage = [this](qsizetype row) {
             return m_controller.iconImage(row);
         };
@@ -127,14 +131,7 @@ void HistoryWindow::reload()
 
 void HistoryWindow::showRows()
 {
-    QList<QVariantList> rows;
-    for (qsizetype row = 0; row < m_controller.rowCount(); ++row) {
-        QVariantList cells;
-        for (const HistoryColumn &column : HistoryController::columns())
-            cells << m_controller.cell(row, column.key);
-        rows << cells;
-    }
-    m_grid->setRows(rows);
+    m_grid->setRows(m_controller.rows());
     m_commands->refresh();
 }
 
@@ -182,8 +179,9 @@ QWidget *HistoryWindow::widget()
     return m_form;
 }
 
-// The window cannot destroy itself inside its own close event: it leaves
-// the registry, which owns it, once the event is over.
+// The registry owns the window and destroys it on removal, which cannot
+// happen inside the window's own close event or call: it leaves once they
+// are over.
 void HistoryWindow::leaveRegistryLater()
 {
     QPointer<QWidget> form = m_form;

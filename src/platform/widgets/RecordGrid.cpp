@@ -43,6 +43,8 @@ RecordGrid::RecordGrid(QWidget *parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    setWordWrap(false);
     horizontalHeader()->setSectionsMovable(true);
     horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
 
@@ -75,6 +77,8 @@ void RecordGrid::setColumns(const QList<GridColumn> &columns)
         header->setToolTip(columns.at(column).caption);
         m_model->setHorizontalHeaderItem(int(column), header);
         setColumnHidden(int(column), columns.at(column).hidden);
+        if (columns.at(column).width > 0)
+            setColumnWidth(int(column), columns.at(column).width);
     }
 }
 

@@ -24,6 +24,7 @@ struct GridColumn
     QString key;
     QString caption;
     QString headerImage; // a key of the host's resources
+    int width = 0;       // 0: the view's default
     bool hidden = false;
     std::function<QString(qsizetype row)> cellImage;
 };
