@@ -292,7 +292,8 @@ void RichTextEditor::buildBar()
     addColourMenus();
     m_bar->addSeparator();
     addListActions();
-    m_bar->addAction(translated(QStringLiteral("Inserisci immagine")), this, &RichTextEditor::choosePicture);
+    m_bar->addAction(QIcon::fromTheme(QStringLiteral("insert-image")), translated(QStringLiteral("Inserisci immagine")),
+                     this, &RichTextEditor::choosePicture);
 }
 
 void RichTextEditor::addStyleActions()
@@ -300,21 +301,25 @@ void RichTextEditor::addStyleActions()
     struct Style
     {
         const char *caption;
+        const char *icon;
         QKeySequence::StandardKey key;
         std::function<void(QTextCharFormat &, bool)> set;
         std::function<bool(const QTextCharFormat &)> isSet;
     };
     const Style styles[] = {
-        {"Grassetto", QKeySequence::Bold,
+        {"Grassetto", "format-text-bold", QKeySequence::Bold,
          [](QTextCharFormat &f, bool on) { f.setFontWeight(on ? QFont::Bold : QFont::Normal); },
          [](const QTextCharFormat &f) { return f.fontWeight() >= QFont::Bold; }},
-        {"Corsivo", QKeySequence::Italic, [](QTextCharFormat &f, bool on) { f.setFontItalic(on); },
+        {"Corsivo", "format-text-italic", QKeySequence::Italic,
+         [](QTextCharFormat &f, bool on) { f.setFontItalic(on); },
          [](const QTextCharFormat &f) { return f.fontItalic(); }},
-        {"Sottolineato", QKeySequence::Underline, [](QTextCharFormat &f, bool on) { f.setFontUnderline(on); },
+        {"Sottolineato", "format-text-underline", QKeySequence::Underline,
+         [](QTextCharFormat &f, bool on) { f.setFontUnderline(on); },
          [](const QTextCharFormat &f) { return f.fontUnderline(); }},
     };
     for (const Style &style : styles) {
-        QAction *action = m_bar->addAction(translated(QString::fromUtf8(style.caption)));
+        QAction *action = m_bar->addAction(QIcon::fromTheme(QString::fromLatin1(style.icon)),
+                                           translated(QString::fromUtf8(style.caption)));
         action->setCheckable(true);
         action->setShortcut(style.key);
         const auto set = style.set;
@@ -366,9 +371,11 @@ void RichTextEditor::addColourMenus()
 
 void RichTextEditor::addListActions()
 {
-    m_bar->addAction(translated(QStringLiteral("Elenco puntato")), this,
+    m_bar->addAction(QIcon::fromTheme(QStringLiteral("format-list-unordered")),
+                     translated(QStringLiteral("Elenco puntato")), this,
                      [this] { toggleList(QTextListFormat::ListDisc); });
-    m_bar->addAction(translated(QStringLiteral("Elenco numerato")), this,
+    m_bar->addAction(QIcon::fromTheme(QStringLiteral("format-list-ordered")),
+                     translated(QStringLiteral("Elenco numerato")), this,
                      [this] { toggleList(QTextListFormat::ListDecimal); });
 }
 
@@ -431,11 +438,9 @@ void RichTextEditor::showFormat(const QTextCharFormat &format)
 {
     for (const auto &[action, isSet] : std::as_const(m_styleActions))
         action->setChecked(isSet(format));
-    const QStringList families = format.fontFamilies().toStringList();
-    if (!families.isEmpty())
-        m_font->setCurrentFont(QFont(families.first()));
-    if (format.fontPointSize() > 0)
-        m_size->setEditText(QString::number(format.fontPointSize()));
+    const QFont font = format.font().resolve(m_edit->document()->defaultFont());
+    m_font->setCurrentFont(font);
+    m_size->setEditText(QString::number(font.pointSizeF()));
 }
 
 } // namespace mrv::widgets
