@@ -125,8 +125,10 @@ bool HistoryWindow::ShowHistory(QWidget *owner, const QString &table, const QStr
 
 void HistoryWindow::reload()
 {
-    if (m_controller.loadData())
-        showRows();
+    guardedVoid(m_errors.get(), kObject, "LoadData", [&] {
+        if (m_controller.loadData())
+            showRows();
+    });
 }
 
 void HistoryWindow::showRows()

@@ -1,5 +1,6 @@
 #include "Icons.h"
 
+#include "host/Failure.h"
 #include "host/HostServices.h"
 #include "host/Resources.h"
 
@@ -9,8 +10,13 @@ QIcon resourceIcon(const QString &key)
 {
     if (key.isEmpty())
         return {};
-    const QString path = host::resources().imagePath(key);
-    return path.isEmpty() ? QIcon() : QIcon(path);
+    try {
+        const QString path = host::resources().imagePath(key);
+        return path.isEmpty() ? QIcon() : QIcon(path);
+    } catch (const Failure &) {
+        // A host without an image library shows no images.
+        return {};
+    }
 }
 
 } // namespace mrv::widgets

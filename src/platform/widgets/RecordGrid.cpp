@@ -122,7 +122,12 @@ void RecordGrid::setLayoutName(std::shared_ptr<host::ConfigClass> config, const 
 // for other columns, or damaged, leaves the default layout.
 void RecordGrid::restoreLayout()
 {
-    const QString saved = m_config->value(layoutKey(m_layoutName));
+    QString saved;
+    try {
+        saved = m_config->value(layoutKey(m_layoutName));
+    } catch (...) {
+        return; // A layout that cannot be read leaves the default one too.
+    }
     const qsizetype separator = saved.indexOf(QLatin1Char('|'));
     if (separator < 0 || saved.left(separator) != columnKeys())
         return;

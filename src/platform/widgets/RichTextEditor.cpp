@@ -1,5 +1,6 @@
 #include "RichTextEditor.h"
 
+#include "facade/Guard.h"
 #include "host/HostServices.h"
 #include "host/Records.h"
 #include "host/TextService.h"
@@ -251,9 +252,10 @@ void RichTextEditor::setDocument(QTextDocument *document)
     showFormat(m_edit->currentCharFormat());
 }
 
-void RichTextEditor::setRecords(std::shared_ptr<host::Records> records)
+void RichTextEditor::setHost(std::shared_ptr<host::Records> records, std::shared_ptr<host::Errors> errors)
 {
     m_records = std::move(records);
+    m_errors = std::move(errors);
 }
 
 void RichTextEditor::setReadOnly(bool readOnly)
@@ -404,15 +406,15 @@ void RichTextEditor::toggleList(int style)
 
 void RichTextEditor::choosePicture()
 {
-    if (!m_records)
-        return;
-    const QString path =
-        m_records->fileDialog(2, QString(), QString(),
-                              translated(QStringLiteral("Immagini")) +
-                                  QStringLiteral(" (*.png;*.jpg;*.jpeg;*.gif;*.bmp)|*.png;*.jpg;*.jpeg;*.gif;*.bmp"),
-                              QString());
-    if (!path.isEmpty())
-        insertPicture(path);
+    guardedVoid(m_errors.get(), QStringLiteral("RichTextEditor"), "choosePicture", [&] {
+        if (!m_records)
+            throw Failure(QStringLiteral("The Records object is not set"), 91);
+        const QString filter = translated(QStringLiteral("Immagini")) +
+                               QStringLiteral(" (*.png;*.jpg;*.jpeg;*.gif;*.bmp)|*.png;*.jpg;*.jpeg;*.gif;*.bmp");
+        const QString path = m_records->fileDialog(2, QString(), QString(), filter, QString());
+        if (!path.isEmpty())
+            insertPicture(path);
+    });
 }
 
 bool RichTextEditor::insertPicture(const QString &path)

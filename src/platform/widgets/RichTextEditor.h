@@ -12,8 +12,9 @@ class QToolBar;
 class QTextDocument;
 
 namespace mrv::host {
+class Errors;
 class Records;
-}
+} // namespace mrv::host
 
 namespace mrv::widgets {
 
@@ -58,8 +59,9 @@ public:
 
     // The editor does not own the document.
     void setDocument(QTextDocument *document);
-    // The host's Records, for the picture file dialog.
-    void setRecords(std::shared_ptr<host::Records> records);
+    // The host's Records for the picture file dialog, and the Errors its
+    // failures are reported to.
+    void setHost(std::shared_ptr<host::Records> records, std::shared_ptr<host::Errors> errors);
     void setReadOnly(bool readOnly);
 
     FieldTextEdit *textEdit() const { return m_edit; }
@@ -85,6 +87,7 @@ private:
     QComboBox *m_size = nullptr;
     QList<std::pair<QAction *, std::function<bool(const QTextCharFormat &)>>> m_styleActions;
     std::shared_ptr<host::Records> m_records;
+    std::shared_ptr<host::Errors> m_errors;
 };
 
 } // namespace mrv::widgets
