@@ -8,6 +8,7 @@
 #include "services/ScriptedInteraction.h"
 #include "services/SuiteSession.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QTest>
@@ -189,6 +190,11 @@ private Q_SLOTS:
         QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text().split(u'\n').last(), u"Offerta"_s);
         QCOMPARE(QApplication::clipboard()->text().count(u'\n'), 5);
+        QApplication::clipboard()->clear();
+        grid->clearSelection();
+        grid->selectRow(0);
+        window->widget()->findChild<QAction *>(u"cmd1"_s)->trigger(); // the popup's "&Copia"
+        QCOMPARE(QApplication::clipboard()->text(), u"Ordine"_s);
 
         window->widget()->close();
         QTRY_VERIFY(!WindowRegistry::instance().findByTag(u"frm_mrvHistory|CON_TRO|C000001"_s));

@@ -9,6 +9,7 @@
 #include "platform/widgets/RecordGrid.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QShortcut>
 #include <QTimer>
@@ -53,7 +54,10 @@ HistoryWindow::HistoryWindow()
 
 HistoryWindow::~HistoryWindow()
 {
-    delete m_form;
+    // A window still loaded when the process ends goes after the
+    // application object, when widgets can no longer be destroyed.
+    if (QCoreApplication::instance())
+        delete m_form;
 }
 
 void HistoryWindow::build()
