@@ -221,11 +221,14 @@ void FieldTextEdit::markPastedFields(int start, const QByteArray &fields)
     for (const QJsonValue &value : list) {
         const QJsonObject field = value.toObject();
         const QString text = field.value(QStringLiteral("text")).toString();
+        const int position = start + field.value(QStringLiteral("offset")).toInt();
+        const int end = position + int(text.size());
+        if (text.isEmpty() || position < start || end >= document()->characterCount())
+            continue;
         QTextCursor cursor(document());
-        cursor.setPosition(
-            qMin(start + field.value(QStringLiteral("offset")).toInt(), document()->characterCount() - 1));
-        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor, int(text.size()));
-        if (text.isEmpty() || cursor.selectedText() != text)
+        cursor.setPosition(position);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        if (cursor.selectedText() != text)
             continue;
         QTextCharFormat format;
         format.setProperty(richtext::FieldInstruction, field.value(QStringLiteral("instruction")).toString());
