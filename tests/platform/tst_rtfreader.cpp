@@ -3,6 +3,7 @@
 #include "platform/richtext/RtfReader.h"
 #include "platform/richtext/RtfWriter.h"
 
+#include <QImage>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
@@ -271,6 +272,33 @@ private Q_SLOTS:
         const auto again = readRtf(written);
         QCOMPARE(describe(*again), describe(*document));
         QCOMPARE(writeRtf(*again), written);
+    }
+
+    // As the editor leaves a document: no font set, a pasted image, a table Qt made, one long list.
+    void editedDocumentKeepsItsContent()
+    {
+        QTextDocument document;
+        QImage pasted(5, 4, QImage::Format_ARGB32);
+        pasted.fill(Qt::blue);
+        document.addResource(QTextDocument::ImageResource, QUrl(u"incollata"_qs), pasted);
+        QTextCursor cursor(&document);
+        cursor.insertText(u"logo "_qs);
+        cursor.insertImage(u"incollata"_qs);
+        cursor.insertTable(2, 2)->cellAt(1, 1).firstCursorPosition().insertText(u"B2"_qs);
+        cursor.movePosition(QTextCursor::End);
+        cursor.createList(QTextListFormat::ListUpperAlpha);
+        for (int i = 0; i < 99; ++i)
+            cursor.insertText(u"voce\n"_qs);
+        const auto again = readRtf(writeRtf(document));
+        QCOMPARE(describeTopLevel(*again), describeTopLevel(document));
+        const QTextList *list = again->lastBlock().textList();
+        QCOMPARE(list->format().style(), QTextListFormat::ListUpperAlpha);
+        QCOMPARE(listStart(list->format()) + list->itemNumber(again->lastBlock()), 100);
+        auto fragment = again->begin().begin();
+        const QTextImageFormat image = (++fragment).fragment().charFormat().toImageFormat();
+        QCOMPARE(QSizeF(image.width(), image.height()), QSizeF(5, 4));
+        const QImage read = QImage::fromData(again->resource(QTextDocument::ImageResource, image.name()).toByteArray());
+        QCOMPARE(read.pixelColor(4, 3), QColor(Qt::blue));
     }
 
     void damagedInputKeepsWhatCanBeRead_data()

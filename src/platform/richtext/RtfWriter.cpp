@@ -258,7 +258,7 @@ private:
 struct ListRun
 {
     const QTextList *list = nullptr;
-    int override = 0;
+    int listOverride = 0;
     QTextListFormat::Style style = QTextListFormat::ListStyleUndefined;
     int nextNumber = 0;
 };
@@ -544,7 +544,7 @@ QByteArray RtfWriter::listWords(const QTextList &list)
     run->list = &list;
     run->nextNumber = number + 1;
     QByteArray words;
-    appendWord(words, "ls", run->override);
+    appendWord(words, "ls", run->listOverride);
     appendWord(words, "ilvl", level);
     appendWord(words, "fi", -kListIndentTwips / 2);
     appendWord(words, "li", kListIndentTwips * (level + 1));

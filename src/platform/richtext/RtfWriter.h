@@ -11,7 +11,7 @@ namespace mrv::richtext {
 // formats, lists (Word's list tables), tables with their column widths,
 // image resources as PNG or JPEG pictures, and fields (see RichTextModel.h)
 // with their instructions. What the reader cannot read back is not written:
-// see docs/rich-text.md.
+// see docs/architecture.md.
 QByteArray writeRtf(const QTextDocument &document);
 
 } // namespace mrv::richtext
