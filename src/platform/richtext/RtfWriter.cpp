@@ -280,6 +280,7 @@ private:
     void writeFragment(const QTextFragment &fragment);
     void writeCharacterFormat(const QTextCharFormat &format);
     void writePicture(const QTextImageFormat &format);
+    const std::optional<EncodedImage> &pictureNamed(const QString &name);
     void switchField(const QTextCharFormat &format);
     void closeField();
     void endParagraph(const char *mark);
@@ -293,6 +294,7 @@ private:
     ListTable m_lists;
     QHash<int, ListRun> m_runsByLevel;
     QHash<const QTextList *, int> m_itemsWritten;
+    QHash<QString, std::optional<EncodedImage>> m_pictures;
     int m_fieldId = 0;
     bool m_inTable = false;
     // The words that end the paragraph last written, held until it is known
@@ -455,11 +457,20 @@ void RtfWriter::writeCharacterFormat(const QTextCharFormat &format)
         appendWord(m_body, "highlight", m_colours.indexOf(format.background().color()));
 }
 
+// A picture the text shows many times, a logo in every row, is encoded once.
+const std::optional<EncodedImage> &RtfWriter::pictureNamed(const QString &name)
+{
+    auto known = m_pictures.find(name);
+    if (known == m_pictures.end())
+        known = m_pictures.insert(
+            name, encodedImage(m_document.resource(QTextDocument::ImageResource, QUrl(name)), {"png", "jpeg"}));
+    return *known;
+}
+
 // A picture whose resource is gone or cannot be read is left out.
 void RtfWriter::writePicture(const QTextImageFormat &format)
 {
-    const std::optional<EncodedImage> image =
-        encodedImage(m_document.resource(QTextDocument::ImageResource, QUrl(format.name())), {"png", "jpeg"});
+    const std::optional<EncodedImage> &image = pictureNamed(format.name());
     if (!image)
         return;
     m_body += image->format == "png" ? "{\\pict\\pngblip" : "{\\pict\\jpegblip";
