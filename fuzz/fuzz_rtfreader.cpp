@@ -11,7 +11,7 @@
 // spends its time in the reader rather than in the plain-text fallback. The
 // reader must never crash or hang, and the HTML written from whatever it
 // read must close every element it opens, in order; the RTF written from it
-// must read back to the same text.
+// must read back to the same text, and written again give the same RTF.
 
 #include "platform/richtext/HtmlWriter.h"
 #include "platform/richtext/RichTextModel.h"
@@ -65,7 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (field.position < 0 || field.length <= 0 || field.position + field.length > length)
             std::abort();
     }
-    if (readRtf(writeRtf(*document))->toPlainText() != document->toPlainText())
+    const QByteArray written = writeRtf(*document);
+    const std::unique_ptr<QTextDocument> again = readRtf(written);
+    if (again->toPlainText() != document->toPlainText() || writeRtf(*again) != written)
         std::abort();
     return 0;
 }
