@@ -274,7 +274,7 @@ private Q_SLOTS:
         QCOMPARE(writeRtf(*again), written);
     }
 
-    // As the editor leaves a document: no font set, a pasted image, a table Qt made, one long list.
+    // As the editor leaves a document: no font set, a pasted image, links, a table Qt made, one long list.
     void editedDocumentKeepsItsContent()
     {
         QTextDocument document;
@@ -284,6 +284,12 @@ private Q_SLOTS:
         QTextCursor cursor(&document);
         cursor.insertText(u"logo "_qs);
         cursor.insertImage(u"incollata"_qs);
+        QTextCharFormat link;
+        link.setAnchor(true);
+        for (const QString &target : {u"http://x.it/a b"_qs, u"#capitolo"_qs}) {
+            link.setAnchorHref(target);
+            cursor.insertText(u"sito"_qs, link);
+        }
         cursor.insertTable(2, 2)->cellAt(1, 1).firstCursorPosition().insertText(u"B2"_qs);
         cursor.movePosition(QTextCursor::End);
         cursor.createList(QTextListFormat::ListUpperAlpha);
@@ -297,6 +303,8 @@ private Q_SLOTS:
         auto fragment = again->begin().begin();
         const QTextImageFormat image = (++fragment).fragment().charFormat().toImageFormat();
         QCOMPARE(QSizeF(image.width(), image.height()), QSizeF(5, 4));
+        QCOMPARE((++fragment).fragment().charFormat().anchorHref(), u"http://x.it/a b"_qs);
+        QCOMPARE((++fragment).fragment().charFormat().anchorHref(), u"#capitolo"_qs);
         const QImage read = QImage::fromData(again->resource(QTextDocument::ImageResource, image.name()).toByteArray());
         QCOMPARE(read.pixelColor(4, 3), QColor(Qt::blue));
     }

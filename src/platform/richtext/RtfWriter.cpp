@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 namespace mrv::richtext {
@@ -263,6 +264,12 @@ struct ListRun
     int nextNumber = 0;
 };
 
+struct OpenField
+{
+    int id = 0;
+    QString instruction;
+};
+
 class RtfWriter
 {
 public:
@@ -295,7 +302,7 @@ private:
     QHash<int, ListRun> m_runsByLevel;
     QHash<const QTextList *, int> m_itemsWritten;
     QHash<QString, std::optional<EncodedImage>> m_pictures;
-    int m_fieldId = 0;
+    std::optional<OpenField> m_field;
     bool m_inTable = false;
     // The words that end the paragraph last written, held until it is known
     // whether a paragraph or a cell ends there.
@@ -483,27 +490,42 @@ void RtfWriter::writePicture(const QTextImageFormat &format)
     m_body += "}";
 }
 
+// A link the editor made, with no field behind it, as the field the reader
+// makes links of: HYPERLINK "target", or HYPERLINK \l "bookmark" within the
+// document.
+QString linkInstruction(const QTextCharFormat &format)
+{
+    QString target = format.isAnchor() ? format.anchorHref() : QString();
+    if (target.isEmpty())
+        return {};
+    target.replace(QLatin1Char('"'), QLatin1String("%22"));
+    if (target.startsWith(QLatin1Char('#')))
+        return QStringLiteral("HYPERLINK \\l \"%1\"").arg(target.mid(1));
+    return QStringLiteral("HYPERLINK \"%1\"").arg(target);
+}
+
 // Adjacent runs of one field make one field; the result keeps the formats
 // of its runs.
 void RtfWriter::switchField(const QTextCharFormat &format)
 {
     const int id = format.intProperty(FieldId);
-    if (id == m_fieldId)
+    const QString instruction = id != 0 ? format.stringProperty(FieldInstruction) : linkInstruction(format);
+    if (m_field && m_field->id == id && m_field->instruction == instruction)
         return;
     closeField();
-    if (id == 0)
+    if (id == 0 && instruction.isEmpty())
         return;
     m_body += "{\\field{\\*\\fldinst ";
-    escaper().append(format.stringProperty(FieldInstruction), m_body);
+    escaper().append(instruction, m_body);
     m_body += "}{\\fldrslt ";
-    m_fieldId = id;
+    m_field = OpenField{id, instruction};
 }
 
 void RtfWriter::closeField()
 {
-    if (m_fieldId != 0)
+    if (m_field)
         m_body += "}}";
-    m_fieldId = 0;
+    m_field.reset();
 }
 
 // The words come at the paragraph's end, where the reader takes them from,

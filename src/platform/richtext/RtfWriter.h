@@ -10,8 +10,8 @@ namespace mrv::richtext {
 // code page 1252 with \u for everything else, character and paragraph
 // formats, lists (Word's list tables), tables with their column widths,
 // image resources as PNG or JPEG pictures, and fields (see RichTextModel.h)
-// with their instructions. What the reader cannot read back is not written:
-// see docs/architecture.md.
+// with their instructions; links become HYPERLINK fields. What the reader
+// cannot read back is not written: see docs/architecture.md.
 QByteArray writeRtf(const QTextDocument &document);
 
 } // namespace mrv::richtext
