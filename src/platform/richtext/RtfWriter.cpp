@@ -40,6 +40,19 @@ int twips(qreal pixels)
     return std::isfinite(value) ? int(std::lround(std::clamp<qreal>(value, -kMaxTwips, kMaxTwips))) : 0;
 }
 
+// A column without a fixed width gets its share of the text width. Every
+// column is given some width: the reader drops the widths of a row whose
+// cell edges do not go right.
+int columnTwips(const QTextLength &width, int columns)
+{
+    int value = kTextWidthTwips / columns;
+    if (width.type() == QTextLength::FixedLength)
+        value = twips(width.rawValue());
+    else if (width.type() == QTextLength::PercentageLength)
+        value = twips(kTextWidthTwips / kTwipsPerPixel * width.rawValue() / 100);
+    return std::max(value, 1);
+}
+
 void appendWord(QByteArray &out, const char *name)
 {
     out += '\\';
@@ -368,7 +381,6 @@ void RtfWriter::writeTable(const QTextTable &table)
     m_body += "\\pard\r\n";
 }
 
-// Columns without a fixed width share what is left of the text width.
 QByteArray RtfWriter::rowDefinition(const QTextTable &table, int row) const
 {
     const QTextTableFormat format = table.format();
@@ -386,12 +398,7 @@ QByteArray RtfWriter::rowDefinition(const QTextTable &table, int row) const
         if (format.border() > 0)
             words +=
                 "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10";
-        if (width.type() == QTextLength::FixedLength)
-            edge += twips(width.rawValue());
-        else if (width.type() == QTextLength::PercentageLength)
-            edge += int(kTextWidthTwips * std::clamp<qreal>(width.rawValue(), 0, 100) / 100);
-        else
-            edge += kTextWidthTwips / columns;
+        edge += columnTwips(width, columns);
         appendWord(words, "cellx", edge);
     }
     return words + "\r\n";
