@@ -23,7 +23,8 @@ SQL = re.compile(r"\b(SELECT|UPDATE|INSERT|DELETE|WHERE|FROM|CREATE|DROP|EXEC)\b
 ITALIAN_WORDS = {"al", "alla", "che", "con", "da", "dei", "del", "della", "di", "gli", "il", "la", "le", "lo", "nel",
                  "nella", "non", "per", "su", "un", "una"}
 # Words that look Italian to the rule below and are not texts of a window.
-NOT_TEXTS = {"Importance", "Save", "Tahoma", "Arial", "Verdana"}
+# The reply and forward prefixes of a subject are stored with it, never translated.
+NOT_TEXTS = {"Importance", "Save", "Tahoma", "Arial", "Verdana", "R: ", "I: "}
 # Texts too short for the rule: labels of message headers.
 LABELS = re.compile(r"[A-Z][a-z]?: ")
 ENGLISH_WORDS = {"the", "is", "are", "of", "to", "and", "was", "no", "not", "be", "has", "have", "could", "cannot",
@@ -59,16 +60,20 @@ def literals(line):
 
 def italian(text):
     """Source texts are Italian; the developers' own texts are English."""
+    if text in NOT_TEXTS:
+        return False
+    if LABELS.fullmatch(text) or text == "Email":
+        return True
     if "\\" in text or SQL.search(text) or not re.search(r"[a-zà-ù]", text):
         return False
-    if text in NOT_TEXTS or IDENTIFIER.fullmatch(text) or text.startswith("printf "):
+    if IDENTIFIER.fullmatch(text) or text.startswith("printf "):
         return False
     if re.search(r"[à-ùÀ-Ù]", text):
         return True
     words = re.findall(r"[A-Za-z']+", text.replace("&", ""))
     if any(word.lower() in ITALIAN_WORDS for word in words):
         return True
-    if LABELS.fullmatch(text) or text == "Email":
+    if re.search(r"\b(l|dell|all|nell|dall|sull|un)'", text):
         return True
     return (bool(words) and words[0][0].isupper() and words[0][-1] in "aeiou"
             and not any(word.lower() in ENGLISH_WORDS for word in words))
