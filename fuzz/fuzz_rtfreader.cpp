@@ -1,4 +1,4 @@
-// libFuzzer target for the RTF reader and the HTML writer. Not part of the
+// libFuzzer target for the RTF reader and the HTML and RTF writers. Not part of the
 // default build; build and run it by hand from the repository root, for
 // example:
 //
@@ -10,11 +10,13 @@
 // Every input is read as the body of an RTF document, so that the fuzzer
 // spends its time in the reader rather than in the plain-text fallback. The
 // reader must never crash or hang, and the HTML written from whatever it
-// read must close every element it opens, in order.
+// read must close every element it opens, in order; the RTF written from it
+// must read back to the same text, and written again give the same RTF.
 
 #include "platform/richtext/HtmlWriter.h"
 #include "platform/richtext/RichTextModel.h"
 #include "platform/richtext/RtfReader.h"
+#include "platform/richtext/RtfWriter.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -63,5 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (field.position < 0 || field.length <= 0 || field.position + field.length > length)
             std::abort();
     }
+    const QByteArray written = writeRtf(*document);
+    const std::unique_ptr<QTextDocument> again = readRtf(written);
+    if (again->toPlainText() != document->toPlainText() || writeRtf(*again) != written)
+        std::abort();
     return 0;
 }

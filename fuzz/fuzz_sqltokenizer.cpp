@@ -30,12 +30,12 @@ RoutineCatalog fuzzRoutines()
     RoutineCatalog routines;
     FunctionDef scalar;
     scalar.name = QStringLiteral("XFN_ONE");
-    scalar.parameters = {QStringLiteral("@A")};
+    scalar.parameters = {ColumnDef{QStringLiteral("@A")}};
     scalar.body = QStringLiteral("SELECT TOP 1 X FROM $PT WHERE Y = @A");
     routines.addFunction(scalar);
     FunctionDef table;
     table.name = QStringLiteral("XFN_TWO");
-    table.parameters = {QStringLiteral("@A"), QStringLiteral("@B")};
+    table.parameters = {ColumnDef{QStringLiteral("@A")}, ColumnDef{QStringLiteral("@B"), ColumnType::Integer}};
     table.tableValued = true;
     table.body = QStringLiteral("SELECT * FROM dbo.XFN_TWO(@B, @A) UNION SELECT dbo.XFN_ONE(@A)");
     routines.addFunction(table);

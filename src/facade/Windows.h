@@ -10,9 +10,13 @@
 namespace mrv {
 
 namespace host {
+class Connection;
 class Errors;
 class Records;
+class UserManager;
 } // namespace host
+
+class MessageWindowController;
 
 // What the facade calls on the windows and helper classes it opens. The
 // windows live in the window library and register their factories under
@@ -46,6 +50,21 @@ public:
                                const QString &attachmentPath = QString(), qint32 messageId = 0) = 0;
     // True when the stored item could be shown.
     virtual bool OpenMessage(QWidget *owner, const QString &messageId, qint32 messageType, const QVariant &focus) = 0;
+    // What a second window of the same kind reaches through a new instance
+    // (a reply prepared by the window that shows the message answered).
+    virtual MessageWindowController *controller() { return nullptr; }
+};
+
+// "frmCheckNumber": confirms a fax number typed for a new fax.
+class NumberCheckWindow : public HostedWindow
+{
+public:
+    static QString factoryName() { return QStringLiteral("frmCheckNumber"); }
+
+    virtual void setConnection(std::shared_ptr<host::Connection> connection) = 0;
+    virtual void setUserManager(std::shared_ptr<host::UserManager> userManager) = 0;
+    // The recipient text for the number, empty when the user gave up.
+    virtual QString CheckNumber(QWidget *owner, const QString &number) = 0;
 };
 
 // "frmSYS_FAX"

@@ -240,11 +240,11 @@ qint32 MessageStore::newKey(const QString &table)
     return firstInteger(*m_useScopeIdentity ? scopeIdentitySql() : maxKeySql(table));
 }
 
-qint32 MessageStore::insert(const MessageCopy &message)
+qint32 MessageStore::insert(const MessageCopy &message, KeyRead keyRead)
 {
-    m_connection.execute(
-        buildStatement(m_connection, QStringLiteral("SYS_MSG"), messageColumns(), message, host::skInsert));
-    return newKey(QStringLiteral("SYS_MSG"));
+    const QString table = QStringLiteral("SYS_MSG");
+    m_connection.execute(buildStatement(m_connection, table, messageColumns(), message, host::skInsert));
+    return keyRead == KeyRead::Max ? firstInteger(maxKeySql(table)) : newKey(table);
 }
 
 void MessageStore::update(const MessageCopy &message)
@@ -305,23 +305,36 @@ void MessageStore::setStatus(qint32 id, qint32 status)
 
 void MessageStore::setThread(qint32 id, std::optional<qint32> thread)
 {
-    updateColumn(QStringLiteral("SYS_MSG"), id, QStringLiteral("MSTHR"), thread ? QVariant(*thread) : mrv::null(),
-                 host::tcInt32);
+    updateColumns(QStringLiteral("SYS_MSG"), id,
+                  {{QStringLiteral("MSTHR"), thread ? QVariant(*thread) : mrv::null(), host::tcInt32}});
 }
 
 void MessageStore::setQueueState(qint32 queueId, qint32 state)
 {
-    updateColumn(QStringLiteral("SYS_MCL"), queueId, QStringLiteral("MCSTA"), state, host::tcInt16);
+    updateColumns(QStringLiteral("SYS_MCL"), queueId, {{QStringLiteral("MCSTA"), state, host::tcInt16}});
 }
 
-void MessageStore::updateColumn(const QString &table, qint32 id, const QString &column, const QVariant &value,
-                                qint32 typeCode)
+QString MessageStore::columnsStatement(const QString &table, const QList<ColumnValue> &columns, qint32 kind,
+                                       const QString &where)
 {
     auto statement = m_connection.newStatement();
     statement->initialize(table, QString());
-    statement->addColumn(column, value, typeCode);
-    statement->setWhere(whereKey(id));
-    m_connection.execute(statement->build(host::skUpdate));
+    for (const ColumnValue &column : columns)
+        statement->addColumn(column.name, column.value, column.typeCode);
+    if (!where.isEmpty())
+        statement->setWhere(where);
+    return statement->build(kind);
+}
+
+qint32 MessageStore::insertColumns(const QString &table, const QList<ColumnValue> &columns)
+{
+    m_connection.execute(columnsStatement(table, columns, host::skInsert));
+    return newKey(table);
+}
+
+void MessageStore::updateColumns(const QString &table, qint32 id, const QList<ColumnValue> &columns)
+{
+    m_connection.execute(columnsStatement(table, columns, host::skUpdate, whereKey(id)));
 }
 
 QList<qint32> MessageStore::attachmentKeys(qint32 messageId, const QString &owner)
@@ -367,12 +380,11 @@ qint32 MessageStore::queueMail(const MailClientEntry &entry)
 
 void MessageStore::queueMailFile(qint32 queueId, const QString &path, const QString &contentId)
 {
-    auto statement = m_connection.newStatement();
-    statement->initialize(QStringLiteral("SYS_MCA"), QString());
-    statement->addColumn(QStringLiteral("IDMCL"), queueId, host::tcInt16);
-    statement->addColumn(QStringLiteral("MCFIL"), path, host::tcText);
-    statement->addColumn(QStringLiteral("MCCID"), contentId, host::tcText);
-    m_connection.execute(statement->build(host::skInsert));
+    m_connection.execute(columnsStatement(QStringLiteral("SYS_MCA"),
+                                          {{QStringLiteral("IDMCL"), queueId, host::tcInt16},
+                                           {QStringLiteral("MCFIL"), path, host::tcText},
+                                           {QStringLiteral("MCCID"), contentId, host::tcText}},
+                                          host::skInsert));
 }
 
 } // namespace mrv

@@ -80,6 +80,14 @@ struct MailClientEntry
     qint32 state = 0;       // MCSTA
 };
 
+// One column of a statement written column by column.
+struct ColumnValue
+{
+    QString name;
+    QVariant value;
+    qint32 typeCode = 0;
+};
+
 // The SQL of the message tables and the reads and writes built on it. Every
 // write goes through the host's statement builder; every value through the
 // host's value formatter; clauses are separated by CR.
@@ -94,8 +102,15 @@ public:
     // the table.
     qint32 newKey(const QString &table);
 
-    qint32 insert(const MessageCopy &message);
+    // How the key of a new row is read: as the configuration says, or always
+    // with "SELECT MAX(RECORD_ID) FROM" the table.
+    enum class KeyRead { AsConfigured, Max };
+
+    qint32 insert(const MessageCopy &message, KeyRead keyRead = KeyRead::AsConfigured);
     void update(const MessageCopy &message);
+    // A row of `table` written with only the given columns.
+    qint32 insertColumns(const QString &table, const QList<ColumnValue> &columns);
+    void updateColumns(const QString &table, qint32 id, const QList<ColumnValue> &columns);
     void remove(qint32 id);
     std::optional<MessageCopy> read(qint32 id);
     // MSTHR and MSSND of a message; nothing when it does not exist.
@@ -134,7 +149,8 @@ public:
 
 private:
     qint32 firstInteger(const QString &sql);
-    void updateColumn(const QString &table, qint32 id, const QString &column, const QVariant &value, qint32 typeCode);
+    QString columnsStatement(const QString &table, const QList<ColumnValue> &columns, qint32 kind,
+                             const QString &where = QString());
 
     host::Connection &m_connection;
     host::ConfigClass *m_config;

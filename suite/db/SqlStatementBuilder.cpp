@@ -22,8 +22,10 @@ std::optional<QVariant> boundValue(const QString &literal)
 {
     if (literal == QLatin1String("NULL"))
         return QVariant(QMetaType::fromType<QString>());
-    if (literal.size() >= 2 && literal.startsWith(u'\'') && literal.endsWith(u'\''))
-        return QVariant(literal.mid(1, literal.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'")));
+    if (literal.size() >= 2 && literal.startsWith(u'\'') && literal.endsWith(u'\'')) {
+        QString text = literal.mid(1, literal.size() - 2);
+        return text.contains(u'\'') ? text.replace(QStringLiteral("''"), QStringLiteral("'")) : text;
+    }
     bool integral = false;
     const qint64 number = literal.toLongLong(&integral);
     return integral ? std::optional<QVariant>(number) : std::nullopt;
@@ -117,15 +119,14 @@ QString SqlStatementBuilder::target() const
 std::optional<StatementShape> SqlStatementBuilder::shapeOf(qint32 kind) const
 {
     StatementShape shape;
+    shape.values.reserve(m_columns.size() + 1);
     QStringList names;
-    QStringList assignments;
     for (const auto &[name, literal] : m_columns) {
         const std::optional<QVariant> value = boundValue(literal);
         if (!value)
             return std::nullopt;
         shape.values << *value;
         names << name;
-        assignments << name + QStringLiteral(" = ?");
     }
     if (kind == host::skInsert) {
         QStringList marks;
@@ -135,6 +136,9 @@ std::optional<StatementShape> SqlStatementBuilder::shapeOf(qint32 kind) const
                      marks.join(QStringLiteral(", ")) + u')';
         return shape;
     }
+    QStringList assignments;
+    for (const QString &name : std::as_const(names))
+        assignments << name + QStringLiteral(" = ?");
     QString where = whereClause();
     if (const auto byKey = whereByKey(where)) {
         where = byKey->first;

@@ -70,7 +70,11 @@ QString SuiteTextService::translate(const QString &text, const QString &context)
 {
     if (text.isEmpty())
         return text;
-    return QCoreApplication::translate(context.toUtf8().constData(), text.toUtf8().constData());
+    const QByteArray source = text.toUtf8();
+    const QString translated = QCoreApplication::translate(context.toUtf8().constData(), source.constData());
+    // A text reads the same in every window unless a context says otherwise:
+    // the shipped translations keep one entry per text.
+    return translated != text ? translated : QCoreApplication::translate(kCommonContext, source.constData());
 }
 
 QString SuiteTextService::substitute(const QString &text, const QStringList &values) const
@@ -120,6 +124,12 @@ qint32 SuiteTextService::defaultAnswer(qint32 style)
     const QList<qint32> buttons = buttonsOf(style);
     const qsizetype chosen = (style & kDefaultButtonMask) >> kDefaultButtonShift;
     return buttons.at(qMin(chosen, buttons.size() - 1));
+}
+
+bool SuiteTextService::loadLanguage(const QString &language)
+{
+    const QString name = language.section(QLatin1Char('_'), 0, 0).toLower();
+    return name == QLatin1String("it") || loadTranslation(QStringLiteral(":/i18n/mrv_%1.qm").arg(name));
 }
 
 bool SuiteTextService::loadTranslation(const QString &qmFile)

@@ -40,6 +40,8 @@ public:
 
     // Translations of message boxes, whose callers pass no context.
     static constexpr const char *kMessageBoxContext = "MessageBox";
+    // The context of the translations shipped with the suite.
+    static constexpr const char *kCommonContext = "mrv";
 
     // Reads MRV_ANSWERS into the script.
     SuiteTextService();
@@ -52,6 +54,9 @@ public:
     // Installs a Qt translation file for the whole process; false when it
     // cannot be loaded.
     bool loadTranslation(const QString &qmFile);
+    // The translation shipped for a language ("en", "en_GB"); Italian, the
+    // language of the sources, needs none. False when none is shipped.
+    bool loadLanguage(const QString &language);
 
     void setHandler(Handler handler);
     void queueAnswers(const QList<qint32> &answers);

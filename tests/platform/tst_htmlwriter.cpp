@@ -10,7 +10,11 @@
 
 using namespace mrv::richtext;
 using mrv::testing::encodedImage;
+using mrv::testing::field;
+using mrv::testing::numbered;
+using mrv::testing::picture;
 using mrv::testing::rtfRow;
+using mrv::testing::wordList;
 using mrv::testing::wordPadRow;
 using mrv::testing::wordPadRtf;
 
@@ -21,33 +25,6 @@ const QByteArray kBullets =
     "uno\\par {\\pntext\\f1\\'B7\\tab}due\\par\\pard ";
 const QByteArray kTable = "\\trowd\\trleft-108\\clbrdrt\\brdrs\\brdrw10 \\cellx1332\\cellx4212\\pard\\intbl A1\\cell "
                           "B1\\cell\\row\\trowd\\trleft-108\\cellx1332\\cellx4212\\pard\\intbl A2\\cell B2\\cell\\row";
-
-QByteArray numbered(const QByteArray &numbering, const QByteArray &items)
-{
-    return "{\\*\\pn\\pnlvlbody\\pnindent0" + numbering + "{\\pntxta.}}\\fi-720\\li720 " + items;
-}
-
-// Word lists: 1 of two levels, numbered then lettered; 2 bullets; 3 roman from four.
-QByteArray wordList(const QByteArray &items)
-{
-    return "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
-           "{\\*\\listtable{\\list{\\listlevel\\levelnfc0}{\\listlevel\\levelnfc4}\\listid7}"
-           "{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u-3913 ?;}}\\listid8}"
-           "{\\list{\\listlevel\\levelnfc1\\levelstartat4}\\listid9}}{\\*\\listoverridetable"
-           "{\\listoverride\\listid7\\ls1}{\\listoverride\\listid8\\ls2}{\\listoverride\\listid9\\ls3}}"
-           "\\pard\\f0\\fs20 " +
-           items + "}";
-}
-
-QByteArray field(const QByteArray &instruction, const QByteArray &result)
-{
-    return "{\\field{\\*\\fldinst " + instruction + "}{\\fldrslt " + result + "}}";
-}
-
-QByteArray picture(const QByteArray &words, const QByteArray &data)
-{
-    return "{\\pict" + words + " " + data.toHex() + "}";
-}
 
 QString rtfToHtml(const QByteArray &rtf, QList<InlineImage> *images = nullptr)
 {

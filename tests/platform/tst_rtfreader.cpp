@@ -1,7 +1,9 @@
 #include "RichTextSamples.h"
 #include "platform/richtext/RichTextModel.h"
 #include "platform/richtext/RtfReader.h"
+#include "platform/richtext/RtfWriter.h"
 
+#include <QImage>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
@@ -13,7 +15,12 @@
 #include <QTextTable>
 
 using namespace mrv::richtext;
+using mrv::testing::encodedImage;
+using mrv::testing::field;
+using mrv::testing::numbered;
+using mrv::testing::picture;
 using mrv::testing::rtfRow;
+using mrv::testing::wordList;
 using mrv::testing::wordPadRow;
 using mrv::testing::wordPadRtf;
 
@@ -40,6 +47,70 @@ QString describeTopLevel(const QTextDocument &document)
         text += ']';
     }
     return text;
+}
+
+QString describeFormat(const QTextCharFormat &format)
+{
+    const auto colour = [&format](QTextFormat::Property brush) {
+        return format.hasProperty(brush) ? format.brushProperty(brush).color().name() : QString();
+    };
+    return QStringList{firstFontFamily(format),
+                       QString::number(format.fontStyleHint()),
+                       QString::number(format.fontPointSize()),
+                       QString::number(format.fontWeight()),
+                       QString::number(format.fontItalic()),
+                       QString::number(format.fontUnderline()),
+                       QString::number(format.fontStrikeOut()),
+                       QString::number(format.verticalAlignment()),
+                       colour(QTextFormat::ForegroundBrush),
+                       colour(QTextFormat::BackgroundBrush),
+                       format.anchorHref()}
+        .join(',');
+}
+
+QString describeParagraph(const QTextBlock &block)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    QString line = u"%1 | %2 %3 %4 %5 %6 %7"_qs.arg(block.text())
+                       .arg(format.alignment())
+                       .arg(format.leftMargin())
+                       .arg(format.rightMargin())
+                       .arg(format.textIndent())
+                       .arg(format.topMargin())
+                       .arg(format.bottomMargin());
+    if (const QTextList *list = block.textList())
+        line += u" list %1 %2 %3 #%4"_qs.arg(list->format().style())
+                    .arg(list->format().indent())
+                    .arg(list->format().boolProperty(ListContinuation))
+                    .arg(listStart(list->format()) + list->itemNumber(block));
+    return line;
+}
+
+// What a round trip must keep: paragraphs, list items and runs with their formats, tables, pictures, fields.
+QStringList describe(const QTextDocument &document)
+{
+    QStringList lines{describeTopLevel(document)};
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        lines << describeParagraph(block);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            const QTextImageFormat image = format.toImageFormat();
+            const QByteArray data = document.resource(QTextDocument::ImageResource, image.name()).toByteArray();
+            lines << (format.isImageFormat()
+                          ? u"  picture %1x%2 %3"_qs.arg(image.width()).arg(image.height()).arg(data.size())
+                          : u"  %1 [%2]"_qs.arg(it.fragment().text(), describeFormat(format)));
+        }
+    }
+    for (QTextFrame *frame : document.rootFrame()->childFrames()) {
+        const auto *table = qobject_cast<QTextTable *>(frame);
+        lines << u"table %1x%2 border %3"_qs.arg(table->rows()).arg(table->columns()).arg(table->format().border());
+        for (const QTextLength &width : table->format().columnWidthConstraints())
+            lines << u"  width %1 %2"_qs.arg(width.type()).arg(width.rawValue());
+    }
+    const QString text = document.toPlainText();
+    for (const FieldSpan &span : findFields(document))
+        lines << span.instruction + '=' + text.mid(span.position, span.length);
+    return lines;
 }
 
 } // namespace
@@ -150,6 +221,92 @@ private Q_SLOTS:
         }
         QCOMPARE(found, expected);
         QCOMPARE(ids.size(), expected.size());
+    }
+
+    // Read, written and read again, a document is what it was; written again, the RTF is the same.
+    void roundTrip_data()
+    {
+        const QByteArray png = encodedImage("png", 8, 6), jpeg = encodedImage("jpeg", 5, 4);
+        const QByteArray cell = "\\trowd\\cellx1440\\cellx4320\\pard\\intbl ";
+        const QByteArray hostile = "\\{a\\} \\\\ \\\\par b\\line c\\tab d \\u915?\\u961?\\u940? \\u20013?\\u-25896? "
+                                   "\\u-10179?\\u-8704? \\'e8\\'80\\'81 \\~\\-\\_\\'01";
+        QByteArray longList;
+        for (int i = 0; i < 150; ++i)
+            longList += "voce\\par ";
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::newRow("character formats")
+            << wordPadRtf("{\\b b}{\\i i}{\\ul u}{\\strike s}m\\super 2\\nosupersub{\\sub x}{\\f3 times}{\\f2 ce}"
+                          "{\\fs33 big}{\\cf1\\highlight2 rosso}{\\cf3 blu}\\f1 symbol");
+        QTest::newRow("paragraph formats") << wordPadRtf("\\qc c\\par\\qr\\li720\\ri360\\fi-360\\sb120\\sa240 "
+                                                         "r\\par\\pard\\qj j\\par\\par\\pard\\li-300 x");
+        QTest::newRow("hostile text") << wordPadRtf(hostile + "\\par " + hostile);
+        QTest::newRow("fields") << wordPadRtf(
+            "Gentile " + field("MERGEFIELD Cliente", "[Cliente]") + field("MERGEFIELD Cliente", "[Cliente]") +
+            field("MERGEFIELD \\\\* MERGEFORMAT", "[{\\b Cit}{\\i t\\'e0}]") + field("MERGEFIELD Testo", hostile) +
+            field("HYPERLINK \"http://x.it/?a=\\{1\\}\"", "\\ul sito") +
+            field("MERGEFIELD Paragrafi", "uno\\par\\qc due") + " fine");
+        QTest::newRow("old lists") << wordPadRtf("\\{\\par " + numbered("\\pnucrm\\pnstart4", "a\\par b\\par") +
+                                                 "\\pard{\\*\\pn\\pnlvlblt}c\\par\\pard{\\*\\pn\\pnlvl2\\pnlcltr}d");
+        QTest::newRow("word lists") << wordList(
+            "\\ls1\\ilvl0 uno\\par\\ls1\\ilvl1 sotto\\par\\ls1\\ilvl0 due\\par\\ls2 "
+            "punto\\par\\ls3 quarto\\par\\pard\\ls1 uno\\par");
+        QTest::newRow("long list") << wordPadRtf(numbered("\\pndec\\pnstart0", longList) + "\\pard x\\par " +
+                                                 numbered("\\pndec", longList));
+        QTest::newRow("tables") << wordPadRtf(
+            "\\trowd\\clbrdrt\\brdrs\\cellx1440\\cellx4320\\pard\\intbl{\\b uno}\\par\\qc due\\cell " +
+            field("MERGEFIELD Cella", "[Cella]") + "\\cell\\row" + cell + "\\cell " + numbered("\\pndec", "a\\par b") +
+            "\\cell\\row" + cell + "x\\cell\\row\\pard\\par " + cell + "1\\cell 2\\cell\\row\\pard tra\\par" + cell +
+            "A\\cell\\row " + cell + "B\\cell C\\cell\\row");
+        QTest::newRow("pictures") << wordPadRtf(
+            "a" + picture("\\pngblip\\picwgoal600\\pichgoal450", png) + picture("\\jpegblip", jpeg) + "\\par " + cell +
+            picture("\\pngblip\\picscalex50", png) + "\\cell " +
+            field("MERGEFIELD Logo", "x" + picture("\\pngblip", png)) + "\\cell\\row");
+        QTest::newRow("empty") << QByteArray("{\\rtf1\\ansi}");
+    }
+
+    void roundTrip()
+    {
+        QFETCH(QByteArray, rtf);
+        const auto document = readRtf(rtf);
+        const QByteArray written = writeRtf(*document);
+        const auto again = readRtf(written);
+        QCOMPARE(describe(*again), describe(*document));
+        QCOMPARE(writeRtf(*again), written);
+    }
+
+    // As the editor leaves a document: no font set, a pasted image, links, a table Qt made, one long list.
+    void editedDocumentKeepsItsContent()
+    {
+        QTextDocument document;
+        QImage pasted(5, 4, QImage::Format_ARGB32);
+        pasted.fill(Qt::blue);
+        document.addResource(QTextDocument::ImageResource, QUrl(u"incollata"_qs), pasted);
+        QTextCursor cursor(&document);
+        cursor.insertText(u"logo "_qs);
+        cursor.insertImage(u"incollata"_qs);
+        QTextCharFormat link;
+        link.setAnchor(true);
+        for (const QString &target : {u"http://x.it/a b"_qs, u"#capitolo"_qs}) {
+            link.setAnchorHref(target);
+            cursor.insertText(u"sito"_qs, link);
+        }
+        cursor.insertTable(2, 2)->cellAt(1, 1).firstCursorPosition().insertText(u"B2"_qs);
+        cursor.movePosition(QTextCursor::End);
+        cursor.createList(QTextListFormat::ListUpperAlpha);
+        for (int i = 0; i < 99; ++i)
+            cursor.insertText(u"voce\n"_qs);
+        const auto again = readRtf(writeRtf(document));
+        QCOMPARE(describeTopLevel(*again), describeTopLevel(document));
+        const QTextList *list = again->lastBlock().textList();
+        QCOMPARE(list->format().style(), QTextListFormat::ListUpperAlpha);
+        QCOMPARE(listStart(list->format()) + list->itemNumber(again->lastBlock()), 100);
+        auto fragment = again->begin().begin();
+        const QTextImageFormat image = (++fragment).fragment().charFormat().toImageFormat();
+        QCOMPARE(QSizeF(image.width(), image.height()), QSizeF(5, 4));
+        QCOMPARE((++fragment).fragment().charFormat().anchorHref(), u"http://x.it/a b"_qs);
+        QCOMPARE((++fragment).fragment().charFormat().anchorHref(), u"#capitolo"_qs);
+        const QImage read = QImage::fromData(again->resource(QTextDocument::ImageResource, image.name()).toByteArray());
+        QCOMPARE(read.pixelColor(4, 3), QColor(Qt::blue));
     }
 
     void damagedInputKeepsWhatCanBeRead_data()

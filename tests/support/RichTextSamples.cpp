@@ -20,6 +20,32 @@ QByteArray wordPadRtf(const QByteArray &body)
            body + "\\par\r\n}\r\n";
 }
 
+QByteArray numbered(const QByteArray &numbering, const QByteArray &items)
+{
+    return "{\\*\\pn\\pnlvlbody\\pnindent0" + numbering + "{\\pntxta.}}\\fi-720\\li720 " + items;
+}
+
+QByteArray wordList(const QByteArray &items)
+{
+    return "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
+           "{\\*\\listtable{\\list{\\listlevel\\levelnfc0}{\\listlevel\\levelnfc4}\\listid7}"
+           "{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u-3913 ?;}}\\listid8}"
+           "{\\list{\\listlevel\\levelnfc1\\levelstartat4}\\listid9}}{\\*\\listoverridetable"
+           "{\\listoverride\\listid7\\ls1}{\\listoverride\\listid8\\ls2}{\\listoverride\\listid9\\ls3}}"
+           "\\pard\\f0\\fs20 " +
+           items + "}";
+}
+
+QByteArray field(const QByteArray &instruction, const QByteArray &result)
+{
+    return "{\\field{\\*\\fldinst " + instruction + "}{\\fldrslt " + result + "}}";
+}
+
+QByteArray picture(const QByteArray &words, const QByteArray &data)
+{
+    return "{\\pict" + words + " " + data.toHex() + "}";
+}
+
 QByteArray encodedImage(const char *format, int width, int height, const QColor &colour)
 {
     QImage image(width, height, QImage::Format_RGB32);

@@ -13,6 +13,16 @@ namespace mrv::testing {
 // Colours: 1 red, 2 green, 3 blue.
 QByteArray wordPadRtf(const QByteArray &body);
 
+// A paragraph numbered the old way (\pn, as WordPad does) followed by `items`.
+QByteArray numbered(const QByteArray &numbering, const QByteArray &items);
+
+// A whole document with Word lists around `items`: \ls1 of two levels,
+// numbered then lettered; \ls2 bullets; \ls3 roman from four.
+QByteArray wordList(const QByteArray &items);
+
+QByteArray field(const QByteArray &instruction, const QByteArray &result);
+QByteArray picture(const QByteArray &words, const QByteArray &data);
+
 // Rows of an (rtf, expected) table: a whole document, or a WordPad one around `body`.
 inline void rtfRow(const char *name, const QByteArray &rtf, const QString &expected)
 {

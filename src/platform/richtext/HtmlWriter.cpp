@@ -1,12 +1,11 @@
 #include "platform/richtext/HtmlWriter.h"
 
+#include "platform/richtext/DocumentWalk.h"
+#include "platform/richtext/ImageResources.h"
 #include "platform/richtext/RichTextModel.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFont>
-#include <QImage>
-#include <QImageReader>
 #include <QMap>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -34,12 +33,6 @@ QString attribute(const char *name, const QString &value)
 QString pixels(qreal value)
 {
     return value == 0 ? QStringLiteral("0") : QString::number(qRound(value)) + QLatin1String("px");
-}
-
-QString firstFamily(const QTextCharFormat &format)
-{
-    const QStringList families = format.fontFamilies().toStringList();
-    return families.isEmpty() ? QString() : families.first();
 }
 
 QString genericFamily(QFont::StyleHint hint)
@@ -232,7 +225,7 @@ BaseFont prevailingFont(const QTextDocument &document)
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
-            const QString family = firstFamily(format);
+            const QString family = firstFontFamily(format);
             families[family] += it.fragment().length();
             sizes[format.fontPointSize()] += it.fragment().length();
             hints.insert(family, format.fontStyleHint());
@@ -240,79 +233,6 @@ BaseFont prevailingFont(const QTextDocument &document)
     }
     const QString family = mostFrequent(families);
     return {family, hints.value(family, QFont::AnyStyle), mostFrequent(sizes)};
-}
-
-struct EncodedImage
-{
-    QByteArray content;
-    QByteArray format;
-};
-
-// Mail clients show PNG, JPEG and GIF; anything else Qt can read is sent
-// as PNG.
-std::optional<EncodedImage> encodedImage(const QVariant &resource)
-{
-    QImage image;
-    if (resource.typeId() == QMetaType::QByteArray) {
-        QByteArray bytes = resource.toByteArray();
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        const QByteArray format = QImageReader::imageFormat(&buffer);
-        if (format == "png" || format == "jpeg" || format == "gif")
-            return EncodedImage{bytes, format};
-        image = QImage::fromData(bytes);
-    } else if (resource.typeId() == QMetaType::QImage) {
-        image = resource.value<QImage>();
-    }
-    if (image.isNull())
-        return std::nullopt;
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "png");
-    return EncodedImage{png, "png"};
-}
-
-// Qt keeps a paragraph before a table that opens a document or a cell, and
-// one after a table that ends it, even where the text has none: such an
-// empty paragraph next to a table is not part of the text.
-bool isFramePlaceholder(QTextFrame::iterator it, bool atStart, bool afterFrame)
-{
-    if (it.currentBlock().length() > 1)
-        return false;
-    ++it;
-    return it.atEnd() ? afterFrame : atStart && it.currentFrame() != nullptr;
-}
-
-// Walks a flow (the document, a frame or a table cell) in order.
-template <typename OnBlock, typename OnFrame>
-void walkFlow(QTextFrame::iterator it, const OnBlock &onBlock, const OnFrame &onFrame)
-{
-    bool atStart = true;
-    bool afterFrame = false;
-    for (; !it.atEnd(); ++it) {
-        if (QTextFrame *frame = it.currentFrame()) {
-            onFrame(*frame);
-            afterFrame = true;
-        } else if (!isFramePlaceholder(it, atStart, afterFrame)) {
-            onBlock(it.currentBlock());
-            afterFrame = false;
-        }
-        atStart = false;
-    }
-}
-
-// The cells of a table row by row; a cell spanning several rows or columns
-// comes once.
-template <typename OnCell> void forEachCell(const QTextTable &table, const OnCell &onCell)
-{
-    for (int row = 0; row < table.rows(); ++row) {
-        for (int column = 0; column < table.columns(); ++column) {
-            const QTextTableCell cell = table.cellAt(row, column);
-            if (cell.row() == row && cell.column() == column)
-                onCell(cell);
-        }
-    }
 }
 
 class HtmlWriter
@@ -520,7 +440,7 @@ std::optional<QString> HtmlWriter::contentIdOf(const QString &name)
     if (const auto known = m_contentIds.constFind(name); known != m_contentIds.constEnd())
         return *known;
     const std::optional<EncodedImage> encoded =
-        encodedImage(m_document.resource(QTextDocument::ImageResource, QUrl(name)));
+        encodedImage(m_document.resource(QTextDocument::ImageResource, QUrl(name)), {"png", "jpeg", "gif"});
     if (!encoded)
         return std::nullopt;
     const qsizetype number = m_images->size() + 1;
@@ -569,7 +489,7 @@ InlineTags HtmlWriter::tagsOf(const QTextCharFormat &format) const
 QStringList HtmlWriter::characterStyles(const QTextCharFormat &format) const
 {
     QStringList styles;
-    if (const QString family = firstFamily(format); !family.isEmpty() && family != m_base.family) {
+    if (const QString family = firstFontFamily(format); !family.isEmpty() && family != m_base.family) {
         if (const QString css = cssFontFamily(family, format.fontStyleHint()); !css.isEmpty())
             styles.append(QStringLiteral("font-family:") + css);
     }

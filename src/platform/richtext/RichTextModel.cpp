@@ -20,6 +20,12 @@ int listStart(const QTextListFormat &format)
     return format.hasProperty(ListStart) ? format.intProperty(ListStart) : 1;
 }
 
+QString firstFontFamily(const QTextCharFormat &format)
+{
+    const QStringList families = format.fontFamilies().toStringList();
+    return families.isEmpty() ? QString() : families.first();
+}
+
 QList<FieldSpan> findFields(const QTextDocument &document)
 {
     QList<FieldSpan> spans;

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QTextCharFormat>
 #include <QTextFormat>
 #include <QTextListFormat>
 
@@ -31,6 +32,9 @@ enum FormatProperty : int {
 
 // The first number of a numbered list.
 int listStart(const QTextListFormat &format);
+
+// The font a character format names first, or an empty string.
+QString firstFontFamily(const QTextCharFormat &format);
 
 // A field of a document as it stands: where its result text lies.
 struct FieldSpan

@@ -232,19 +232,22 @@ private Q_SLOTS:
         QVERIFY(searches >= 3);
     }
 
-    // The server plans the body of a function it keeps when the function
-    // runs, out of EXPLAIN's sight: the body as stored, applied to the
+    // The server plans the query of a function it keeps when the function
+    // runs, out of EXPLAIN's sight: the query as stored, applied to the
     // call's arguments.
     QString serverFunctionApplied(const QString &call)
     {
         static const QRegularExpression parts(u"dbo\\.(\\w+)\\('(\\w+)', (\\d), (\\d), (\\d)\\)"_s);
+        static const QRegularExpression returned(u"RETURN (?:QUERY )?(.*);\\s*END"_s,
+                                                 QRegularExpression::DotMatchesEverythingOption);
         const QRegularExpressionMatch match = parts.match(call);
-        const QString body = m_connection
+        const QString code = m_connection
                                  ->nativeQuery(u"SELECT prosrc FROM pg_proc WHERE proname = ?"_s,
                                                {(u"A01_"_s + match.captured(1)).toLower()})
                                  .rows.first()
                                  .first()
                                  .toString();
+        const QString body = returned.match(code).captured(1);
         return u"SELECT * FROM (SELECT CAST('%1' AS CITEXT) AS p_text, %2 AS p_email, %3 AS p_fax, %4 AS p_server) "
                u"A CROSS JOIN LATERAL (%5) B"_s.arg(match.captured(2), match.captured(3), match.captured(4),
                                                     match.captured(5), body);

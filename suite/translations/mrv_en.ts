@@ -1,0 +1,585 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="it">
+  <context>
+    <name>mrv</name>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="105" />
+      <source>&amp;Accetta</source>
+      <translation>&amp;Accept</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="72" />
+      <source>&amp;Allega</source>
+      <translation>&amp;Attach</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="72" />
+      <source>&amp;Allega...</source>
+      <translation>&amp;Attach...</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="108" />
+      <source>&amp;Completa</source>
+      <translation>&amp;Complete</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="283" />
+      <source>&amp;Copia</source>
+      <translation>&amp;Copy</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="94" />
+      <source>&amp;Elimina</source>
+      <translation>&amp;Delete</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="87" />
+      <source>&amp;Esci</source>
+      <translation>E&amp;xit</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="84" />
+      <source>&amp;File</source>
+      <translation>&amp;File</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="76" />
+      <source>&amp;Guida</source>
+      <translation>&amp;Help</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="107" />
+      <source>&amp;Inizia</source>
+      <translation>&amp;Start</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="65" />
+      <source>&amp;Invia</source>
+      <translation>&amp;Send</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="97" />
+      <source>&amp;Priorità alta</source>
+      <translation>&amp;High priority</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="110" />
+      <source>&amp;Riapri</source>
+      <translation>Re&amp;open</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="106" />
+      <source>&amp;Rifiuta</source>
+      <translation>&amp;Decline</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="112" />
+      <source>&amp;Rinvia</source>
+      <translation>&amp;Postpone</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="77" />
+      <source>&amp;Rispondi</source>
+      <translation>&amp;Reply</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="75" />
+      <source>&amp;Rubrica</source>
+      <translation>Address &amp;book</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="66" />
+      <source>&amp;Salva</source>
+      <translation>&amp;Save</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="135" />
+      <source>&amp;Salva come bozza</source>
+      <translation>&amp;Save as draft</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="88" />
+      <source>&amp;Salva tutti gli allegati...</source>
+      <translation>&amp;Save all attachments...</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowController.cpp" line="129" />
+      <source>@1 - Messaggio</source>
+      <translation>@1 - Message</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="132" />
+      <source>@1Messaggio inoltrato in data @2</source>
+      <translation>@1Message forwarded on @2</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="136" />
+      <source>@1Messaggio reso pubblico in data @2</source>
+      <translation>@1Message made public on @2</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="134" />
+      <source>@1Risposta inviata in data @2</source>
+      <translation>@1Reply sent on @2</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="85" />
+      <source>A&amp;zioni</source>
+      <translation>A&amp;ctions</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageHeaderText.cpp" line="24" />
+      <source>A: </source>
+      <translation>To: </translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="56" />
+      <source>Adatta alla larghezza</source>
+      <translation>Fit to width</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="137" />
+      <source>Ann&amp;ulla Assegnazione</source>
+      <translation>Ca&amp;ncel Assignment</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="92" />
+      <source>Apri</source>
+      <translation>Open</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="137" />
+      <source>Assegna A&amp;ttività</source>
+      <translation>Assign &amp;Task</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="101" />
+      <source>Assegna a&amp;ttività</source>
+      <translation>Assign &amp;task</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="118" />
+      <source>Associa a &amp;Controparte</source>
+      <translation>Associate with &amp;Counterparty</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="120" />
+      <source>Associa a &amp;Documento</source>
+      <translation>Associate with &amp;Document</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="83" />
+      <source>Attività</source>
+      <translation>Task</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="55" />
+      <source>Attività senza titolo</source>
+      <translation>Untitled task</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="350" />
+      <source>Automatico</source>
+      <translation>Automatic</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="275" />
+      <source>Carattere</source>
+      <translation>Font</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageHeaderText.cpp" line="25" />
+      <source>Cc: </source>
+      <translation>Cc: </translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="373" />
+      <source>Colore del testo</source>
+      <translation>Text colour</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="374" />
+      <source>Colore di sfondo</source>
+      <translation>Background colour</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="117" />
+      <source>Completamento</source>
+      <translation>Completion</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="328" />
+      <source>Confermi la Rimozione del Messaggio Pubblico collegato?</source>
+      <translation>Remove the linked public message?</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="96" />
+      <source>Controlla &amp;nomi</source>
+      <translation>Check &amp;names</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="318" />
+      <source>Corsivo</source>
+      <translation>Italic</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="265" />
+      <source>Cronologia Messaggi</source>
+      <translation>Message History</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageHeaderText.cpp" line="24" />
+      <source>Da: </source>
+      <translation>From: </translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="114" />
+      <source>Data</source>
+      <translation>Date</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="284" />
+      <source>Dimensione</source>
+      <translation>Size</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="223" />
+      <source>E' stata raggiunta la fine dell'archivio!</source>
+      <translation>The end of the list has been reached!</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="224" />
+      <source>E' stato raggiunto l'inizio dell'archivio!</source>
+      <translation>The beginning of the list has been reached!</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="383" />
+      <source>Elenco numerato</source>
+      <translation>Numbered list</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="380" />
+      <source>Elenco puntato</source>
+      <translation>Bulleted list</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCommands.cpp" line="231" />
+      <source>Eliminare in maniera definitiva il messaggio?</source>
+      <translation>Delete the message permanently?</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="83" />
+      <source>Email</source>
+      <translation>E-mail</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="54" />
+      <source>Errore imprevisto!</source>
+      <translation>Unexpected error!</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="315" />
+      <source>Grassetto</source>
+      <translation>Bold</translation>
+    </message>
+    <message>
+      <source>I: </source>
+      <translation type="vanished" />
+    </message>
+    <message>
+      <location filename="src/facade/mrvMessage.cpp" line="641" />
+      <source>Il Template "@1" non ha prodotto nessun risultato!</source>
+      <translation>The template "@1" produced no result!</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="427" />
+      <source>Il file @1 non contiene un'immagine leggibile.</source>
+      <translation>The file @1 does not hold a readable picture.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="423" />
+      <source>Il log di connessione ha restituito:</source>
+      <translation>The connection log returned:</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="415" />
+      <source>Immagini</source>
+      <translation>Pictures</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="366" />
+      <source>Impossibile aprire il file! Non è stato trovato un programma compatibile con il file in questione.</source>
+      <translation>Cannot open the file! No program was found that can open it.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="263" />
+      <source>Impossibile aprire il messaggio.@1Il messaggio è privato ed appartiene a @2(@3).</source>
+      <translation>Cannot open the message.@1The message is private and belongs to @2(@3).</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="347" />
+      <source>Impossibile inviare il messaggio corrente!</source>
+      <translation>Cannot send the current message!</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="419" />
+      <source>Impossibile inviare il messaggio, verificare la configurazione dell'account di posta e riprovare.</source>
+      <translation>Cannot send the message: check the configuration of the mail account and try again.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="298" />
+      <source>Impossibile recuperare l'allegato @1!</source>
+      <translation>Cannot find the attachment @1!</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="402" />
+      <source>Impossibile salvare gli allegati.</source>
+      <translation>Cannot save the attachments.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="383" />
+      <source>Impossibile salvare il file.</source>
+      <translation>Cannot save the file.</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="55" />
+      <source>Ingrandisci</source>
+      <translation>Zoom in</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="79" />
+      <source>Ino&amp;ltra</source>
+      <translation>For&amp;ward</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="300" />
+      <source>Inserisci immagine</source>
+      <translation>Insert picture</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="114" />
+      <source>Invia &amp;rapporto di stato</source>
+      <translation>Send status &amp;report</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageHeaderText.cpp" line="24" />
+      <source>Inviato: </source>
+      <translation>Sent: </translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="83" />
+      <source>Invio fax</source>
+      <translation>Send fax</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="118" />
+      <source>Letto il</source>
+      <translation>Read on</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCommands.cpp" line="222" />
+      <source>Messaggio</source>
+      <translation>Message</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="80" />
+      <source>Messaggio Precedente</source>
+      <translation>Previous Message</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="82" />
+      <source>Messaggio Successivo</source>
+      <translation>Next Message</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="119" />
+      <source>Messaggio con priorità Alta.</source>
+      <translation>High priority message.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="117" />
+      <source>Messaggio con priorità Bassa.</source>
+      <translation>Low priority message.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="56" />
+      <source>Messaggio senza titolo</source>
+      <translation>Untitled message</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="115" />
+      <source>Mittente</source>
+      <translation>Sender</translation>
+    </message>
+    <message>
+      <location filename="src/facade/mrvMessage.cpp" line="649" />
+      <source>Nessun Template disponibile per la tabella @1!</source>
+      <translation>No template available for the table @1!</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="350" />
+      <source>Non è stato possibile generare il file "@1" di tipo HTML in codifica ANSI.</source>
+      <translation>The HTML file "@1" in ANSI encoding could not be made.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="349" />
+      <source>Non è stato possibile generare il file "@1" di tipo HTML in codifica UTF8.</source>
+      <translation>The HTML file "@1" in UTF8 encoding could not be made.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="121" />
+      <source>Numero</source>
+      <translation>Number</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="368" />
+      <source>Nuovo messaggio</source>
+      <translation>New message</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="116" />
+      <source>Oggetto</source>
+      <translation>Subject</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageHeaderText.cpp" line="25" />
+      <source>Oggetto: </source>
+      <translation>Subject: </translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="45" />
+      <source>Pagina precedente</source>
+      <translation>Previous page</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="52" />
+      <source>Pagina successiva</source>
+      <translation>Next page</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="99" />
+      <source>Priorità &amp;bassa</source>
+      <translation>&amp;Low priority</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageHeaderText.cpp" line="25" />
+      <source>Priorità: </source>
+      <translation>Priority: </translation>
+    </message>
+    <message>
+      <source>R: </source>
+      <translation type="vanished" />
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="117" />
+      <source>Rendi &amp;pubblica</source>
+      <translation>Make &amp;public</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="117" />
+      <source>Rendi Pubblico</source>
+      <translation>Make Public</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="54" />
+      <source>Riduci</source>
+      <translation>Zoom out</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCommands.cpp" line="196" />
+      <source>Rimuovere il collegamento a "@1"?</source>
+      <translation>Remove the link to "@1"?</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="90" />
+      <source>Rimuovi</source>
+      <translation>Remove</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="73" />
+      <source>Rimuovi &amp;collegamento</source>
+      <translation>Remove &amp;link</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="139" />
+      <source>Rimuovi Messaggio Pubblico</source>
+      <translation>Remove Public Message</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="91" />
+      <source>Rimuovi tutti</source>
+      <translation>Remove all</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="78" />
+      <source>Rispondi a t&amp;utti</source>
+      <translation>Reply to &amp;all</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="116" />
+      <source>Sal&amp;va e chiudi</source>
+      <translation>Sa&amp;ve and close</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="89" />
+      <source>Salva con nome...</source>
+      <translation>Save as...</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="446" />
+      <source>Salvare le modifiche a "@1"?</source>
+      <translation>Save the changes to "@1"?</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="392" />
+      <source>Scegliere la cartella in cui salvare gli allegati.</source>
+      <translation>Choose the folder to save the attachments in.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="85" />
+      <source>Senza titolo</source>
+      <translation>Untitled</translation>
+    </message>
+    <message>
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="321" />
+      <source>Sottolineato</source>
+      <translation>Underline</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="366" />
+      <source>Specificare almeno un nome o una lista di distribuzione nelle caselle A, Cc, Ccn.</source>
+      <translation>Enter at least one name or distribution list in the To, Cc or Bcc boxes.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCommands.cpp" line="224" />
+      <source>Spostare il messaggio nel cestino?</source>
+      <translation>Move the message to the trash?</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="71" />
+      <source>Stam&amp;pa</source>
+      <translation>&amp;Print</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="71" />
+      <source>Stam&amp;pa...</source>
+      <translation>&amp;Print...</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="120" />
+      <source>Tabella</source>
+      <translation>Table</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="230" />
+      <source>Tutti i file (*.*)|*.*</source>
+      <translation>All files (*.*)|*.*</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HistoryController.cpp" line="119" />
+      <source>Utente</source>
+      <translation>User</translation>
+    </message>
+  </context>
+</TS>
