@@ -34,7 +34,7 @@ FolderEntry messageFolder(const char *caption, const char *icon, const char *vie
     entry.table = QStringLiteral("SYS_MSG");
     entry.keyColumn = QStringLiteral("RECORD_ID");
     entry.descriptionColumn = QStringLiteral("MSOBJ");
-    entry.columns = sentByUser ? messageColumns(QStringLiteral("MSDES"), QStringLiteral("A"))
+    entry.columns = sentByUser ? messageColumns(QStringLiteral("MSDES"), QStringLiteral("Destinatari"))
                                : messageColumns(QStringLiteral("MSMIT"), QStringLiteral("Da"));
     entry.hiddenColumns = kMessageLook;
     return entry;

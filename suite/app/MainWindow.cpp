@@ -123,7 +123,7 @@ void MainWindow::updateCommands()
     // "200+" while more rows wait to be read.
     const QString count = QString::number(list->rowCount()) + (list->canFetchMore() ? QStringLiteral("+") : QString());
     statusBar()->showMessage(
-        host::textService().substitute(shellText(QStringLiteral("@1 elementi"), "MainWindow"), {count}));
+        host::textService().substitute(shellText(QStringLiteral("Elementi: @1"), "MainWindow"), {count}));
 }
 
 PagedViewModel *MainWindow::model(int entry)

@@ -9,7 +9,6 @@
 #include "services/SuiteSession.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
 #include <QTextStream>
 
@@ -30,16 +29,12 @@ QStringList arguments()
     return args;
 }
 
-// The translations ship beside the program; without them the texts stay
-// Italian, the language they are written in.
+// Without a shipped translation the texts stay Italian, the language they
+// are written in.
 void loadLanguage(SuiteSession &session, const QString &language, QTextStream &err)
 {
-    if (language.isEmpty() || language == QLatin1String("it"))
-        return;
-    const QString file = QApplication::applicationDirPath() + QStringLiteral("/translations/mrv_%1.qm").arg(language);
-    if (!session.textService()->loadTranslation(file))
-        err << "mrv-suite: no translation into \"" << language << "\" (" << QDir::toNativeSeparators(file)
-            << "); the texts stay Italian" << Qt::endl;
+    if (!language.isEmpty() && !session.textService()->loadLanguage(language))
+        err << "mrv-suite: no translation into \"" << language << "\"; the texts stay Italian" << Qt::endl;
 }
 
 int takePicture(SuiteSession &session, DesktopInteraction &interaction, const ShellOptions &options)
@@ -104,8 +99,11 @@ int main(int argc, char *argv[])
         code = kExitFailed;
     }
     // The component's windows go while the application and the session
-    // they use still exist.
+    // they use still exist, and so do the global services (the text service
+    // holds the application's translators).
     if (session)
         session->message()->UnloadForms();
+    session.reset();
+    host::installHostServices({});
     return code;
 }

@@ -139,6 +139,11 @@
       <translation>Fit to width</translation>
     </message>
     <message>
+      <location filename="suite/app/MainWindow.cpp" line="112" />
+      <source>Aggiorna</source>
+      <translation>Refresh</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageCommands.cpp" line="137" />
       <source>Ann&amp;ulla Assegnazione</source>
       <translation>Ca&amp;ncel Assignment</translation>
@@ -147,6 +152,11 @@
       <location filename="src/messages/MessageCommands.cpp" line="92" />
       <source>Apri</source>
       <translation>Open</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="10" />
+      <source>Archivi</source>
+      <translation>Archives</translation>
     </message>
     <message>
       <location filename="src/messages/MessageCommands.cpp" line="137" />
@@ -184,14 +194,39 @@
       <translation>Automatic</translation>
     </message>
     <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="81" />
+      <source>Bozze</source>
+      <translation>Drafts</translation>
+    </message>
+    <message>
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="275" />
       <source>Carattere</source>
       <translation>Font</translation>
     </message>
     <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="71" />
+      <source>Causale</source>
+      <translation>Document type</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageHeaderText.cpp" line="25" />
       <source>Cc: </source>
       <translation>Cc: </translation>
+    </message>
+    <message>
+      <location filename="suite/app/RecordDialogs.cpp" line="43" />
+      <source>Cerca</source>
+      <translation>Search</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="49" />
+      <source>Clienti</source>
+      <translation>Customers</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="57" />
+      <source>Codice</source>
+      <translation>Code</translation>
     </message>
     <message>
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="373" />
@@ -219,6 +254,11 @@
       <translation>Check &amp;names</translation>
     </message>
     <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="74" />
+      <source>Controparte</source>
+      <translation>Counterparty</translation>
+    </message>
+    <message>
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="318" />
       <source>Corsivo</source>
       <translation>Italic</translation>
@@ -227,6 +267,11 @@
       <location filename="src/messages/HistoryController.cpp" line="265" />
       <source>Cronologia Messaggi</source>
       <translation>Message History</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="38" />
+      <source>Da</source>
+      <translation>From</translation>
     </message>
     <message>
       <location filename="src/messages/MessageHeaderText.cpp" line="24" />
@@ -239,9 +284,24 @@
       <translation>Date</translation>
     </message>
     <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="75" />
+      <source>Descrizione</source>
+      <translation>Description</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="37" />
+      <source>Destinatari</source>
+      <translation>Recipients</translation>
+    </message>
+    <message>
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="284" />
       <source>Dimensione</source>
       <translation>Size</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="63" />
+      <source>Documenti di vendita</source>
+      <translation>Sales documents</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowStored.cpp" line="223" />
@@ -252,6 +312,11 @@
       <location filename="src/messages/MessageWindowStored.cpp" line="224" />
       <source>E' stato raggiunto l'inizio dell'archivio!</source>
       <translation>The beginning of the list has been reached!</translation>
+    </message>
+    <message>
+      <location filename="suite/app/MainWindow.cpp" line="126" />
+      <source>Elementi: @1</source>
+      <translation>Items: @1</translation>
     </message>
     <message>
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="383" />
@@ -378,6 +443,21 @@
       <translation>Read on</translation>
     </message>
     <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="59" />
+      <source>Località</source>
+      <translation>Town</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="9" />
+      <source>Messaggi</source>
+      <translation>Messages</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="84" />
+      <source>Messaggi pubblici</source>
+      <translation>Public messages</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageWindowCommands.cpp" line="222" />
       <source>Messaggio</source>
       <translation>Message</translation>
@@ -433,6 +513,11 @@
       <translation>Number</translation>
     </message>
     <message>
+      <location filename="suite/app/MainWindow.cpp" line="105" />
+      <source>Nuova attività</source>
+      <translation>New task</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageWindowCompose.cpp" line="368" />
       <source>Nuovo messaggio</source>
       <translation>New message</translation>
@@ -458,6 +543,26 @@
       <translation>Next page</translation>
     </message>
     <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="61" />
+      <source>Partita IVA</source>
+      <translation>VAT number</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="83" />
+      <source>Posta eliminata</source>
+      <translation>Deleted items</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="79" />
+      <source>Posta in arrivo</source>
+      <translation>Inbox</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="82" />
+      <source>Posta inviata</source>
+      <translation>Sent items</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageCommands.cpp" line="99" />
       <source>Priorità &amp;bassa</source>
       <translation>&amp;Low priority</translation>
@@ -468,8 +573,18 @@
       <translation>Priority: </translation>
     </message>
     <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="60" />
+      <source>Provincia</source>
+      <translation>Province</translation>
+    </message>
+    <message>
       <source>R: </source>
       <translation type="vanished" />
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="58" />
+      <source>Ragione sociale</source>
+      <translation>Company name</translation>
     </message>
     <message>
       <location filename="src/messages/MessageCommands.cpp" line="117" />
@@ -515,6 +630,11 @@
       <location filename="src/messages/MessageCommands.cpp" line="78" />
       <source>Rispondi a t&amp;utti</source>
       <translation>Reply to &amp;all</translation>
+    </message>
+    <message>
+      <location filename="suite/app/DesktopInteraction.cpp" line="179" />
+      <source>Rubrica</source>
+      <translation>Address book</translation>
     </message>
     <message>
       <location filename="src/messages/MessageCommands.cpp" line="116" />
@@ -567,9 +687,19 @@
       <translation>&amp;Print...</translation>
     </message>
     <message>
+      <location filename="suite/app/MainWindow.cpp" line="108" />
+      <source>Storico messaggi</source>
+      <translation>Message history</translation>
+    </message>
+    <message>
       <location filename="src/messages/HistoryController.cpp" line="120" />
       <source>Tabella</source>
       <translation>Table</translation>
+    </message>
+    <message>
+      <location filename="suite/app/FolderCatalog.cpp" line="76" />
+      <source>Totale</source>
+      <translation>Total</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowCompose.cpp" line="230" />
