@@ -3,7 +3,9 @@
 #include "app/DesktopInteraction.h"
 #include "app/Icons.h"
 #include "app/MainWindow.h"
+#include "app/WindowRun.h"
 #include "db/SuiteConnection.h"
+#include "facade/ComponentWindow.h"
 #include "facade/mrvMessage.h"
 #include "services/SuiteSession.h"
 
@@ -110,6 +112,21 @@ private Q_SLOTS:
         send(u"VERDI"_s, u"Nuovo arrivo"_s);
         QTRY_COMPARE(window.model(0)->data(window.model(0)->index(0, 3)).toString(), u"Nuovo arrivo"_s);
         QCOMPARE(window.model(0)->recordId(grid->currentIndex().row()), selected);
+    }
+
+    // The history opens as a host opens it: the customer's code, not its row.
+    void opensTheHistoryOfTheSelectedRecord()
+    {
+        MainWindow window(m_suite->session(), *m_interaction);
+        window.showEntry(6);
+        auto *grid = window.findChild<QTableView *>();
+        grid->selectRow(2);
+        const QString customer = window.model(6)->value(2, u"CDCON"_s).toString();
+        findCommand(&window, cmdHistory)->trigger();
+        const QList<ComponentWindow *> forms = m_suite->session().message()->GetForms();
+        QVERIFY(!forms.isEmpty());
+        QCOMPARE(forms.last()->tag(), u"frm_mrvHistory|CON_TRO|"_s + customer);
+        m_suite->session().message()->UnloadForms();
     }
 
     void takesPictures_data()
