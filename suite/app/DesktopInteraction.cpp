@@ -230,11 +230,22 @@ void DesktopInteraction::fillValueList(QObject *combo, const QString &table, con
     if (!box)
         throw Failure(QStringLiteral("A value list fills combo boxes only"));
     const db::QueryResult values = m_session.connection()->query(
-        QStringLiteral("SELECT VLVAL, VLTXT FROM SYS_VAL\rWHERE VLTAB = %1 AND VLFLD = %2\rORDER BY VLVAL")
+        QStringLiteral("SELECT VLVAL, VLTXT FROM SYS_VAL\rWHERE VLTAB = %1 AND VLFLD = %2")
             .arg(db::SqlValueTools::quoted(table), db::SqlValueTools::quoted(column)));
+    // Codes are mostly numbers ("0" to "13"): they sort, and are found by
+    // findData(), as numbers.
+    QList<QPair<QVariant, QString>> items;
+    for (const QVariantList &row : values.rows) {
+        bool numeric = false;
+        const int number = row.value(0).toString().toInt(&numeric);
+        items.append({numeric ? QVariant(number) : row.value(0), row.value(1).toString()});
+    }
+    std::sort(items.begin(), items.end(), [](const auto &left, const auto &right) {
+        return QVariant::compare(left.first, right.first) == QPartialOrdering::Less;
+    });
     box->clear();
-    for (const QVariantList &row : values.rows)
-        box->addItem(row.value(1).toString(), row.value(0));
+    for (const auto &[value, caption] : std::as_const(items))
+        box->addItem(caption, value);
 }
 
 void DesktopInteraction::bindList(QObject *grid, const QString &viewOrLayout, const QString &filter)

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFont>
 #include <QImage>
 #include <QLineEdit>
@@ -196,6 +197,39 @@ private Q_SLOTS:
         QCOMPARE(chosen.has_value(), !key.isEmpty());
         QCOMPARE(chosen.value_or(host::ChosenRecord{}).key, key);
         QCOMPARE(chosen.value_or(host::ChosenRecord{}).text, text);
+    }
+
+    void fillsValueLists_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QStringList>("captions");
+        QTest::newRow("task states") << u"SYS_MSG"_s << u"TKSTA"_s
+                                     << QStringList{u"Sconosciuto"_s, u"Accettata"_s, u"In Corso"_s, u"Completata"_s,
+                                                    u"In Attesa"_s,   u"Rinviata"_s,  u"Rifiutata"_s};
+        QTest::newRow("codes beyond 9") << u"SYS_NTF"_s << u"NTUPD"_s << QStringList{u"Disattiva"_s,
+                                                                                     u"Attiva"_s,
+                                                                                     u"In Esecuzione"_s,
+                                                                                     u"In Errore"_s,
+                                                                                     u"Da Disattivare"_s,
+                                                                                     u"Da Attivare"_s,
+                                                                                     u"Disattivazione in Corso"_s,
+                                                                                     u"Attivazione in Corso"_s};
+    }
+
+    void fillsValueLists()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QStringList, captions);
+        QComboBox combo;
+        combo.addItem(u"left from before"_s);
+        m_interaction->fillValueList(&combo, table, column);
+        QStringList shown;
+        for (int i = 0; i < combo.count(); ++i)
+            shown << combo.itemText(i);
+        QCOMPARE(shown, captions);
+        QCOMPARE(combo.findData(2), 2);
     }
 
     void convertsFileFilters_data()
