@@ -115,6 +115,24 @@ private Q_SLOTS:
         QCOMPARE(window.model(0)->recordId(grid->currentIndex().row()), selected);
     }
 
+    // The component asks for a view to be read again at a record of its own.
+    void refreshesAViewAtTheBookmark()
+    {
+        MainWindow window(m_suite->session(), *m_interaction);
+        auto &connection = *m_suite->session().connection();
+        const auto store = [&connection](const QString &subject) {
+            connection.query(u"INSERT INTO SYS_MSG (MSTYP, MSFLD, MSSTA, MSUSR, MSOBJ) VALUES (0, 1, 0, 'ROSSI', '"_s +
+                             subject + u"')"_s);
+            return connection.query(u"SELECT MAX(RECORD_ID) FROM SYS_MSG"_s).rows.first().first().toInt();
+        };
+        const qint32 bookmark = store(u"Da rileggere"_s);
+        store(u"Più recente"_s);
+        m_suite->session().records()->refreshView(u"SYS_MSG_INB"_s, -1, bookmark, QString());
+        const auto *grid = window.findChild<QTableView *>();
+        QCOMPARE(grid->currentIndex().row(), 1);
+        QCOMPARE(window.model(0)->recordId(1), bookmark);
+    }
+
     // The history opens as a host opens it: the customer's code, not its row.
     void opensTheHistoryOfTheSelectedRecord()
     {
