@@ -1,6 +1,5 @@
 #include "Cli.h"
 
-#include "db/SuiteConnection.h"
 #include "host/Failure.h"
 
 #include <QCoreApplication>
