@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 namespace mrv::suite::app {
@@ -94,10 +95,13 @@ QAction *findCommand(QWidget *window, int commandId)
     return nullptr;
 }
 
-void runCommands(SuiteSession &session, QWidget *window, const QList<int> &commandIds)
+QWidget *runCommands(SuiteSession &session, QWidget *window, const QList<int> &commandIds)
 {
+    QPointer<QWidget> front = window;
     for (const int id : commandIds) {
-        QAction *action = findCommand(window, id);
+        if (!front)
+            throw Failure(QStringLiteral("The window closed before the command %1").arg(id));
+        QAction *action = findCommand(front, id);
         if (!action)
             throw Failure(QStringLiteral("The window has no command %1").arg(id));
         if (!action->isEnabled())
@@ -106,7 +110,14 @@ void runCommands(SuiteSession &session, QWidget *window, const QList<int> &comma
             action->trigger();
             QApplication::processEvents();
         });
+        // A command may open a window of its own (a reply): the next
+        // commands and the picture are that window's.
+        if (QWidget *newest = newestComponentWidget(*session.message()))
+            front = newest;
     }
+    if (!front)
+        throw Failure(QStringLiteral("The window closed"));
+    return front;
 }
 
 void savePicture(QWidget *window, const QString &file)

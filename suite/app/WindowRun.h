@@ -31,8 +31,9 @@ QWidget *openNamedWindow(SuiteSession &session, DesktopInteraction &interaction,
 QAction *findCommand(QWidget *window, int commandId);
 
 // Runs the commands in order; each must exist and be enabled, and must
-// report nothing to the session's Errors.
-void runCommands(SuiteSession &session, QWidget *window, const QList<int> &commandIds);
+// report nothing to the session's Errors. Returns the window in front
+// after them: the newest of the component's windows, when one opened.
+QWidget *runCommands(SuiteSession &session, QWidget *window, const QList<int> &commandIds);
 
 void savePicture(QWidget *window, const QString &file);
 

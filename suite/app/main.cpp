@@ -9,6 +9,7 @@
 #include "services/SuiteSession.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTextStream>
 
@@ -30,10 +31,12 @@ QStringList arguments()
 }
 
 // Without a shipped translation the texts stay Italian, the language they
-// are written in.
+// are written in. Without --lang the system's language is taken, silently.
 void loadLanguage(SuiteSession &session, const QString &language, QTextStream &err)
 {
-    if (!language.isEmpty() && !session.textService()->loadLanguage(language))
+    if (language.isEmpty())
+        session.textService()->loadLanguage(QLocale::system().name());
+    else if (!session.textService()->loadLanguage(language))
         err << "mrv-suite: no translation into \"" << language << "\"; the texts stay Italian" << Qt::endl;
 }
 
@@ -43,8 +46,10 @@ int takePicture(SuiteSession &session, DesktopInteraction &interaction, const Sh
     QWidget *window = openNamedWindow(session, interaction, options, mainWindow);
     window->resize(options.size);
     window->show();
-    runCommands(session, window, options.commands);
-    savePicture(window, options.pictureFile);
+    QWidget *front = runCommands(session, window, options.commands);
+    front->resize(options.size);
+    front->show();
+    savePicture(front, options.pictureFile);
     return kExitOk;
 }
 
