@@ -321,10 +321,8 @@ void MessageWindowController::storeAttachments(qint32 messageId)
 // The one place the body is written back as RTF.
 void MessageWindowController::saveBody(qint32 messageId)
 {
-    if (!m_richText)
-        throw Failure(QStringLiteral("The rich-text store is not set"), 91);
-    m_richText->save(QString::fromUtf8(richtext::writeRtf(m_document)), QStringLiteral("MSTXT"), kTable,
-                     QStringLiteral("RECORD_ID"), messageId, kKeyKind, kRichTextFormat);
+    bodies().save(QString::fromUtf8(richtext::writeRtf(m_document)), QStringLiteral("MSTXT"), kTable,
+                  QStringLiteral("RECORD_ID"), messageId, kKeyKind, kRichTextFormat);
 }
 
 QString MessageWindowController::exportHtmlBody(bool &ok)
