@@ -599,7 +599,9 @@ void MessageWindow::showAttachmentStrips()
 // names; web and mail addresses go to the user's own programs.
 void MessageWindow::followLink(const QUrl &url)
 {
-    if (m_controller.webNavigation(url.toString()))
+    // The target as written in the page: a "table|key" one comes back from
+    // QUrl with its bar percent-encoded.
+    if (m_controller.webNavigation(QUrl::fromPercentEncoding(url.toEncoded())))
         return;
     if (QStringList{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto")}.contains(
             url.scheme().toLower()))
