@@ -104,7 +104,7 @@ void MessageWindowController::loadDraft(qint32 messageId)
     m_addresses = {row->to, row->cc, row->ccn};
     m_subject = row->subject;
     m_link = row->linked ? row->linkTable + QLatin1Char('|') + row->linkKey : QString();
-    richtext::readRtf(row->body.toUtf8(), &m_document);
+    readBody(row->body);
     m_priority = row->priority;
     m_task.due = row->taskDue.date();
     m_task.notifyMe = row->taskNotify;
@@ -125,6 +125,16 @@ void MessageWindowController::listStoredAttachmentsForCompose(qint32 messageId)
         m_composeAttachments.append({name, QString(), path, key, fileTypeIconKey(name)});
     }
     Q_EMIT attachmentsChanged();
+}
+
+// One edit for the whole body: a view of the document lays it out once, not
+// paragraph by paragraph as they are read.
+void MessageWindowController::readBody(const QString &rtf)
+{
+    QTextCursor edit(&m_document);
+    edit.beginEditBlock();
+    richtext::readRtf(rtf.toUtf8(), &m_document);
+    edit.endEditBlock();
 }
 
 void MessageWindowController::startBody()

@@ -200,6 +200,7 @@ private:
 
     void prepareFaxRecipients(const QString &recipients);
     void loadDraft(qint32 id);
+    void readBody(const QString &rtf);
     void startBody();
     void insertSignature(QTextCursor &cursor);
     void listStoredAttachmentsForCompose(qint32 messageId);

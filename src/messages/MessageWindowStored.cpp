@@ -96,7 +96,7 @@ void MessageWindowController::showBody(const MessageCopy &row)
     if (m_messageType != mstNotification) {
         const QString body = bodies().load(QStringLiteral("MSTXT"), kTable, QStringLiteral("RECORD_ID"), row.id,
                                            kKeyKind, kRichTextFormat);
-        richtext::readRtf(body.toUtf8(), &m_document);
+        readBody(body);
         m_showsWebView = false;
         return;
     }
