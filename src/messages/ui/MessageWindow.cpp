@@ -372,10 +372,9 @@ void MessageWindow::buildBody(QVBoxLayout *layout)
     m_editor = new widgets::RichTextEditor;
     m_editor->setObjectName(QStringLiteral("textMessage"));
     m_editor->setDocument(m_controller.document());
-    QObject::connect(m_controller.document(), &QTextDocument::contentsChanged, m_form, [this] {
-        if (!m_loading)
-            m_controller.bodyEdited();
-    });
+    QObject::connect(m_controller.document(), &QTextDocument::contentsChanged, m_form,
+                     [this] { m_controller.bodyEdited(); });
+    m_idleDocument = new QTextDocument(m_form);
     m_web = new widgets::HtmlView;
     m_web->setObjectName(QStringLiteral("webMail"));
     QObject::connect(m_web, &widgets::HtmlView::linkClicked, m_form, [this](const QUrl &url) { followLink(url); });
@@ -440,15 +439,17 @@ void MessageWindow::setOrderBy(const QString &orderBy)
     m_controller.setOrderBy(orderBy);
 }
 
+// While a body loads the editor lets go of the document: following the
+// load it would lay out the whole body to keep its cursor in sight.
 template <typename Operation> auto MessageWindow::loading(Operation &&operation)
 {
-    struct Restore
+    struct Reattach
     {
-        bool &flag;
-        bool before;
-        ~Restore() { flag = before; }
-    } restore{m_loading, m_loading};
-    m_loading = true;
+        widgets::RichTextEditor *editor;
+        QTextDocument *document;
+        ~Reattach() { editor->setDocument(document); }
+    } reattach{m_editor, m_controller.document()};
+    m_editor->setDocument(m_idleDocument);
     return operation();
 }
 
@@ -469,7 +470,10 @@ bool MessageWindow::OpenMessage(QWidget *owner, const QString &messageId, qint32
 
 void MessageWindow::runCommand(qint32 id)
 {
-    loading([&] { m_controller.execute(id); });
+    if (id == cmdPrevious || id == cmdNext)
+        loading([&] { m_controller.execute(id); });
+    else
+        m_controller.execute(id);
 }
 
 // ---------------------------------------------------------------------------

@@ -15,6 +15,7 @@ class QLineEdit;
 class QMainWindow;
 class QPushButton;
 class QSlider;
+class QTextDocument;
 class QUrl;
 class QVBoxLayout;
 
@@ -75,13 +76,12 @@ private:
     void buildAttachmentLists(QVBoxLayout *layout);
     void buildBody(QVBoxLayout *layout);
     void bindController();
+    // Runs a controller operation that may load another body.
+    template <typename Operation> auto loading(Operation &&operation);
+    void runCommand(qint32 id);
     QLineEdit *dateBox(int box);
     void commitDate(const DateBox &box);
 
-    // Runs a controller operation that may load a new body: its changes to
-    // the document are not the user's edits.
-    template <typename Operation> auto loading(Operation &&operation);
-    void runCommand(qint32 id);
     void showState();
     void showRecipients();
     void showStoredHeader();
@@ -100,9 +100,9 @@ private:
     std::shared_ptr<host::Errors> m_errors;
     QPointer<QMainWindow> m_form;
     widgets::CommandBar *m_commands = nullptr;
-    bool m_loading = false;
     QString m_iconKey;
     QString m_webFile;
+    QTextDocument *m_idleDocument = nullptr; // the editor's while a body loads
 
     QWidget *m_composeHeader = nullptr;
     std::array<QPushButton *, 3> m_addressButtons{};
