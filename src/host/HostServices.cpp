@@ -3,6 +3,7 @@
 #include "Failure.h"
 #include "PathServices.h"
 #include "Resources.h"
+#include "RichTextStore.h"
 #include "TextService.h"
 #include "ValueTools.h"
 
@@ -53,6 +54,11 @@ ScreenPointer *screenPointer()
 Resources &resources()
 {
     return require(installed().resources, "Resources");
+}
+
+RichTextStore &richTextStore()
+{
+    return require(installed().richTextStore, "RichTextStore");
 }
 
 } // namespace mrv::host

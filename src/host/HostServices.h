@@ -6,6 +6,7 @@ namespace mrv::host {
 
 class PathServices;
 class Resources;
+class RichTextStore;
 class ScreenPointer;
 class TextService;
 class ValueTools;
@@ -19,6 +20,8 @@ struct HostServices
     std::shared_ptr<TextService> textService;
     std::shared_ptr<PathServices> pathServices;
     std::shared_ptr<Resources> resources;
+    // Stored bodies, for the windows that are given no store of their own.
+    std::shared_ptr<RichTextStore> richTextStore;
     // Optional: without one (the command line) the pointer is left alone.
     std::shared_ptr<ScreenPointer> screenPointer;
 };
@@ -29,6 +32,7 @@ ValueTools &valueTools();
 TextService &textService();
 PathServices &pathServices();
 Resources &resources();
+RichTextStore &richTextStore();
 ScreenPointer *screenPointer();
 
 } // namespace mrv::host

@@ -12,15 +12,20 @@ namespace {
 
 using Rule = std::function<bool(const MessageCommandState &)>;
 
+// Where a command sits: its menu, whether the "Standard" toolbar carries
+// it, and whether a separator comes before it.
+enum Place : quint8 { InMenu = 0, OnToolbar = 1, AfterSeparator = 2 };
+
 struct CommandDef
 {
     qint32 id;
     const char *caption;
-    const char *toolbarCaption; // nullptr: as the menu's
     const char *iconKey;
+    qint32 menu;
+    quint8 place;
     Rule enabled;
     Rule visible; // nullptr: always shown
-    Rule checked; // nullptr: never ticked
+    Rule checked; // nullptr: not a toggle
 };
 
 bool always(const MessageCommandState &)
@@ -59,66 +64,92 @@ bool storedWithAttachments(const MessageCommandState &s)
     return !s.newMessage && s.storedAttachments;
 }
 
+bool stored(const MessageCommandState &s)
+{
+    return !s.newMessage;
+}
+
+bool composingTask(const MessageCommandState &s)
+{
+    return s.newMessage && s.messageType == mstTask;
+}
+
+bool browsable(const MessageCommandState &s)
+{
+    return s.browsing;
+}
+
+// Browsing and answering are offered for stored items only: from a window
+// being composed they would drop the text written so far.
 const QList<CommandDef> &definitions()
 {
     static const QList<CommandDef> defs = {
-        {cmdSend, "&Invia", nullptr, "message_send", composing, composing, nullptr},
-        {cmdSave, "&Salva", nullptr, "save",
+        {cmdFileMenu, "&File", "", 0, InMenu, always, nullptr, nullptr},
+        {cmdSend, "&Invia", "message_send", cmdFileMenu, OnToolbar, composing, composing, nullptr},
+        {cmdSave, "&Salva", "save", cmdFileMenu, OnToolbar,
          [](const MessageCommandState &s) {
              return s.messageType != mstNotification && s.messageType != mstEmail && s.modified;
          },
          nullptr, nullptr},
-        {cmdPrint, "Stam&pa...", "Stam&pa", "print", always, nullptr, nullptr},
-        {cmdAttach, "&Allega...", "&Allega", "row_attachment", composing, composing, nullptr},
-        {cmdRemoveLink, "Rimuovi &collegamento", nullptr, "link", [](const MessageCommandState &s) { return s.linked; },
-         nullptr, nullptr},
-        {cmdAddressBook, "&Rubrica", nullptr, "address_book", notEmailWindow, nullptr, nullptr},
-        {cmdHelp, "&Guida", nullptr, "help", always, nullptr, nullptr},
-        {cmdReply, "&Rispondi", nullptr, "message_awr", answerable, nullptr, nullptr},
-        {cmdReplyAll, "Rispondi a t&utti", nullptr, "message_awr_all", answerable, nullptr, nullptr},
-        {cmdForward, "Ino&ltra", nullptr, "message_forward", answerable, nullptr, nullptr},
-        {cmdPrevious, "Messaggio Precedente", nullptr, "message_up",
-         [](const MessageCommandState &s) { return s.browsing; }, nullptr, nullptr},
-        {cmdNext, "Messaggio Successivo", nullptr, "message_down",
-         [](const MessageCommandState &s) { return s.browsing; }, nullptr, nullptr},
-        {cmdFileMenu, "&File", nullptr, "", always, nullptr, nullptr},
-        {cmdActionsMenu, "A&zioni", nullptr, "", always, nullptr, nullptr},
-        {cmdHelpMenu, "&?", nullptr, "", always, nullptr, nullptr},
-        {cmdExit, "&Esci", nullptr, "", always, nullptr, nullptr},
-        {cmdSaveAllAttachments, "&Salva tutti gli allegati...", nullptr, "", storedWithAttachments, nullptr, nullptr},
-        {cmdSaveAttachment, "Salva con nome...", nullptr, "attachment_save", storedWithAttachments, nullptr, nullptr},
-        {cmdRemoveAttachment, "Rimuovi", nullptr, "attachment_remove", notEmailWindow, nullptr, nullptr},
-        {cmdRemoveAllAttachments, "Rimuovi tutti", nullptr, "", notEmailWindow, nullptr, nullptr},
-        {cmdOpenAttachment, "Apri", nullptr, "", [](const MessageCommandState &s) { return s.storedAttachments; },
-         nullptr, nullptr},
-        {cmdDelete, "&Elimina", nullptr, "delete",
-         [](const MessageCommandState &s) { return !s.newMessage && s.messageType != mstEmail; }, nullptr, nullptr},
-        {cmdCheckNames, "Controlla &nomi", nullptr, "check_names", composing, composing, nullptr},
-        {cmdHighPriority, "&Priorità alta", nullptr, "priority_high", composing, composing,
-         [](const MessageCommandState &s) { return s.priority == mspHigh; }},
-        {cmdLowPriority, "Priorità &bassa", nullptr, "priority_low", composing, composing,
+        {cmdSaveAndClose, "Sal&va e chiudi", "save", cmdFileMenu, InMenu, composing, composing, nullptr},
+        {cmdAttach, "&Allega...", "row_attachment", cmdFileMenu, OnToolbar | AfterSeparator, composing, composing,
+         nullptr},
+        {cmdSaveAllAttachments, "&Salva tutti gli allegati...", "", cmdFileMenu, InMenu, storedWithAttachments, nullptr,
+         nullptr},
+        {cmdPrint, "Stam&pa...", "print", cmdFileMenu, OnToolbar | AfterSeparator, always, nullptr, nullptr},
+        {cmdDelete, "&Elimina", "delete", cmdFileMenu, OnToolbar | AfterSeparator,
+         [](const MessageCommandState &s) { return !s.newMessage && s.messageType != mstEmail; }, stored, nullptr},
+        {cmdExit, "&Esci", "", cmdFileMenu, AfterSeparator, always, nullptr, nullptr},
+
+        {cmdActionsMenu, "A&zioni", "", 0, InMenu, always, nullptr, nullptr},
+        {cmdReply, "&Rispondi", "message_awr", cmdActionsMenu, OnToolbar | AfterSeparator, answerable, answerable,
+         nullptr},
+        {cmdReplyAll, "Rispondi a t&utti", "message_awr_all", cmdActionsMenu, OnToolbar, answerable, answerable,
+         nullptr},
+        {cmdForward, "Ino&ltra", "message_forward", cmdActionsMenu, OnToolbar, answerable, answerable, nullptr},
+        {cmdPrevious, "Messaggio Precedente", "message_up", cmdActionsMenu, OnToolbar | AfterSeparator, browsable,
+         stored, nullptr},
+        {cmdNext, "Messaggio Successivo", "message_down", cmdActionsMenu, OnToolbar, browsable, stored, nullptr},
+        {cmdAddressBook, "&Rubrica", "address_book", cmdActionsMenu, AfterSeparator, notEmailWindow, nullptr, nullptr},
+        {cmdCheckNames, "Controlla &nomi", "check_names", cmdActionsMenu, OnToolbar, composing, composing, nullptr},
+        {cmdRemoveLink, "Rimuovi &collegamento", "link", cmdActionsMenu, InMenu,
+         [](const MessageCommandState &s) { return s.linked; }, nullptr, nullptr},
+        {cmdHighPriority, "&Priorità alta", "priority_high", cmdActionsMenu, OnToolbar | AfterSeparator, composing,
+         composing, [](const MessageCommandState &s) { return s.priority == mspHigh; }},
+        {cmdLowPriority, "Priorità &bassa", "priority_low", cmdActionsMenu, OnToolbar, composing, composing,
          [](const MessageCommandState &s) { return s.priority == mspLow; }},
-        {cmdAssignTask, "Assegna a&ttività", nullptr, "activity_assign",
-         [](const MessageCommandState &s) { return s.newMessage && s.messageType == mstTask; },
-         [](const MessageCommandState &s) { return s.newMessage && s.messageType == mstTask; },
-         [](const MessageCommandState &s) { return !s.personalTask; }},
-        {cmdAcceptTask, "&Accetta", nullptr, "check", receivedTaskIn({tksUnknown}), receivedTask, nullptr},
-        {cmdRejectTask, "&Rifiuta", nullptr, "forbidden", receivedTaskIn({tksUnknown}), receivedTask, nullptr},
-        {cmdStartTask, "&Inizia", nullptr, "start", receivedTaskIn({tksAccepted, tksPostponed}), receivedTask, nullptr},
-        {cmdCompleteTask, "&Completa", nullptr, "end", receivedTaskIn({tksAccepted, tksInProgress, tksPostponed}),
+        {cmdAssignTask, "Assegna a&ttività", "activity_assign", cmdActionsMenu, OnToolbar | AfterSeparator,
+         composingTask, composingTask, [](const MessageCommandState &s) { return !s.personalTask; }},
+        {cmdAcceptTask, "&Accetta", "check", cmdActionsMenu, OnToolbar | AfterSeparator, receivedTaskIn({tksUnknown}),
          receivedTask, nullptr},
-        {cmdReopenTask, "&Riapri", nullptr, "restart", receivedTaskIn({tksInProgress, tksCompleted}), receivedTask,
+        {cmdRejectTask, "&Rifiuta", "forbidden", cmdActionsMenu, OnToolbar, receivedTaskIn({tksUnknown}), receivedTask,
          nullptr},
-        {cmdPostponeTask, "&Rinvia", nullptr, "forward", receivedTaskIn({tksAccepted, tksInProgress}), receivedTask,
+        {cmdStartTask, "&Inizia", "start", cmdActionsMenu, OnToolbar, receivedTaskIn({tksAccepted, tksPostponed}),
+         receivedTask, nullptr},
+        {cmdCompleteTask, "&Completa", "end", cmdActionsMenu, OnToolbar,
+         receivedTaskIn({tksAccepted, tksInProgress, tksPostponed}), receivedTask, nullptr},
+        {cmdReopenTask, "&Riapri", "restart", cmdActionsMenu, OnToolbar, receivedTaskIn({tksInProgress, tksCompleted}),
+         receivedTask, nullptr},
+        {cmdPostponeTask, "&Rinvia", "forward", cmdActionsMenu, OnToolbar, receivedTaskIn({tksAccepted, tksInProgress}),
+         receivedTask, nullptr},
+        {cmdStatusReport, "Invia &rapporto di stato", "activity_send", cmdActionsMenu, OnToolbar, receivedTask,
+         receivedTask, [](const MessageCommandState &s) { return s.statusReport; }},
+        {cmdPublic, "Rendi &pubblica", "message_pub", cmdActionsMenu, AfterSeparator, answerable, nullptr, nullptr},
+        {cmdAssociateCounterparty, "Associa a &Controparte", "con_tro", cmdActionsMenu, InMenu, stored, nullptr,
          nullptr},
-        {cmdStatusReport, "Invia &rapporto di stato", nullptr, "activity_send", receivedTask, receivedTask,
-         [](const MessageCommandState &s) { return s.statusReport; }},
-        {cmdSaveAndClose, "Sal&va e chiudi", nullptr, "save", composing, composing, nullptr},
-        {cmdPublic, "Rendi &pubblica", "Rendi Pubblico", "message_pub", answerable, nullptr, nullptr},
-        {cmdAssociateCounterparty, "Associa a &Controparte", nullptr, "con_tro",
-         [](const MessageCommandState &s) { return !s.newMessage; }, nullptr, nullptr},
-        {cmdAssociateDocument, "Associa a &Documento", nullptr, "doc_base",
-         [](const MessageCommandState &s) { return !s.newMessage; }, nullptr, nullptr},
+        {cmdAssociateDocument, "Associa a &Documento", "doc_base", cmdActionsMenu, InMenu, stored, nullptr, nullptr},
+
+        {cmdHelpMenu, "&?", "", 0, InMenu, always, nullptr, nullptr},
+        {cmdHelp, "&Guida", "help", cmdHelpMenu, InMenu, always, nullptr, nullptr},
+
+        {cmdAttachmentPopup, "", "", 0, InMenu, always, [](const MessageCommandState &) { return false; }, nullptr},
+        {cmdOpenAttachment, "Apri", "", cmdAttachmentPopup, InMenu,
+         [](const MessageCommandState &s) { return s.storedAttachments; }, stored, nullptr},
+        {cmdSaveAttachment, "Salva con nome...", "attachment_save", cmdAttachmentPopup, InMenu, storedWithAttachments,
+         nullptr, nullptr},
+        {cmdRemoveAttachment, "Rimuovi", "attachment_remove", cmdAttachmentPopup, AfterSeparator, notEmailWindow,
+         nullptr, nullptr},
+        {cmdRemoveAllAttachments, "Rimuovi tutti", "", cmdAttachmentPopup, InMenu, notEmailWindow, nullptr, nullptr},
     };
     return defs;
 }
@@ -142,16 +173,22 @@ const char *captionFor(const CommandDef &def, const MessageCommandState &s)
 
 } // namespace
 
-QList<MessageCommand> messageCommands(const MessageCommandState &state)
+commands::CommandStates messageCommands(const MessageCommandState &state)
 {
-    QList<MessageCommand> commands;
+    commands::CommandStates commands;
     for (const CommandDef &def : definitions()) {
-        const char *caption = captionFor(def, state);
-        const bool varies = caption != def.caption;
-        commands.append({def.id, translated(caption),
-                         translated(def.toolbarCaption && !varies ? def.toolbarCaption : caption),
-                         QString::fromLatin1(def.iconKey), def.enabled(state), !def.visible || def.visible(state),
-                         def.checked && def.checked(state)});
+        commands::CommandState command;
+        command.id = def.id;
+        command.caption = def.caption[0] ? translated(captionFor(def, state)) : QString();
+        command.iconKey = QString::fromLatin1(def.iconKey);
+        command.enabled = def.enabled(state);
+        command.visible = !def.visible || def.visible(state);
+        command.checkable = def.checked != nullptr;
+        command.checked = command.checkable && def.checked(state);
+        command.menu = def.menu;
+        command.onToolbar = def.place & OnToolbar;
+        command.separatorBefore = def.place & AfterSeparator;
+        commands.append(command);
     }
     return commands;
 }

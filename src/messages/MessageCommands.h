@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QList>
-#include <QString>
+#include "platform/commands/CommandState.h"
 
 namespace mrv {
 
@@ -20,6 +19,7 @@ enum MessageCommandId : qint32 {
     cmdPrevious = 255010,
     cmdNext = 255011,
     cmdFileMenu = 255012,
+    cmdAttachmentPopup = 255013,
     cmdActionsMenu = 255014,
     cmdHelpMenu = 255015,
     cmdExit = 255016,
@@ -46,20 +46,6 @@ enum MessageCommandId : qint32 {
     cmdAssociateDocument = 255037,
 };
 
-// One command as the window shows it now. Captions are translated and keep
-// their "&" accelerators; the toolbar caption differs from the menu's for a
-// few commands.
-struct MessageCommand
-{
-    qint32 id = 0;
-    QString caption;
-    QString toolbarCaption;
-    QString iconKey;
-    bool enabled = false;
-    bool visible = false;
-    bool checked = false;
-};
-
 // What the commands depend on.
 struct MessageCommandState
 {
@@ -77,6 +63,10 @@ struct MessageCommandState
     bool publicCopy = false;
 };
 
-QList<MessageCommand> messageCommands(const MessageCommandState &state);
+// The commands as the window shows them now, in the order of their menus
+// and of the "Standard" toolbar. Captions are translated and keep their "&"
+// accelerators; the popup of the attachment lists is the hidden menu
+// cmdAttachmentPopup.
+commands::CommandStates messageCommands(const MessageCommandState &state);
 
 } // namespace mrv

@@ -20,7 +20,7 @@ using namespace messagewindow;
 // ---------------------------------------------------------------------------
 // Commands
 
-QList<MessageCommand> MessageWindowController::commands() const
+commands::CommandStates MessageWindowController::commands() const
 {
     MessageCommandState state;
     state.newMessage = m_newMessage;
@@ -38,18 +38,20 @@ QList<MessageCommand> MessageWindowController::commands() const
     return messageCommands(state);
 }
 
-MessageCommand MessageWindowController::command(qint32 commandId) const
+commands::CommandState MessageWindowController::command(qint32 commandId) const
 {
-    for (const MessageCommand &command : commands()) {
+    for (const commands::CommandState &command : commands()) {
         if (command.id == commandId)
             return command;
     }
-    return {};
+    commands::CommandState unknown;
+    unknown.enabled = unknown.visible = false;
+    return unknown;
 }
 
 bool MessageWindowController::execute(qint32 commandId)
 {
-    const MessageCommand found = command(commandId);
+    const commands::CommandState found = command(commandId);
     if (!found.enabled || !found.visible)
         return false;
     return guardedVoid(m_errors.get(), kObject, "mnuMessage_Execute", [&] { executeCommand(commandId); });

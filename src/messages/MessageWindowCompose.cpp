@@ -104,7 +104,7 @@ void MessageWindowController::loadDraft(qint32 messageId)
     m_addresses = {row->to, row->cc, row->ccn};
     m_subject = row->subject;
     m_link = row->linked ? row->linkTable + QLatin1Char('|') + row->linkKey : QString();
-    richtext::readRtf(row->body.toUtf8(), &m_document);
+    readBody(row->body);
     m_priority = row->priority;
     m_task.due = row->taskDue.date();
     m_task.notifyMe = row->taskNotify;
@@ -125,6 +125,16 @@ void MessageWindowController::listStoredAttachmentsForCompose(qint32 messageId)
         m_composeAttachments.append({name, QString(), path, key, fileTypeIconKey(name)});
     }
     Q_EMIT attachmentsChanged();
+}
+
+// One edit for the whole body: a view of the document lays it out once, not
+// paragraph by paragraph as they are read.
+void MessageWindowController::readBody(const QString &rtf)
+{
+    QTextCursor edit(&m_document);
+    edit.beginEditBlock();
+    richtext::readRtf(rtf.toUtf8(), &m_document);
+    edit.endEditBlock();
 }
 
 void MessageWindowController::startBody()
@@ -321,10 +331,8 @@ void MessageWindowController::storeAttachments(qint32 messageId)
 // The one place the body is written back as RTF.
 void MessageWindowController::saveBody(qint32 messageId)
 {
-    if (!m_richText)
-        throw Failure(QStringLiteral("The rich-text store is not set"), 91);
-    m_richText->save(QString::fromUtf8(richtext::writeRtf(m_document)), QStringLiteral("MSTXT"), kTable,
-                     QStringLiteral("RECORD_ID"), messageId, kKeyKind, kRichTextFormat);
+    bodies().save(QString::fromUtf8(richtext::writeRtf(m_document)), QStringLiteral("MSTXT"), kTable,
+                  QStringLiteral("RECORD_ID"), messageId, kKeyKind, kRichTextFormat);
 }
 
 QString MessageWindowController::exportHtmlBody(bool &ok)

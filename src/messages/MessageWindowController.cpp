@@ -7,14 +7,13 @@
 #include "host/Connection.h"
 #include "host/HostServices.h"
 #include "host/Records.h"
+#include "host/RichTextStore.h"
 #include "host/TextService.h"
 #include "host/UserManager.h"
 #include "host/ValueTools.h"
 #include "platform/richtext/HtmlWriter.h"
 
-#include <QDesktopServices>
 #include <QFile>
-#include <QUrl>
 
 namespace mrv {
 
@@ -22,7 +21,7 @@ using namespace messagewindow;
 
 MessageWindowController::MessageWindowController(QObject *parent) : QObject(parent)
 {
-    m_fileOpener = [](const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    m_fileOpener = [](const QString &) { return false; };
 }
 
 MessageWindowController::~MessageWindowController()
@@ -54,6 +53,11 @@ host::Records &MessageWindowController::hostRecords() const
     if (!m_records)
         throw Failure(QStringLiteral("The Records object is not set"), 91);
     return *m_records;
+}
+
+host::RichTextStore &MessageWindowController::bodies() const
+{
+    return m_richText ? *m_richText : host::richTextStore();
 }
 
 host::Connection &MessageWindowController::connection() const
@@ -151,6 +155,15 @@ void MessageWindowController::fillTaskStatusList(QObject *combo)
 {
     guardedVoid(m_errors.get(), kObject, "Form_Load",
                 [&] { hostRecords().fillValueList(combo, kTable, QStringLiteral("TKSTA")); });
+}
+
+QStringList MessageWindowController::taskStatusCaptions() const
+{
+    QStringList captions;
+    for (const char *status :
+         {"Sconosciuto", "Accettata", "In Corso", "Completata", "In Attesa", "Rinviata", "Rifiutata"})
+        captions << translate(QString::fromUtf8(status), "Form_Load");
+    return captions;
 }
 
 void MessageWindowController::setTaskStatus(qint32 status)

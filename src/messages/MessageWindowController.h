@@ -51,6 +51,7 @@ public:
     // The widget handed to the host to be shown; may stay null (headless).
     void setWidget(QWidget *widget) { m_widget = widget; }
     // Opens a file with the program its type belongs to; false when none.
+    // Without one (headless) no file is ever opened.
     void setFileOpener(std::function<bool(const QString &path)> opener) { m_fileOpener = std::move(opener); }
 
     QString ViewName() const { return m_viewName; }
@@ -125,8 +126,8 @@ public:
     void storeToolbarLayout(const QString &layout);
 
     // Commands.
-    QList<MessageCommand> commands() const;
-    MessageCommand command(qint32 id) const;
+    commands::CommandStates commands() const;
+    commands::CommandState command(qint32 id) const;
     // False when the command is not enabled now (nothing is done).
     bool execute(qint32 id);
 
@@ -156,6 +157,9 @@ public:
     bool showsReceivedTaskBoxes() const { return !m_newMessage; }
     // Has the host fill the status list with the captions of the task states.
     void fillTaskStatusList(QObject *combo);
+    // The captions of the task states, in mrv_eTaskStatus order, for a list
+    // the host left empty.
+    QStringList taskStatusCaptions() const;
     void setTaskStatus(qint32 status);
     void setTaskCompletion(qint32 value);
     void setTaskDue(const QDate &due);
@@ -183,6 +187,7 @@ Q_SIGNALS:
 
 private:
     host::Records &hostRecords() const;
+    host::RichTextStore &bodies() const;
     host::Connection &connection() const;
     MessageStore store() const;
     QString translate(const QString &text, const char *procedure) const;
@@ -195,6 +200,7 @@ private:
 
     void prepareFaxRecipients(const QString &recipients);
     void loadDraft(qint32 id);
+    void readBody(const QString &rtf);
     void startBody();
     void insertSignature(QTextCursor &cursor);
     void listStoredAttachmentsForCompose(qint32 messageId);

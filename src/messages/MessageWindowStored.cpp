@@ -94,11 +94,9 @@ void MessageWindowController::showHeader(const MessageCopy &row)
 void MessageWindowController::showBody(const MessageCopy &row)
 {
     if (m_messageType != mstNotification) {
-        if (!m_richText)
-            throw Failure(QStringLiteral("The rich-text store is not set"), 91);
-        const QString body = m_richText->load(QStringLiteral("MSTXT"), kTable, QStringLiteral("RECORD_ID"), row.id,
-                                              kKeyKind, kRichTextFormat);
-        richtext::readRtf(body.toUtf8(), &m_document);
+        const QString body = bodies().load(QStringLiteral("MSTXT"), kTable, QStringLiteral("RECORD_ID"), row.id,
+                                           kKeyKind, kRichTextFormat);
+        readBody(body);
         m_showsWebView = false;
         return;
     }

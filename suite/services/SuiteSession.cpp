@@ -1,6 +1,7 @@
 #include "SuiteSession.h"
 
 #include "SuiteResources.h"
+#include "SuiteRichTextStore.h"
 #include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
 #include "facade/ComServer.h"
@@ -95,6 +96,7 @@ void SuiteSession::installGlobalServices()
     services.pathServices = m_paths;
     services.resources = std::make_shared<SuiteResources>();
     services.screenPointer = m_screenPointer;
+    services.richTextStore = std::make_shared<SuiteRichTextStore>(m_connection);
     host::installHostServices(services);
 }
 

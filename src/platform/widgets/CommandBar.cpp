@@ -56,7 +56,7 @@ void CommandBar::build()
         if (state.menu != 0) {
             QMenu *parentMenu = menuFor(state.menu);
             if (state.separatorBefore)
-                parentMenu->addSeparator();
+                m_separators[state.id] << parentMenu->addSeparator();
             parentMenu->addAction(action);
         }
         if (state.onToolbar) {
@@ -65,7 +65,7 @@ void CommandBar::build()
                 m_toolBar->setObjectName(QStringLiteral("Standard"));
             }
             if (state.separatorBefore)
-                m_toolBar->addSeparator();
+                m_separators[state.id] << m_toolBar->addSeparator();
             m_toolBar->addAction(action);
         }
         apply(state);
@@ -117,6 +117,10 @@ void CommandBar::apply(const commands::CommandState &state)
     action->setVisible(state.visible);
     action->setCheckable(state.checkable);
     action->setChecked(state.checked);
+    // A hidden command takes its separator with it: the toolbar does not
+    // fold separators that meet.
+    for (QAction *separator : m_separators.value(state.id))
+        separator->setVisible(state.visible);
 }
 
 } // namespace mrv::widgets

@@ -52,6 +52,7 @@ private:
     QToolBar *m_toolBar = nullptr;
     QHash<qint32, QAction *> m_actions;
     QHash<qint32, QMenu *> m_menus;
+    QHash<qint32, QList<QAction *>> m_separators; // before each command, in its menu and on the toolbar
     QList<qint32> m_topMenus;
 };
 
