@@ -4,22 +4,21 @@
   <context>
     <name>mrv</name>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="105" />
+      <location filename="src/messages/MessageCommands.cpp" line="123" />
       <source>&amp;Accetta</source>
       <translation>&amp;Accept</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="72" />
       <source>&amp;Allega</source>
-      <translation>&amp;Attach</translation>
+      <translation type="vanished">&amp;Attach</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="72" />
+      <location filename="src/messages/MessageCommands.cpp" line="95" />
       <source>&amp;Allega...</source>
       <translation>&amp;Attach...</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="108" />
+      <location filename="src/messages/MessageCommands.cpp" line="129" />
       <source>&amp;Completa</source>
       <translation>&amp;Complete</translation>
     </message>
@@ -29,102 +28,102 @@
       <translation>&amp;Copy</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="94" />
+      <location filename="src/messages/MessageCommands.cpp" line="100" />
       <source>&amp;Elimina</source>
       <translation>&amp;Delete</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="87" />
+      <location filename="src/messages/MessageCommands.cpp" line="102" />
       <source>&amp;Esci</source>
       <translation>E&amp;xit</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="84" />
+      <location filename="src/messages/MessageCommands.cpp" line="87" />
       <source>&amp;File</source>
       <translation>&amp;File</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="76" />
+      <location filename="src/messages/MessageCommands.cpp" line="143" />
       <source>&amp;Guida</source>
       <translation>&amp;Help</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="107" />
+      <location filename="src/messages/MessageCommands.cpp" line="127" />
       <source>&amp;Inizia</source>
       <translation>&amp;Start</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="65" />
+      <location filename="src/messages/MessageCommands.cpp" line="88" />
       <source>&amp;Invia</source>
       <translation>&amp;Send</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="97" />
+      <location filename="src/messages/MessageCommands.cpp" line="117" />
       <source>&amp;Priorità alta</source>
       <translation>&amp;High priority</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="110" />
+      <location filename="src/messages/MessageCommands.cpp" line="131" />
       <source>&amp;Riapri</source>
       <translation>Re&amp;open</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="106" />
+      <location filename="src/messages/MessageCommands.cpp" line="125" />
       <source>&amp;Rifiuta</source>
       <translation>&amp;Decline</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="112" />
+      <location filename="src/messages/MessageCommands.cpp" line="133" />
       <source>&amp;Rinvia</source>
       <translation>&amp;Postpone</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="77" />
+      <location filename="src/messages/MessageCommands.cpp" line="105" />
       <source>&amp;Rispondi</source>
       <translation>&amp;Reply</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="75" />
+      <location filename="src/messages/MessageCommands.cpp" line="113" />
       <source>&amp;Rubrica</source>
       <translation>Address &amp;book</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="66" />
+      <location filename="src/messages/MessageCommands.cpp" line="89" />
       <source>&amp;Salva</source>
       <translation>&amp;Save</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="135" />
+      <location filename="src/messages/MessageCommands.cpp" line="166" />
       <source>&amp;Salva come bozza</source>
       <translation>&amp;Save as draft</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="88" />
+      <location filename="src/messages/MessageCommands.cpp" line="97" />
       <source>&amp;Salva tutti gli allegati...</source>
       <translation>&amp;Save all attachments...</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="129" />
+      <location filename="src/messages/MessageWindowController.cpp" line="133" />
       <source>@1 - Messaggio</source>
       <translation>@1 - Message</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="132" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="130" />
       <source>@1Messaggio inoltrato in data @2</source>
       <translation>@1Message forwarded on @2</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="136" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="134" />
       <source>@1Messaggio reso pubblico in data @2</source>
       <translation>@1Message made public on @2</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="134" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="132" />
       <source>@1Risposta inviata in data @2</source>
       <translation>@1Reply sent on @2</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="85" />
+      <location filename="src/messages/MessageCommands.cpp" line="104" />
       <source>A&amp;zioni</source>
       <translation>A&amp;ctions</translation>
     </message>
@@ -132,6 +131,11 @@
       <location filename="src/messages/MessageHeaderText.cpp" line="24" />
       <source>A: </source>
       <translation>To: </translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <source>Accettata</source>
+      <translation>Accepted</translation>
     </message>
     <message>
       <location filename="src/platform/widgets/PdfViewer.cpp" line="56" />
@@ -144,12 +148,12 @@
       <translation>Refresh</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="137" />
+      <location filename="src/messages/MessageCommands.cpp" line="168" />
       <source>Ann&amp;ulla Assegnazione</source>
       <translation>Ca&amp;ncel Assignment</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="92" />
+      <location filename="src/messages/MessageCommands.cpp" line="146" />
       <source>Apri</source>
       <translation>Open</translation>
     </message>
@@ -159,22 +163,27 @@
       <translation>Archives</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="137" />
+      <location filename="src/messages/MessageCommands.cpp" line="168" />
       <source>Assegna A&amp;ttività</source>
       <translation>Assign &amp;Task</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="101" />
+      <location filename="src/messages/MessageCommands.cpp" line="121" />
       <source>Assegna a&amp;ttività</source>
       <translation>Assign &amp;task</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="118" />
+      <location filename="src/messages/ui/MessageWindow.cpp" line="300" />
+      <source>Assegnata da:</source>
+      <translation>Assigned by:</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="138" />
       <source>Associa a &amp;Controparte</source>
       <translation>Associate with &amp;Counterparty</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="120" />
+      <location filename="src/messages/MessageCommands.cpp" line="140" />
       <source>Associa a &amp;Documento</source>
       <translation>Associate with &amp;Document</translation>
     </message>
@@ -192,6 +201,11 @@
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="350" />
       <source>Automatico</source>
       <translation>Automatic</translation>
+    </message>
+    <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="292" />
+      <source>Avvisami</source>
+      <translation>Notify me</translation>
     </message>
     <message>
       <location filename="suite/app/FolderCatalog.cpp" line="81" />
@@ -244,12 +258,27 @@
       <translation>Completion</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="328" />
+      <location filename="src/messages/ui/MessageWindow.cpp" line="299" />
+      <source>Completamento:</source>
+      <translation>Completion:</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <source>Completata</source>
+      <translation>Completed</translation>
+    </message>
+    <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="298" />
+      <source>Completata il:</source>
+      <translation>Completed on:</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="326" />
       <source>Confermi la Rimozione del Messaggio Pubblico collegato?</source>
       <translation>Remove the linked public message?</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="96" />
+      <location filename="src/messages/MessageCommands.cpp" line="114" />
       <source>Controlla &amp;nomi</source>
       <translation>Check &amp;names</translation>
     </message>
@@ -264,6 +293,11 @@
       <translation>Italic</translation>
     </message>
     <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="301" />
+      <source>Creata il:</source>
+      <translation>Created on:</translation>
+    </message>
+    <message>
       <location filename="src/messages/HistoryController.cpp" line="265" />
       <source>Cronologia Messaggi</source>
       <translation>Message History</translation>
@@ -272,6 +306,11 @@
       <location filename="suite/app/FolderCatalog.cpp" line="38" />
       <source>Da</source>
       <translation>From</translation>
+    </message>
+    <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="230" />
+      <source>Da:</source>
+      <translation>From:</translation>
     </message>
     <message>
       <location filename="src/messages/MessageHeaderText.cpp" line="24" />
@@ -304,12 +343,12 @@
       <translation>Sales documents</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="223" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="221" />
       <source>E' stata raggiunta la fine dell'archivio!</source>
       <translation>The end of the list has been reached!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="224" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="222" />
       <source>E' stato raggiunto l'inizio dell'archivio!</source>
       <translation>The beginning of the list has been reached!</translation>
     </message>
@@ -329,7 +368,7 @@
       <translation>Bulleted list</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCommands.cpp" line="231" />
+      <location filename="src/messages/MessageWindowCommands.cpp" line="233" />
       <source>Eliminare in maniera definitiva il messaggio?</source>
       <translation>Delete the message permanently?</translation>
     </message>
@@ -363,7 +402,7 @@
       <translation>The file @1 does not hold a readable picture.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="423" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="431" />
       <source>Il log di connessione ha restituito:</source>
       <translation>The connection log returned:</translation>
     </message>
@@ -373,7 +412,7 @@
       <translation>Pictures</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="366" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="364" />
       <source>Impossibile aprire il file! Non è stato trovato un programma compatibile con il file in questione.</source>
       <translation>Cannot open the file! No program was found that can open it.</translation>
     </message>
@@ -383,27 +422,27 @@
       <translation>Cannot open the message.@1The message is private and belongs to @2(@3).</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="347" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="355" />
       <source>Impossibile inviare il messaggio corrente!</source>
       <translation>Cannot send the current message!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="419" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="427" />
       <source>Impossibile inviare il messaggio, verificare la configurazione dell'account di posta e riprovare.</source>
       <translation>Cannot send the message: check the configuration of the mail account and try again.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="298" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="308" />
       <source>Impossibile recuperare l'allegato @1!</source>
       <translation>Cannot find the attachment @1!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="402" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="400" />
       <source>Impossibile salvare gli allegati.</source>
       <translation>Cannot save the attachments.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="383" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="381" />
       <source>Impossibile salvare il file.</source>
       <translation>Cannot save the file.</translation>
     </message>
@@ -413,7 +452,12 @@
       <translation>Zoom in</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="79" />
+      <location filename="src/messages/ui/MessageWindow.cpp" line="297" />
+      <source>Iniziata il:</source>
+      <translation>Started on:</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="109" />
       <source>Ino&amp;ltra</source>
       <translation>For&amp;ward</translation>
     </message>
@@ -423,9 +467,14 @@
       <translation>Insert picture</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="114" />
+      <location filename="src/messages/MessageCommands.cpp" line="135" />
       <source>Invia &amp;rapporto di stato</source>
       <translation>Send status &amp;report</translation>
+    </message>
+    <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="232" />
+      <source>Inviato:</source>
+      <translation>Sent:</translation>
     </message>
     <message>
       <location filename="src/messages/MessageHeaderText.cpp" line="24" />
@@ -458,27 +507,27 @@
       <translation>Public messages</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCommands.cpp" line="222" />
+      <location filename="src/messages/MessageWindowCommands.cpp" line="224" />
       <source>Messaggio</source>
       <translation>Message</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="80" />
+      <location filename="src/messages/MessageCommands.cpp" line="110" />
       <source>Messaggio Precedente</source>
       <translation>Previous Message</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="82" />
+      <location filename="src/messages/MessageCommands.cpp" line="112" />
       <source>Messaggio Successivo</source>
       <translation>Next Message</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="119" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="117" />
       <source>Messaggio con priorità Alta.</source>
       <translation>High priority message.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="117" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="115" />
       <source>Messaggio con priorità Bassa.</source>
       <translation>Low priority message.</translation>
     </message>
@@ -498,12 +547,12 @@
       <translation>No template available for the table @1!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="350" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="358" />
       <source>Non è stato possibile generare il file "@1" di tipo HTML in codifica ANSI.</source>
       <translation>The HTML file "@1" in ANSI encoding could not be made.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="349" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="357" />
       <source>Non è stato possibile generare il file "@1" di tipo HTML in codifica UTF8.</source>
       <translation>The HTML file "@1" in UTF8 encoding could not be made.</translation>
     </message>
@@ -518,7 +567,7 @@
       <translation>New task</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="368" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="376" />
       <source>Nuovo messaggio</source>
       <translation>New message</translation>
     </message>
@@ -526,6 +575,11 @@
       <location filename="src/messages/HistoryController.cpp" line="116" />
       <source>Oggetto</source>
       <translation>Subject</translation>
+    </message>
+    <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="213" />
+      <source>Oggetto:</source>
+      <translation>Subject:</translation>
     </message>
     <message>
       <location filename="src/messages/MessageHeaderText.cpp" line="25" />
@@ -563,7 +617,7 @@
       <translation>Sent items</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="99" />
+      <location filename="src/messages/MessageCommands.cpp" line="119" />
       <source>Priorità &amp;bassa</source>
       <translation>&amp;Low priority</translation>
     </message>
@@ -587,14 +641,13 @@
       <translation>Company name</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="117" />
+      <location filename="src/messages/MessageCommands.cpp" line="137" />
       <source>Rendi &amp;pubblica</source>
       <translation>Make &amp;public</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="117" />
       <source>Rendi Pubblico</source>
-      <translation>Make Public</translation>
+      <translation type="vanished">Make Public</translation>
     </message>
     <message>
       <location filename="src/platform/widgets/PdfViewer.cpp" line="54" />
@@ -602,32 +655,42 @@
       <translation>Zoom out</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCommands.cpp" line="196" />
+      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <source>Rifiutata</source>
+      <translation>Declined</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCommands.cpp" line="198" />
       <source>Rimuovere il collegamento a "@1"?</source>
       <translation>Remove the link to "@1"?</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="90" />
+      <location filename="src/messages/MessageCommands.cpp" line="150" />
       <source>Rimuovi</source>
       <translation>Remove</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="73" />
+      <location filename="src/messages/MessageCommands.cpp" line="115" />
       <source>Rimuovi &amp;collegamento</source>
       <translation>Remove &amp;link</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="139" />
+      <location filename="src/messages/MessageCommands.cpp" line="170" />
       <source>Rimuovi Messaggio Pubblico</source>
       <translation>Remove Public Message</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="91" />
+      <location filename="src/messages/MessageCommands.cpp" line="152" />
       <source>Rimuovi tutti</source>
       <translation>Remove all</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="78" />
+      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <source>Rinviata</source>
+      <translation>Postponed</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageCommands.cpp" line="107" />
       <source>Rispondi a t&amp;utti</source>
       <translation>Reply to &amp;all</translation>
     </message>
@@ -637,24 +700,39 @@
       <translation>Address book</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="116" />
+      <location filename="src/messages/MessageCommands.cpp" line="94" />
       <source>Sal&amp;va e chiudi</source>
       <translation>Sa&amp;ve and close</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="89" />
+      <location filename="src/messages/MessageCommands.cpp" line="148" />
       <source>Salva con nome...</source>
       <translation>Save as...</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="446" />
+      <location filename="src/messages/ui/MessageWindow.cpp" line="361" />
+      <source>Salva tutti...</source>
+      <translation>Save all...</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="454" />
       <source>Salvare le modifiche a "@1"?</source>
       <translation>Save the changes to "@1"?</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="392" />
+      <location filename="src/messages/ui/MessageWindow.cpp" line="301" />
+      <source>Scadenza:</source>
+      <translation>Due:</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="390" />
       <source>Scegliere la cartella in cui salvare gli allegati.</source>
       <translation>Choose the folder to save the attachments in.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <source>Sconosciuto</source>
+      <translation>Unknown</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowStored.cpp" line="85" />
@@ -667,24 +745,28 @@
       <translation>Underline</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="366" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="374" />
       <source>Specificare almeno un nome o una lista di distribuzione nelle caselle A, Cc, Ccn.</source>
       <translation>Enter at least one name or distribution list in the To, Cc or Bcc boxes.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCommands.cpp" line="224" />
+      <location filename="src/messages/MessageWindowCommands.cpp" line="226" />
       <source>Spostare il messaggio nel cestino?</source>
       <translation>Move the message to the trash?</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="71" />
       <source>Stam&amp;pa</source>
-      <translation>&amp;Print</translation>
+      <translation type="vanished">&amp;Print</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageCommands.cpp" line="71" />
+      <location filename="src/messages/MessageCommands.cpp" line="99" />
       <source>Stam&amp;pa...</source>
       <translation>&amp;Print...</translation>
+    </message>
+    <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="296" />
+      <source>Stato:</source>
+      <translation>Status:</translation>
     </message>
     <message>
       <location filename="suite/app/MainWindow.cpp" line="108" />
@@ -702,7 +784,7 @@
       <translation>Total</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="230" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="240" />
       <source>Tutti i file (*.*)|*.*</source>
       <translation>All files (*.*)|*.*</translation>
     </message>
