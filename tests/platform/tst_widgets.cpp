@@ -1,6 +1,7 @@
 #include "DemoSuite.h"
 #include "platform/richtext/RichTextModel.h"
 #include "platform/widgets/HtmlView.h"
+#include "platform/widgets/PdfViewer.h"
 #include "platform/widgets/Printing.h"
 #include "platform/widgets/RecordGrid.h"
 #include "platform/widgets/RichTextEditor.h"
@@ -168,6 +169,7 @@ private Q_SLOTS:
         QCOMPARE(other.horizontalHeader()->visualIndex(0), 0);
     }
 
+    // The printed file is then shown in the viewer of our own.
     void printsEveryPageToPdf()
     {
         QTemporaryDir folder;
@@ -178,6 +180,12 @@ private Q_SLOTS:
         QPdfDocument pdf;
         QCOMPARE(pdf.load(path), QPdfDocument::Error::None);
         QVERIFY(pdf.pageCount() > 3);
+
+        QWidget owner;
+        QVERIFY(widgets::openFile(path, &owner));
+        auto *viewer = owner.findChild<widgets::PdfViewer *>();
+        QVERIFY(viewer && viewer->isWindow());
+        QCOMPARE(viewer->pageCount(), pdf.pageCount());
     }
 };
 

@@ -10,6 +10,7 @@
 #include "platform/widgets/CommandBar.h"
 #include "platform/widgets/HtmlView.h"
 #include "platform/widgets/Icons.h"
+#include "platform/widgets/PdfViewer.h"
 #include "platform/widgets/Printing.h"
 #include "platform/widgets/RichTextEditor.h"
 
@@ -182,8 +183,7 @@ void MessageWindow::build()
     m_form->resize(820, 600);
 
     m_controller.setWidget(m_form);
-    m_controller.setFileOpener(
-        [](const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
+    m_controller.setFileOpener([this](const QString &path) { return widgets::openFile(path, m_form); });
 }
 
 QWidget *MessageWindow::buildComposeHeader()

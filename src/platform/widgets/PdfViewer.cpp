@@ -3,12 +3,16 @@
 #include "host/HostServices.h"
 #include "host/TextService.h"
 
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMimeDatabase>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPdfView>
 #include <QSpinBox>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace mrv::widgets {
@@ -110,6 +114,23 @@ void PdfViewer::showPageNumber()
     const QSignalBlocker quiet(m_page);
     m_page->setValue(currentPage() + 1);
     m_pages->setText(QStringLiteral("/ %1").arg(pageCount()));
+}
+
+bool openFile(const QString &path, QWidget *parent)
+{
+    if (QMimeDatabase().mimeTypeForFile(path).inherits(QStringLiteral("application/pdf"))) {
+        auto *viewer = new PdfViewer(parent);
+        viewer->setWindowFlag(Qt::Window);
+        viewer->setAttribute(Qt::WA_DeleteOnClose);
+        viewer->setWindowTitle(QFileInfo(path).fileName());
+        if (viewer->open(path)) {
+            viewer->resize(800, 900);
+            viewer->show();
+            return true;
+        }
+        delete viewer;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace mrv::widgets

@@ -40,4 +40,9 @@ private:
     QLabel *m_pages = nullptr;
 };
 
+// Shows a PDF in a viewer window of our own, on top of `parent`, and any
+// other file with the program the desktop gives its type; false when
+// neither can show it.
+bool openFile(const QString &path, QWidget *parent);
+
 } // namespace mrv::widgets
