@@ -25,8 +25,9 @@ ITALIAN_WORDS = {"al", "alla", "che", "con", "da", "dei", "del", "della", "di", 
 # Words that look Italian to the rule below and are not texts of a window.
 # The reply and forward prefixes of a subject are stored with it, never translated.
 NOT_TEXTS = {"Importance", "Save", "Tahoma", "Arial", "Verdana", "R: ", "I: "}
-# Texts too short for the rule: labels of message headers.
+# Texts too short for the rule: labels of message headers, recipient boxes.
 LABELS = re.compile(r"[A-Z][a-z]?: ")
+SHORT_TEXTS = {"A", "Cc", "Ccn", "Email"}
 ENGLISH_WORDS = {"the", "is", "are", "of", "to", "and", "was", "no", "not", "be", "has", "have", "could", "cannot",
                  "this", "these", "there", "with", "for", "from", "or", "an", "one"}
 IDENTIFIER = re.compile(r"[^ ]*([_#{<>]|[a-z][A-Z])[^ ]*|[A-Z][a-z]?(acute|grave|tilde|circ|uml)")
@@ -62,7 +63,7 @@ def italian(text):
     """Source texts are Italian; the developers' own texts are English."""
     if text in NOT_TEXTS:
         return False
-    if LABELS.fullmatch(text) or text == "Email":
+    if LABELS.fullmatch(text) or text in SHORT_TEXTS:
         return True
     if "\\" in text or SQL.search(text) or not re.search(r"[a-zà-ù]", text):
         return False

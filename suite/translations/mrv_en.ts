@@ -123,6 +123,11 @@
       <translation>@1Reply sent on @2</translation>
     </message>
     <message>
+      <location filename="src/mail/mrvEmailParams.cpp" line="138" />
+      <source>A</source>
+      <translation>To</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageCommands.cpp" line="104" />
       <source>A&amp;zioni</source>
       <translation>A&amp;ctions</translation>
@@ -138,7 +143,7 @@
       <translation>Accepted</translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/PdfViewer.cpp" line="56" />
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="60" />
       <source>Adatta alla larghezza</source>
       <translation>Fit to width</translation>
     </message>
@@ -223,9 +228,19 @@
       <translation>Document type</translation>
     </message>
     <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="195" />
+      <source>Cc</source>
+      <translation>Cc</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageHeaderText.cpp" line="25" />
       <source>Cc: </source>
       <translation>Cc: </translation>
+    </message>
+    <message>
+      <location filename="src/messages/ui/MessageWindow.cpp" line="195" />
+      <source>Ccn</source>
+      <translation>Bcc</translation>
     </message>
     <message>
       <location filename="suite/app/RecordDialogs.cpp" line="43" />
@@ -447,7 +462,7 @@
       <translation>Cannot save the file.</translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/PdfViewer.cpp" line="55" />
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="59" />
       <source>Ingrandisci</source>
       <translation>Zoom in</translation>
     </message>
@@ -587,12 +602,12 @@
       <translation>Subject: </translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/PdfViewer.cpp" line="45" />
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="49" />
       <source>Pagina precedente</source>
       <translation>Previous page</translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/PdfViewer.cpp" line="52" />
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="56" />
       <source>Pagina successiva</source>
       <translation>Next page</translation>
     </message>
@@ -650,7 +665,7 @@
       <translation type="vanished">Make Public</translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/PdfViewer.cpp" line="54" />
+      <location filename="src/platform/widgets/PdfViewer.cpp" line="58" />
       <source>Riduci</source>
       <translation>Zoom out</translation>
     </message>
