@@ -172,8 +172,6 @@ public:
             const qint64 branchKey =
                 m_branch.run({code, QStringLiteral("S01"), customer.name() + QStringLiteral(" - Magazzino"),
                               customer.siteType(), customer.street(), latin(pick(kCities, customer.number + 3).name)});
-            m_address.run({QStringLiteral("CON_SED"), QString::number(branchKey), QStringLiteral("E"), emailSlot,
-                           QStringLiteral("sede@") + customer.domain()});
             m_number.run({QStringLiteral("CON_SED"), QString::number(branchKey), faxSlot, customer.phone(3)});
         }
     }
