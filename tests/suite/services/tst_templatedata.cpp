@@ -79,10 +79,9 @@ private Q_SLOTS:
         const suite::db::QueryResult rows = connection().query(query);
         QVERIFY(!rows.rows.isEmpty());
         const QStringList fields = rows.columns + QStringList{u"PARAM_USER_FULLNAME"_s};
-        for (int linked = 2; linked <= 5; ++linked) {
-            const QString name = dataset.at(linked).toString();
-            QVERIFY2(name.isEmpty() || fields.contains(name, Qt::CaseInsensitive), qPrintable(name));
-        }
+        for (const QVariant &linked : dataset.mid(2, 4))
+            QVERIFY2(linked.toString().isEmpty() || fields.contains(linked.toString(), Qt::CaseInsensitive),
+                     qPrintable(linked.toString()));
         static const QRegularExpression field(u"MERGEFIELD ([^}]+)\\}\\{\\\\fldrslt \\[\\1\\]\\}"_s);
         for (const int text : {6, 7}) {
             auto matches = field.globalMatch(dataset.at(text).toString());
@@ -166,8 +165,7 @@ private Q_SLOTS:
         QVERIFY(records().printReportToPdf(u"DOC_VEN"_s, u"DOC_VEN_STAMPA"_s, key, {}, {}, path));
         const QString text = pdfText(path);
         QVERIFY2(text.contains(u"Pagina 2 di "_s), qPrintable(text));
-        const qsizetype pages = text.count(u"Pagina "_s);
-        QCOMPARE(text.count(u"Quantità"_s), pages);
+        QCOMPARE(text.count(u"Quantità"_s), text.count(u"Pagina "_s));
     }
 
     void badRequestFailsAndLeavesTheFileAlone_data()
