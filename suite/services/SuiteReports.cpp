@@ -131,49 +131,62 @@ QList<qint64> keysOf(const QString &keys)
     return result;
 }
 
+QTextCharFormat textFormat(qreal points, bool bold = false)
+{
+    QTextCharFormat format;
+    format.setFontPointSize(points);
+    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    return format;
+}
+
+void addTitle(QTextCursor &cursor, const QString &title, bool newPage)
+{
+    QTextBlockFormat block;
+    block.setBottomMargin(12);
+    if (newPage) {
+        block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        cursor.insertBlock(block);
+    } else {
+        cursor.setBlockFormat(block);
+    }
+    cursor.insertText(title, textFormat(16, true));
+}
+
+void addFields(QTextCursor &cursor, const QList<QPair<QString, QString>> &fields)
+{
+    for (const auto &[name, value] : fields) {
+        cursor.insertBlock();
+        cursor.insertText(name + QStringLiteral(": "), textFormat(10, true));
+        cursor.insertText(value, textFormat(10));
+    }
+}
+
+// The header row is repeated on every page the table runs over.
+void addTable(QTextCursor &cursor, const QStringList &columns, const QList<QStringList> &rows)
+{
+    QTextTableFormat format;
+    format.setHeaderRowCount(1);
+    format.setCellPadding(3);
+    format.setCellSpacing(0);
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    format.setTopMargin(12);
+    QTextTable *table = cursor.insertTable(int(rows.size()) + 1, int(columns.size()), format);
+    const auto fillRow = [table](int row, const QStringList &cells, const QTextCharFormat &cellFormat) {
+        for (int column = 0; column < cells.size(); ++column)
+            table->cellAt(row, column).firstCursorPosition().insertText(cells.at(column), cellFormat);
+    };
+    fillRow(0, columns, textFormat(10, true));
+    for (int row = 0; row < rows.size(); ++row)
+        fillRow(row + 1, rows.at(row), textFormat(10));
+    cursor.movePosition(QTextCursor::End);
+}
+
 void addContent(QTextCursor &cursor, const ReportContent &content, bool newPage)
 {
-    QTextBlockFormat titleBlock;
-    if (newPage)
-        titleBlock.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    titleBlock.setBottomMargin(12);
-    QTextCharFormat titleFormat;
-    titleFormat.setFontPointSize(16);
-    titleFormat.setFontWeight(QFont::Bold);
-    if (newPage)
-        cursor.insertBlock(titleBlock, titleFormat);
-    else {
-        cursor.setBlockFormat(titleBlock);
-        cursor.setCharFormat(titleFormat);
-    }
-    cursor.insertText(content.title);
-
-    QTextCharFormat plain;
-    plain.setFontPointSize(10);
-    QTextCharFormat caption = plain;
-    caption.setFontWeight(QFont::Bold);
-    for (const auto &[name, value] : content.fields) {
-        cursor.insertBlock(QTextBlockFormat(), plain);
-        cursor.insertText(name + QStringLiteral(": "), caption);
-        cursor.insertText(value, plain);
-    }
-
-    QTextTableFormat tableFormat;
-    tableFormat.setHeaderRowCount(1);
-    tableFormat.setCellPadding(3);
-    tableFormat.setCellSpacing(0);
-    tableFormat.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    tableFormat.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    tableFormat.setTopMargin(12);
-    QTextTable *table = cursor.insertTable(int(content.rows.size()) + 1, int(content.columns.size()), tableFormat);
-    const auto fillRow = [table](int row, const QStringList &cells, const QTextCharFormat &format) {
-        for (int column = 0; column < cells.size(); ++column)
-            table->cellAt(row, column).firstCursorPosition().insertText(cells.at(column), format);
-    };
-    fillRow(0, content.columns, caption);
-    for (int row = 0; row < content.rows.size(); ++row)
-        fillRow(row + 1, content.rows.at(row), plain);
-    cursor.movePosition(QTextCursor::End);
+    addTitle(cursor, content.title, newPage);
+    addFields(cursor, content.fields);
+    addTable(cursor, content.columns, content.rows);
 }
 
 // Pages carry the company and the report's caption on top and the page
