@@ -285,6 +285,15 @@ DictionaryRows fieldDictionaryRows()
     return dictionary;
 }
 
+DictionaryRows reportRows()
+{
+    DictionaryRows dictionary{
+        QStringLiteral("SYS_TBR"), {QStringLiteral("CDREP")}, {QStringLiteral("TBNAM"), QStringLiteral("TRDES")}, {}};
+    for (const ReportDef &report : ReferenceData::reports())
+        dictionary.rows << QVariantList{report.code, report.table, report.caption};
+    return dictionary;
+}
+
 } // namespace
 
 void ReferenceData::install(SuiteConnection &connection)
@@ -297,6 +306,7 @@ void ReferenceData::install(SuiteConnection &connection)
     }
     insertMissing(connection, tableDictionaryRows());
     insertMissing(connection, fieldDictionaryRows());
+    insertMissing(connection, reportRows());
     transaction.commit();
 }
 
@@ -304,6 +314,15 @@ const QList<ValueListDef> &ReferenceData::valueLists()
 {
     static const QList<ValueListDef> lists = buildValueLists();
     return lists;
+}
+
+const QList<ReportDef> &ReferenceData::reports()
+{
+    static const QList<ReportDef> list = {
+        {QStringLiteral("DOC_VEN_STAMPA"), QStringLiteral("DOC_VEN"), QStringLiteral("Documento di vendita")},
+        {QStringLiteral("CON_TRO_SCHEDA"), QStringLiteral("CON_TRO"), QStringLiteral("Scheda controparte")},
+    };
+    return list;
 }
 
 const QList<AddressSlot> &ReferenceData::emailSlots()

@@ -32,9 +32,17 @@ struct ValueListDef
     bool exact = false;
 };
 
+// A report the suite prints, registered in SYS_TBR under its table.
+struct ReportDef
+{
+    QString code;
+    QString table;
+    QString caption;
+};
+
 // The rows every database holds: value lists, the table dictionary SYS_TBL
 // and the field dictionary SYS_GRD_GRD (both derived from the schema
-// catalog). Field types of SYS_GRD_GRD.GRTYP: 0 short text, 1 small integer,
+// catalog), and the reports of the tables in SYS_TBR. Field types of SYS_GRD_GRD.GRTYP: 0 short text, 1 small integer,
 // 2 integer, 3 big integer, 4 decimal number, 5 binary contents, 6 date and
 // time, 7 Boolean, 8 long text, 12 record key; conditions of notifications
 // are offered every type but contents and keys.
@@ -46,6 +54,7 @@ public:
     static void install(SuiteConnection &connection);
 
     static const QList<ValueListDef> &valueLists();
+    static const QList<ReportDef> &reports();
 
     // In order of preference: the first filled slot is a party's main address.
     static const QList<AddressSlot> &emailSlots();

@@ -528,6 +528,33 @@ TableDef documents(const char *name, const char *caption)
                          {index({"DTCON"}), index({"DTANN", "DTNUM"})}));
 }
 
+// Lines of the document tables: RGTBL names the document table, IDDOC the
+// document's RECORD_ID.
+TableDef documentLines()
+{
+    return since(5, visible(table("DOC_RIG", Scope::Company, "Righe dei documenti",
+                                  {
+                                      text("RGTBL", 30, "Tabella documento"),
+                                      integer("IDDOC", "Documento"),
+                                      smallInt("RGPOS", "Posizione"),
+                                      text("RGART", 30, "Articolo"),
+                                      text("RGDES", 255, "Descrizione"),
+                                      column("RGQTA", ColumnType::Double, "Quantità"),
+                                      column("RGPRZ", ColumnType::Double, "Prezzo unitario"),
+                                  },
+                                  {index({"RGTBL", "IDDOC"})})));
+}
+
+// Reports sent with messages: which report of which record went out with
+// which stored message, sent by whom and when.
+TableDef sentReports()
+{
+    return since(5, table("SYS_RPS", Scope::Suite, "Report inviati",
+                          {text("RSTBL", 30), text("RSREP", 30), text("RSKEY", 60), integer("IDMSG"), text("RSUSR", 20),
+                           text("RSAZI", 10), stamp("RSDAT")},
+                          {index({"RSTBL", "RSKEY"}), index({"IDMSG"})}));
+}
+
 // The address book, one row per addressable party, rebuilt from its sources
 // by the procedure XSC_IND_ALL_LST. INCOD ("table:key") names a row across
 // refreshes; INEEE and INFFF are recipient texts ready for a message.
@@ -593,6 +620,8 @@ QList<TableDef> buildTables()
         documents("DOC_ACQ", "Documenti di acquisto"),
         documents("DOC_CTL", "Documenti di conto lavoro"),
         documents("DOC_ICO", "Documenti intracomunitari"),
+        documentLines(),
+        sentReports(),
         addressBook(),
         addressBookKeys(),
     };
@@ -693,7 +722,7 @@ template <typename Def> const Def *findByName(const QList<Def> &defs, const QStr
 
 int SchemaCatalog::version()
 {
-    return 4;
+    return 5;
 }
 
 const QList<TableDef> &SchemaCatalog::tables()

@@ -2,6 +2,7 @@
 
 #include "ScriptedInteraction.h"
 #include "SuiteDataBound.h"
+#include "SuiteReports.h"
 #include "db/SchemaCatalog.h"
 #include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
@@ -351,15 +352,19 @@ void SuiteRecords::runProcedure(const QString &name)
     m_connection->runProcedure(name, {});
 }
 
-bool SuiteRecords::printReportToPdf(const QString &, const QString &, const QString &, const QVariantList &,
-                                    const QString &, const QString &)
+bool SuiteRecords::printReportToPdf(const QString &table, const QString &reportCode, const QString &keys,
+                                    const QVariantList & /*parameters*/, const QString & /*customerCode*/,
+                                    const QString &path)
 {
-    throw Failure(QStringLiteral("Reports are not available yet"));
+    SuiteReports(m_connection, m_users->companyCode()).print(reportCode, table, keys, path);
+    return true;
 }
 
-void SuiteRecords::registerSentReport(const QString &, const QString &, const QString &, qint32)
+void SuiteRecords::registerSentReport(const QString &table, const QString &reportCode, const QString &key,
+                                      qint32 messageKey)
 {
-    throw Failure(QStringLiteral("Reports are not available yet"));
+    SuiteReports(m_connection, m_users->companyCode())
+        .registerSent(reportCode, table, key, messageKey, m_users->userCode());
 }
 
 void SuiteRecords::fillValueList(QObject *combo, const QString &table, const QString &column)

@@ -122,8 +122,12 @@ public:
     void raiseSignal(const QString &name, const QVariantList &arguments = {}) override;
     void runProcedure(const QString &name) override;
 
+    // The reports of SuiteReports, for the session's company; the suite's
+    // reports take no parameters and need no customer. Failure when the
+    // report cannot be printed (the file is then left as it was).
     bool printReportToPdf(const QString &table, const QString &reportCode, const QString &keys,
                           const QVariantList &parameters, const QString &customerCode, const QString &path) override;
+    // A row of SYS_RPS.
     void registerSentReport(const QString &table, const QString &reportCode, const QString &key,
                             qint32 messageKey) override;
 

@@ -129,7 +129,7 @@ private Q_SLOTS:
         run(cmdSend);
         QTRY_COMPARE(WindowRegistry::instance().count(), 0);
         QCOMPARE(row(u"SELECT MSFLD, MSPRY, MSDES, ATNAM FROM SYS_MSG JOIN SYS_ATT ON ATKEY = "
-                     "CAST(SYS_MSG.RECORD_ID AS VARCHAR(20)) WHERE MSUSR = 'ROSSI'"_s),
+                     "CAST(SYS_MSG.RECORD_ID AS VARCHAR(20)) AND ATTBL = 'SYS_MSG' WHERE MSUSR = 'ROSSI'"_s),
                  u"2|2|Giuseppe Verdi <VERDI>|b.txt"_s);
         QVERIFY(row(u"SELECT MSTXT FROM SYS_MSG WHERE MSUSR = 'VERDI'"_s).contains(u"Lunedi alle 9"_s));
         QCOMPARE(reports(), QString());

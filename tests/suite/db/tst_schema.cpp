@@ -112,6 +112,8 @@ void buildVersionOneDatabase(SuiteConnection &connection)
         u"CREATE TABLE A01_IND_WEB (%1, TBNAM TEXT, TBKEY TEXT, WBTIP TEXT, WBDES TEXT, WBIND TEXT)"_s,
         u"INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) "
         u"VALUES ('CON_TRO', 'C001', 'E', '@ Principale', 'info@alfa.it')"_s,
+        u"CREATE TABLE A01_DOC_VEN (%1, DTNUM INTEGER, DTCON TEXT)"_s,
+        u"INSERT INTO A01_DOC_VEN (DTNUM, DTCON) VALUES (7, 'C001')"_s,
         u"CREATE TABLE A01_IND_ALL (%1, INCOD TEXT, INNAM TEXT)"_s,
         u"INSERT INTO A01_IND_ALL (INCOD, INNAM) VALUES ('CON_TRO:C000', 'Cliente cancellato')"_s,
     };
@@ -237,8 +239,13 @@ private Q_SLOTS:
         QCOMPARE(connection->query(u"SELECT CDCON, CORAS, COMID FROM A01_CON_TRO"_s).rows.first(),
                  (QVariantList{"C001", "Alfa Srl", "EM"}));
         QVERIFY(columnsOf(*connection, u"SYS_USR"_s).contains(u"useml"_s));
+        QCOMPARE(connection->query(u"SELECT DTNUM, DTCON, DTSND FROM A01_DOC_VEN"_s).rows,
+                 (QList<QVariantList>{{7, "C001", 0}}));
+        // The reports the suite prints are registered under their tables.
+        QCOMPARE(scalar(*connection, u"SELECT TBNAM FROM SYS_TBR WHERE CDREP = 'DOC_VEN_STAMPA'"_s), u"DOC_VEN"_s);
         // Missing tables exist, and the views were rebuilt over today's columns.
-        for (const QString &table : {u"SYS_FAX"_s, u"SYS_CFG"_s, u"A01_NUM_TEL"_s, u"A01_IND_KEY"_s})
+        for (const QString &table :
+             {u"SYS_FAX"_s, u"SYS_CFG"_s, u"SYS_RPS"_s, u"A01_NUM_TEL"_s, u"A01_IND_KEY"_s, u"A01_DOC_RIG"_s})
             QVERIFY2(objectExists(*connection, u"table"_s, table), qPrintable(table));
         QVERIFY(connection->query(u"SELECT * FROM SYS_MSG_INB"_s).columns.contains(u"MSUSR"_s, Qt::CaseInsensitive));
         QVERIFY(objectExists(*connection, u"view"_s, u"A01_CON_TRO_FAX"_s));
