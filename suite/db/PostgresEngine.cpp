@@ -358,6 +358,21 @@ public:
         return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
     }
     QString beginTransaction() const override { return QStringLiteral("BEGIN"); }
+    // Within a transaction, a savepoint makes the read-only mode last as long
+    // as the query: rolling back to it gives the transaction its mode back.
+    QStringList beginReadOnly(bool inTransaction) const override
+    {
+        if (!inTransaction)
+            return {QStringLiteral("BEGIN READ ONLY")};
+        return {QStringLiteral("SAVEPOINT mrv_read_only"), QStringLiteral("SET LOCAL transaction_read_only = on")};
+    }
+    QStringList endReadOnly(bool inTransaction) const override
+    {
+        if (!inTransaction)
+            return {QStringLiteral("ROLLBACK")};
+        return {QStringLiteral("ROLLBACK TO SAVEPOINT mrv_read_only"),
+                QStringLiteral("RELEASE SAVEPOINT mrv_read_only")};
+    }
 
     // The server keeps no number that moves with other sessions' commits
     // and costs nothing to read: every read counts as possibly stale.

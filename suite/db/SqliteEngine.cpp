@@ -313,6 +313,8 @@ public:
     // IMMEDIATE: a transaction that reads before it writes would otherwise
     // fail at once, not wait, when another connection writes in between.
     QString beginTransaction() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+    QStringList beginReadOnly(bool) const override { return {QStringLiteral("PRAGMA query_only = 1")}; }
+    QStringList endReadOnly(bool) const override { return {QStringLiteral("PRAGMA query_only = 0")}; }
 
     // "PRAGMA data_version", prepared once on the engine's own handle: it is
     // asked before every cached read, where QtSql's cost per query would

@@ -301,6 +301,40 @@ struct SuiteConnection::Private
         }
     }
 
+    // A query that users write runs between the engine's read-only
+    // statements. One query only: a second statement could end the
+    // read-only mode (a COMMIT, a PRAGMA) before it writes.
+    QueryResult runQueryOnly(const QString &sql)
+    {
+        const QList<QList<SqlToken>> statements = statementsOf(sql);
+        const QString verb = firstWord(sql);
+        if (statements.size() != 1 || (verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")))
+            throw Failure(QStringLiteral("Only a single SELECT query may be run here"));
+        const bool inTransaction = engine->inTransaction();
+        for (const QString &statement : engine->beginReadOnly(inTransaction))
+            run(statement);
+        QueryResult result;
+        try {
+            result = runSuiteSql(sql);
+        } catch (const Failure &) {
+            endReadOnly(inTransaction);
+            throw;
+        }
+        endReadOnly(inTransaction);
+        return result;
+    }
+
+    void endReadOnly(bool inTransaction)
+    {
+        for (const QString &statement : engine->endReadOnly(inTransaction)) {
+            try {
+                run(statement);
+            } catch (const Failure &) {
+                // A failed query may have ended the transaction already.
+            }
+        }
+    }
+
     QueryResult runSuiteSql(const QString &sql)
     {
         QueryResult last;
@@ -352,6 +386,8 @@ std::unique_ptr<host::RecordSet> SuiteConnection::openRecordSet(const QString &s
     error = false;
     errorText.clear();
     try {
+        if (mode == host::rsQueryOnly)
+            return makeRecordSet(d->runQueryOnly(sql));
         if (mode != host::rsUpdatable)
             return makeRecordSet(d->runSuiteSql(sql));
         const UpdatableQuery updatable = UpdatableQuery::fromSelect(sql, kRowKeyColumn);

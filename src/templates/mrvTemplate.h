@@ -1,0 +1,68 @@
+#pragma once
+
+#include "facade/ComObject.h"
+#include "facade/Windows.h"
+#include "mrvTemplateFields.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+namespace mrv {
+
+namespace host {
+class Connection;
+class Errors;
+class Records;
+class RecordSet;
+} // namespace host
+
+class mrvDataset;
+
+// A message template (a row of SYS_MST) filled from its datasets: parsing
+// runs the template's dataset for a table with the keys of its records and
+// gives one message per row; field replacement renders a stored text of the
+// template per message.
+class mrvTemplate : public TemplateObject, public ComObject
+{
+public:
+    void setRecords(std::shared_ptr<host::Records> records) override;
+    void setErrors(std::shared_ptr<host::Errors> errors) override;
+
+    // The fields the template's datasets share (or those of one dataset).
+    bool GetCommonFields(qint32 lTemplateId, QStringList &aFields, qint32 lDataSetId = 0);
+    // The messages of the template for the keys; nothing when the template
+    // has no dataset for the table or its dataset cannot run.
+    std::shared_ptr<mrvTemplateFields> Parse(qint32 lTemplateId, const QString &sTableName, QList<QVariant> &vVars);
+    std::shared_ptr<TemplateFieldsObject> ParseFromList(qint32 lTemplateId, const QString &sTableName,
+                                                        const QString &sVarsList,
+                                                        const QString &sVarsSep = QStringLiteral(",")) override;
+    std::shared_ptr<mrvTemplateFields> ParseFromArray(qint32 lTemplateId, const QString &sTableName,
+                                                      QList<qint32> &lVars);
+    // The stored rich text of one row rendered once per message (every
+    // message when lIndex is 0), each as RTF with the fields turned into
+    // their values.
+    bool ReplaceFields(const TemplateFieldsObject *objTemplateFields, QList<QByteArray> &colResult,
+                       const QString &sTable, const QString &sField, const QString &sKeyField, const QString &sKeyValue,
+                       qint32 iKeyType, qint32 iTextType = 5, qint32 lIndex = 0);
+    void ShowPreview(QWidget *fOwner, std::shared_ptr<TemplateFieldsObject> objTemplateFields, qint32 iMode = 1,
+                     const QString &sFilesToAttach = QString()) override;
+
+private:
+    host::Connection &connection() const;
+    std::unique_ptr<mrvDataset> dataset() const;
+    bool commonFields(qint32 templateId, QStringList &fields, qint32 datasetId);
+    std::shared_ptr<mrvTemplateFields> parse(qint32 templateId, const QString &table, QList<qint32> &keys);
+    QStringList linkedFields(mrvDataset &dataset, qint32 datasetId);
+    QList<mrvTemplateField> messageOf(const host::RecordSet &row, const QStringList &fields,
+                                      const QStringList &linked) const;
+
+    std::shared_ptr<host::Records> m_records;
+    std::shared_ptr<host::Errors> m_errors;
+};
+
+} // namespace mrv
