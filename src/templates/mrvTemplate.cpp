@@ -44,6 +44,8 @@ QString nullSafeText(const QVariant &value)
 
 qint32 toKey(const QVariant &value)
 {
+    if (!host::valueTools().isNumeric(value))
+        throw Failure(QStringLiteral("Type mismatch: \"%1\" is not a number").arg(value.toString()), 13);
     const double number = host::valueTools().toNumber(value);
     if (number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<qint32>::max())
         throw Failure(QStringLiteral("Overflow: %1 is not a 32-bit key").arg(value.toString()), 6);
