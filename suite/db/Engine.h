@@ -71,10 +71,10 @@ public:
     virtual bool inTransaction() = 0;
     // The statement that opens a transaction.
     virtual QString beginTransaction() const = 0;
-    // Native statements around a query that must change nothing, whatever
-    // it calls; `inTransaction` says whether one is open around it.
-    virtual QStringList beginReadOnly(bool inTransaction) const = 0;
-    virtual QStringList endReadOnly(bool inTransaction) const = 0;
+    // What runs from beginReadOnly to endReadOnly can change nothing,
+    // whatever it calls, inside a transaction or not. They do not nest.
+    virtual void beginReadOnly() = 0;
+    virtual void endReadOnly() = 0;
     // Moves whenever another connection commits; -1 when the engine cannot tell.
     virtual qint64 othersCommits() = 0;
 

@@ -310,29 +310,16 @@ struct SuiteConnection::Private
         const QString verb = firstWord(sql);
         if (statements.size() != 1 || (verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")))
             throw Failure(QStringLiteral("Only a single SELECT query may be run here"));
-        const bool inTransaction = engine->inTransaction();
-        for (const QString &statement : engine->beginReadOnly(inTransaction))
-            run(statement);
+        engine->beginReadOnly();
         QueryResult result;
         try {
             result = runSuiteSql(sql);
         } catch (const Failure &) {
-            endReadOnly(inTransaction);
+            engine->endReadOnly();
             throw;
         }
-        endReadOnly(inTransaction);
+        engine->endReadOnly();
         return result;
-    }
-
-    void endReadOnly(bool inTransaction)
-    {
-        for (const QString &statement : engine->endReadOnly(inTransaction)) {
-            try {
-                run(statement);
-            } catch (const Failure &) {
-                // A failed query may have ended the transaction already.
-            }
-        }
     }
 
     QueryResult runSuiteSql(const QString &sql)

@@ -71,7 +71,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("query");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("variables as dummies")
-            << "SELECT CDCON, CORAS FROM A01_CON_TRO WHERE RECORD_ID = @1 OR CDCON IN (@)"
+            << "SELECT CDCON, CORAS FROM A01_CON_TRO WHERE RECORD_ID = @1 OR RECORD_ID IN (@)"
             << QStringList{"CDCON", "CORAS"};
         QTest::newRow("bad column") << "SELECT NO_SUCH_COLUMN FROM SYS_DAT" << QStringList();
         QTest::newRow("a second statement")
