@@ -1,5 +1,6 @@
 #include "mrvTemplate.h"
 
+#include "TemplateMessages.h"
 #include "facade/Factories.h"
 #include "facade/Guard.h"
 #include "facade/ScreenPointer.h"
@@ -31,6 +32,33 @@ const bool registered = [] {
     Factories::add(TemplateObject::factoryName(), [] { return std::make_unique<mrvTemplate>(); });
     return true;
 }();
+
+} // namespace
+
+const mrvTemplateFields &parsedFields(const TemplateFieldsObject *fields)
+{
+    const auto *parsed = dynamic_cast<const mrvTemplateFields *>(fields);
+    if (!parsed)
+        throw Failure(QStringLiteral("The fields were not parsed by mrvTemplate"), 91);
+    return *parsed;
+}
+
+bool validIndex(const mrvTemplateFields &fields, qint32 index)
+{
+    return index >= 0 && index <= fields.Count();
+}
+
+QList<qint32> messageRange(const mrvTemplateFields &fields, qint32 index)
+{
+    if (index != 0)
+        return {index};
+    QList<qint32> all;
+    for (qint32 message = 1; message <= fields.Count(); ++message)
+        all << message;
+    return all;
+}
+
+namespace {
 
 QString sqlLiteral(const QVariant &value, qint32 typeCode)
 {
@@ -231,17 +259,13 @@ bool mrvTemplate::ReplaceFields(const TemplateFieldsObject *objTemplateFields, Q
     BusyPointer busy;
     return guarded(m_errors.get(), kObjectName, "ReplaceFields", false, [&] {
         colResult.clear();
-        const auto *parsed = dynamic_cast<const mrvTemplateFields *>(objTemplateFields);
-        if (!parsed)
-            throw Failure(QStringLiteral("The fields were not parsed by mrvTemplate"), 91);
-        if (lIndex < 0 || lIndex > parsed->Count())
+        const mrvTemplateFields &parsed = parsedFields(objTemplateFields);
+        if (!validIndex(parsed, lIndex))
             return false;
         const QByteArray stored =
             host::richTextStore().load(sField, sTable, sKeyField, sKeyValue, iKeyType, iTextType).toUtf8();
-        const qint32 first = lIndex == 0 ? 1 : lIndex;
-        const qint32 last = lIndex == 0 ? parsed->Count() : lIndex;
-        for (qint32 message = first; message <= last; ++message)
-            colResult << rendered(stored, parsed->Fields(message));
+        for (const qint32 message : messageRange(parsed, lIndex))
+            colResult << rendered(stored, parsed.Fields(message));
         return true;
     });
 }

@@ -49,6 +49,21 @@ public:
     bool ReplaceFields(const TemplateFieldsObject *objTemplateFields, QList<QByteArray> &colResult,
                        const QString &sTable, const QString &sField, const QString &sKeyField, const QString &sKeyValue,
                        qint32 iKeyType, qint32 iTextType = 5, qint32 lIndex = 0);
+    // The body (MTTEM) and the subject (MTOBJ) rendered per message.
+    bool GetTemplates(const TemplateFieldsObject *objTemplateFields, QList<QByteArray> &colResult, qint32 lIndex = 0);
+    bool GetSubjects(const TemplateFieldsObject *objTemplateFields, QList<QByteArray> &colResult, qint32 lIndex = 0);
+    // Per message: the To, Cc and Ccn lists, each as the preferred channel's
+    // list, the e-mail list and the fax list.
+    bool GetRecipients(const TemplateFieldsObject *objTemplateFields, QStringList &colTo, QStringList &colTo_Email,
+                       QStringList &colTo_Fax, QStringList &colCc, QStringList &colCc_Email, QStringList &colCc_Fax,
+                       QStringList &colCcn, QStringList &colCcn_Email, QStringList &colCcn_Fax, qint32 lIndex = 0);
+    // Per message: the PDF file of the template's report for the message's
+    // print key, "" for a message without one.
+    bool GetReports(const TemplateFieldsObject *objTemplateFields, QStringList &colResult,
+                    const QStringList &aReportParams, QString &sOut_ReportCode, QString &sOut_Table, QString &sOut_Keys,
+                    qint32 lIndex = 0);
+    // The recipient types of the template in its order, then the others.
+    QVariant GetRecipientsTypeList(qint32 lTemplateId, QList<mrv_tRecipientType> &aRecipients);
     void ShowPreview(QWidget *fOwner, std::shared_ptr<TemplateFieldsObject> objTemplateFields, qint32 iMode = 1,
                      const QString &sFilesToAttach = QString()) override;
 
@@ -58,6 +73,10 @@ private:
     bool commonFields(qint32 templateId, QStringList &fields, qint32 datasetId);
     std::shared_ptr<mrvTemplateFields> parse(qint32 templateId, const QString &table, QList<qint32> &keys);
     QStringList linkedFields(mrvDataset &dataset, qint32 datasetId);
+    bool renderColumn(const TemplateFieldsObject *fields, const QString &column, QList<QByteArray> &result,
+                      qint32 index);
+    QList<mrv_tRecipientType> recipientTypes(qint32 templateId);
+    QString reportFile(const QList<mrvTemplateField> &fields) const;
     QList<mrvTemplateField> messageOf(const host::RecordSet &row, const QStringList &fields,
                                       const QStringList &linked) const;
 

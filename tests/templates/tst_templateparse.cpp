@@ -177,6 +177,68 @@ private Q_SLOTS:
                      QStringLiteral("Caro %1, da %2 NOPE").arg(name, session().users()->userName()));
         }
     }
+
+    // The template's order of recipient types, then the others by value.
+    void recipientTypes_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QList<qint32>>("expectedFirst"); // codes, negative when not selected
+        QTest::newRow("none stored") << "" << QList<qint32>{-1, -2, -3};
+        QTest::newRow("stored") << "2|-1" << QList<qint32>{2, -1, -3};
+        QTest::newRow("unknown code skipped") << "99|3" << QList<qint32>{3, -1, -2};
+    }
+    void recipientTypes()
+    {
+        QFETCH(QString, order);
+        QFETCH(QList<qint32>, expectedFirst);
+        session().connection()->query(
+            QStringLiteral("UPDATE SYS_MST SET MTREC = '%1' WHERE RECORD_ID = %2").arg(order).arg(m_template));
+        QList<mrv_tRecipientType> types;
+        QVERIFY(!newTemplate()->GetRecipientsTypeList(m_template, types).isValid());
+        QCOMPARE(types.size(), 27);
+        QList<qint32> first;
+        for (const mrv_tRecipientType &type : types.mid(0, 3))
+            first << (type.Selected ? type.Code : -type.Code);
+        QCOMPARE(first, expectedFirst);
+        const auto office = std::find_if(types.cbegin(), types.cend(), [](const auto &type) { return type.Code == 2; });
+        QCOMPARE(office->Field2, QStringLiteral("Fax (uff.)"));
+    }
+
+    // The first selected type with an address supplies it; the customer's
+    // channel picks the list of the To entry.
+    void recipients_data()
+    {
+        QTest::addColumn<QString>("channel");
+        QTest::addColumn<QStringList>("expected"); // To, To e-mail, To fax, Cc
+        QTest::newRow("e-mail") << "EM" << QStringList{"p@x.it", "p@x.it", "0212345", "cc@x.it"};
+        QTest::newRow("fax") << "FX" << QStringList{"0212345", "p@x.it", "0212345", "cc@x.it"};
+    }
+    void recipients()
+    {
+        QFETCH(QString, channel);
+        QFETCH(QStringList, expected);
+        db::SuiteConnection &connection = *session().connection();
+        connection.query(QStringLiteral("DELETE FROM A01_IND_WEB WHERE TBKEY = '%1'").arg(m_codes.at(0)));
+        connection.query(QStringLiteral("DELETE FROM A01_NUM_TEL WHERE TBKEY = '%1'").arg(m_codes.at(0)));
+        for (const auto &[description, address] : {std::pair{"@ Ufficio", "u@x.it"}, {"@ Principale", "p@x.it"}})
+            connection.query(QStringLiteral("INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES "
+                                            "('CON_TRO', '%1', 'E', '%2', '%3')")
+                                 .arg(m_codes.at(0), description, address));
+        connection.query(QStringLiteral("INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES "
+                                        "('CON_TRO', '%1', 'Fax (uff.)', '0212345')")
+                             .arg(m_codes.at(0)));
+        connection.query(
+            QStringLiteral("UPDATE A01_CON_TRO SET COMID = '%1' WHERE RECORD_ID = %2").arg(channel, m_keys.at(0)));
+        connection.query(QStringLiteral("UPDATE SYS_MST SET MTREC = '1|2', MTCCC = 'cc@x.it', MTAGE = 1 "
+                                        "WHERE RECORD_ID = %1")
+                             .arg(m_template));
+        auto filler = newTemplate();
+        auto fields = filler->ParseFromList(m_template, QStringLiteral("CON_TRO"), m_keys.at(0));
+        QStringList to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax;
+        QVERIFY(filler->GetRecipients(fields.get(), to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax));
+        QCOMPARE(to + toEmail + toFax + cc, expected);
+        QCOMPARE(ccn, QStringList{QString()});
+    }
 };
 
 QTEST_GUILESS_MAIN(TemplateParseTest)
