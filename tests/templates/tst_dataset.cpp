@@ -54,7 +54,6 @@ private Q_SLOTS:
         QTest::newRow("inside a literal")
             << "X = '@a' AND A01 = @@2" << QList<qint32>{1, 2} << false << "X = '1,2a' AND A01 = 2";
         QTest::newRow("no keys") << "SELECT 1" << QList<qint32>{} << false << "";
-        QTest::newRow("no query") << "" << QList<qint32>{1} << false << "";
     }
     void insertVariables()
     {
@@ -153,34 +152,16 @@ private Q_SLOTS:
         QCOMPARE(error.isEmpty(), !QByteArray(QTest::currentDataTag()).startsWith("one failing"));
     }
 
-    void linked_data()
-    {
-        QTest::addColumn<QString>("printTable");
-        QTest::addColumn<qint32>("kind");
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("table");
-        QTest::newRow("customer") << "" << qint32(eDatasetLinkedField_Customer) << "CODICE"
-                                  << "CON_TRO";
-        QTest::newRow("print key, main table") << "" << qint32(eDatasetLinkedField_PrintKey) << ""
-                                               << "DOC_VEN";
-        QTest::newRow("print key, own table") << "DOC_ACQ" << qint32(eDatasetLinkedField_PrintKey) << ""
-                                              << "DOC_ACQ";
-        QTest::newRow("agent") << "" << qint32(eDatasetLinkedField_Agent) << ""
-                               << "AGE_NTI";
-        QTest::newRow("none") << "" << qint32(eDatasetLinkedField_None) << ""
-                              << "";
-    }
+    // The print table is the dataset's own, or its main table.
     void linked()
     {
-        QFETCH(QString, printTable);
-        QFETCH(qint32, kind);
-        QFETCH(QString, field);
-        QFETCH(QString, table);
-        const qint32 id = testing::addDataset(connection(), QStringLiteral("DOC_VEN"), QStringLiteral("SELECT 1"),
-                                              QStringLiteral("CODICE"), printTable);
+        const qint32 own = testing::addDataset(connection(), "DOC_VEN", "SELECT 1", "CODICE", "DOC_ACQ");
+        const qint32 main = testing::addDataset(connection(), "DOC_VEN", "SELECT 1");
         auto source = dataset(m_suite->session());
-        QCOMPARE(source->GetLinkedField(id, kind), field);
-        QCOMPARE(source->GetLinkedTable(id, kind), table);
+        QCOMPARE(source->GetLinkedField(own, eDatasetLinkedField_Customer), QStringLiteral("CODICE"));
+        QCOMPARE(source->GetLinkedField(main, eDatasetLinkedField_Customer), QString());
+        QCOMPARE(source->GetLinkedTable(own, eDatasetLinkedField_PrintKey), QStringLiteral("DOC_ACQ"));
+        QCOMPARE(source->GetLinkedTable(main, eDatasetLinkedField_PrintKey), QStringLiteral("DOC_VEN"));
     }
 };
 

@@ -34,7 +34,6 @@ class TemplateParseTest : public QObject
 
     std::unique_ptr<testing::DemoSuite> m_suite;
     qint32 m_template = 0;
-    qint32 m_customerDataset = 0;
     QStringList m_keys;  // RECORD_IDs of the first three customers by code
     QStringList m_codes; // their codes
     QStringList m_names; // their names
@@ -55,21 +54,19 @@ private Q_SLOTS:
         m_suite = std::make_unique<testing::DemoSuite>();
         db::SuiteConnection &connection = *session().connection();
         const auto customers =
-            connection.query(QStringLiteral("SELECT TOP 3 RECORD_ID, CDCON FROM A01_CON_TRO ORDER BY CDCON"));
+            connection.query(QStringLiteral("SELECT TOP 3 RECORD_ID, CDCON, CORAS FROM A01_CON_TRO ORDER BY CDCON"));
         for (const QVariantList &row : customers.rows)
-            m_keys << row.at(0).toString(), m_codes << row.at(1).toString();
+            m_keys << row.at(0).toString(), m_codes << row.at(1).toString(), m_names << row.at(2).toString();
+        m_names[0] = kAwkwardName;
         connection.query(QStringLiteral("UPDATE A01_CON_TRO SET CORAS = '%1' WHERE RECORD_ID = %2")
                              .arg(QString(kAwkwardName).replace(QLatin1Char('\''), QLatin1String("''")), m_keys.at(0)));
-        for (const QString &key : std::as_const(m_keys))
-            m_names
-                << m_suite->scalar(QStringLiteral("SELECT CORAS FROM A01_CON_TRO WHERE RECORD_ID = ") + key).toString();
-        m_customerDataset = testing::addDataset(
+        const qint32 customerDataset = testing::addDataset(
             connection, QStringLiteral("CON_TRO"),
             QStringLiteral("SELECT CDCON, CORAS FROM A01_CON_TRO WHERE RECORD_ID IN (@) ORDER BY CDCON"),
             QStringLiteral("CDCON"));
         const qint32 other =
             testing::addDataset(connection, QStringLiteral("DOC_VEN"), QStringLiteral("SELECT 'altro' AS CORAS"));
-        m_template = testing::addTemplate(connection, kBody, {m_customerDataset, other});
+        m_template = testing::addTemplate(connection, kBody, {customerDataset, other});
     }
 
     void init() { session().errors()->clearRecentReports(); }
@@ -86,9 +83,6 @@ private Q_SLOTS:
         QTest::newRow("own separator") << "con_tro" << m_keys.mid(0, 2).join(QLatin1Char(';')) << ";"
                                        << m_codes.mid(0, 2) << false;
         QTest::newRow("as variants") << "CON_TRO" << m_keys.at(1) << "" << m_codes.mid(1, 1) << false;
-        QTest::newRow("other table") << "DOC_VEN"
-                                     << "1"
-                                     << "," << QStringList{"DOC_VEN"} << false;
         QTest::newRow("no rows") << "CON_TRO"
                                  << "0"
                                  << "," << QStringList() << false;
@@ -117,33 +111,16 @@ private Q_SLOTS:
         if (!fields)
             return;
         QCOMPARE(fields->Count(), expectedCodes.size());
-        QCOMPARE(fields->FieldsCount(), expectedCodes.isEmpty() ? 0 : table == "DOC_VEN" ? 2 : 3);
+        // The fields of the table's own dataset, not those it shares with the other.
+        QCOMPARE(fields->FieldsCount(), expectedCodes.isEmpty() ? 0 : 3);
         for (qint32 message = 1; message <= fields->Count(); ++message) {
             const QList<mrvTemplateField> row = fields->Fields(message);
             QCOMPARE(row.last().Name(), QStringLiteral("PARAM_USER_FULLNAME"));
             QCOMPARE(row.last().Value(), session().users()->userName());
             QCOMPARE(row.last().Linked(), eDatasetLinkedField_None);
-            if (table == "DOC_VEN")
-                continue;
             QCOMPARE(row.first().Value(), expectedCodes.at(message - 1));
             QCOMPARE(row.first().Linked(), eDatasetLinkedField_Customer);
         }
-    }
-
-    void getCommonFields_data()
-    {
-        QTest::addColumn<bool>("ofOneDataset");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("every dataset") << false << QStringList{"CORAS", "PARAM_USER_FULLNAME"};
-        QTest::newRow("one dataset") << true << QStringList{"CDCON", "CORAS", "PARAM_USER_FULLNAME"};
-    }
-    void getCommonFields()
-    {
-        QFETCH(bool, ofOneDataset);
-        QFETCH(QStringList, expected);
-        QStringList fields;
-        QVERIFY(newTemplate()->GetCommonFields(m_template, fields, ofOneDataset ? m_customerDataset : 0));
-        QCOMPARE(fields, expected);
     }
 
     // Each message's body with the fields turned into its values, as text:
@@ -178,32 +155,6 @@ private Q_SLOTS:
         }
     }
 
-    // The template's order of recipient types, then the others by value.
-    void recipientTypes_data()
-    {
-        QTest::addColumn<QString>("order");
-        QTest::addColumn<QList<qint32>>("expectedFirst"); // codes, negative when not selected
-        QTest::newRow("none stored") << "" << QList<qint32>{-1, -2, -3};
-        QTest::newRow("stored") << "2|-1" << QList<qint32>{2, -1, -3};
-        QTest::newRow("unknown code skipped") << "99|3" << QList<qint32>{3, -1, -2};
-    }
-    void recipientTypes()
-    {
-        QFETCH(QString, order);
-        QFETCH(QList<qint32>, expectedFirst);
-        session().connection()->query(
-            QStringLiteral("UPDATE SYS_MST SET MTREC = '%1' WHERE RECORD_ID = %2").arg(order).arg(m_template));
-        QList<mrv_tRecipientType> types;
-        QVERIFY(!newTemplate()->GetRecipientsTypeList(m_template, types).isValid());
-        QCOMPARE(types.size(), 27);
-        QList<qint32> first;
-        for (const mrv_tRecipientType &type : types.mid(0, 3))
-            first << (type.Selected ? type.Code : -type.Code);
-        QCOMPARE(first, expectedFirst);
-        const auto office = std::find_if(types.cbegin(), types.cend(), [](const auto &type) { return type.Code == 2; });
-        QCOMPARE(office->Field2, QStringLiteral("Fax (uff.)"));
-    }
-
     // The first selected type with an address supplies it; the customer's
     // channel picks the list of the To entry.
     void recipients_data()
@@ -217,27 +168,32 @@ private Q_SLOTS:
     {
         QFETCH(QString, channel);
         QFETCH(QStringList, expected);
-        db::SuiteConnection &connection = *session().connection();
-        connection.query(QStringLiteral("DELETE FROM A01_IND_WEB WHERE TBKEY = '%1'").arg(m_codes.at(0)));
-        connection.query(QStringLiteral("DELETE FROM A01_NUM_TEL WHERE TBKEY = '%1'").arg(m_codes.at(0)));
-        for (const auto &[description, address] : {std::pair{"@ Ufficio", "u@x.it"}, {"@ Principale", "p@x.it"}})
-            connection.query(QStringLiteral("INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBTIP, WBDES, WBIND) VALUES "
-                                            "('CON_TRO', '%1', 'E', '%2', '%3')")
-                                 .arg(m_codes.at(0), description, address));
-        connection.query(QStringLiteral("INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES "
-                                        "('CON_TRO', '%1', 'Fax (uff.)', '0212345')")
-                             .arg(m_codes.at(0)));
-        connection.query(
-            QStringLiteral("UPDATE A01_CON_TRO SET COMID = '%1' WHERE RECORD_ID = %2").arg(channel, m_keys.at(0)));
-        connection.query(QStringLiteral("UPDATE SYS_MST SET MTREC = '1|2', MTCCC = 'cc@x.it', MTAGE = 1 "
-                                        "WHERE RECORD_ID = %1")
-                             .arg(m_template));
+        const char *statements[] = {
+            "DELETE FROM A01_IND_WEB WHERE TBKEY = '%1'",
+            "DELETE FROM A01_NUM_TEL WHERE TBKEY = '%1'",
+            "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBDES, WBIND) VALUES ('CON_TRO', '%1', '@ Ufficio', 'u@x.it')",
+            "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBDES, WBIND) VALUES ('CON_TRO', '%1', '@ Principale', 'p@x.it')",
+            "INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES ('CON_TRO', '%1', 'Fax (uff.)', '0212345')",
+            "UPDATE A01_CON_TRO SET COMID = '%2' WHERE CDCON = '%1'",
+            "UPDATE SYS_MST SET MTREC = '-3|1|99|2', MTCCC = 'cc@x.it', MTAGE = 1 WHERE RECORD_ID = %3"};
+        for (const char *statement : statements)
+            session().connection()->query(QString::fromUtf8(statement)
+                                              .replace("%1", m_codes.at(0))
+                                              .replace("%2", channel)
+                                              .replace("%3", QString::number(m_template)));
         auto filler = newTemplate();
         auto fields = filler->ParseFromList(m_template, QStringLiteral("CON_TRO"), m_keys.at(0));
         QStringList to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax;
         QVERIFY(filler->GetRecipients(fields.get(), to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax));
         QCOMPARE(to + toEmail + toFax + cc, expected);
         QCOMPARE(ccn, QStringList{QString()});
+        // The template's order (an unknown code left out), then the others by value.
+        QList<mrv_tRecipientType> types;
+        QVERIFY(!filler->GetRecipientsTypeList(m_template, types).isValid());
+        QCOMPARE((QList<qint32>{types.at(0).Code, types.at(1).Code, types.at(2).Code, types.at(3).Code}),
+                 (QList<qint32>{3, 1, 2, 4}));
+        QCOMPARE((QList<bool>{types.at(0).Selected, types.at(1).Selected, types.at(3).Selected}),
+                 (QList<bool>{false, true, false}));
     }
 };
 
