@@ -173,8 +173,11 @@ std::shared_ptr<TemplateFieldsObject> mrvTemplate::ParseFromList(qint32 lTemplat
 {
     BusyPointer busy;
     return guarded(m_errors.get(), kObjectName, "ParseFromList", std::shared_ptr<TemplateFieldsObject>(), [&] {
-        // An empty separator splits nothing, as the platform's Split.
-        const QStringList parts = sVarsSep.isEmpty() ? QStringList{sVarsList} : sVarsList.split(sVarsSep);
+        // As the platform's Split: an empty list has no part, an empty
+        // separator splits nothing.
+        const QStringList parts = sVarsList.isEmpty()  ? QStringList()
+                                  : sVarsSep.isEmpty() ? QStringList{sVarsList}
+                                                       : sVarsList.split(sVarsSep);
         QList<qint32> keys;
         for (const QString &part : parts)
             keys << toKey(part);
