@@ -24,7 +24,10 @@ ITALIAN_WORDS = {"al", "alla", "che", "con", "da", "dei", "del", "della", "di", 
                  "nella", "non", "per", "su", "un", "una"}
 # Words that look Italian to the rule below and are not texts of a window.
 # The reply and forward prefixes of a subject are stored with it, never translated.
-NOT_TEXTS = {"Importance", "Save", "Tahoma", "Arial", "Verdana", "R: ", "I: "}
+NOT_TEXTS = {"Importance", "Save", "Tahoma", "Arial", "Verdana", "R: ", "I: ", "Parse"}
+# The descriptions that pick a template recipient's address or fax number are
+# keys of the suite's address rows (WBDES, NRDES), matched as stored.
+NOT_TEXTS |= {"@ Principale", "@ Ufficio", "@ Amministrazione", "@ Magazzino", "@ Privata", "Altro Fax"}
 # Texts too short for the rule: labels of message headers, recipient boxes.
 LABELS = re.compile(r"[A-Z][a-z]?: ")
 SHORT_TEXTS = {"A", "Cc", "Ccn", "Email"}

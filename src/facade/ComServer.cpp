@@ -4,6 +4,8 @@
 #include "mail/mrvEmailParams.h"
 #include "mail/mrvSMTP.h"
 #include "mrvMessage.h"
+#include "templates/mrvDataset.h"
+#include "templates/mrvTemplate.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -90,10 +92,14 @@ const std::vector<std::unique_ptr<ClassFactory>> &classFactories()
         std::vector<std::unique_ptr<ClassFactory>> list;
         list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvEmailParams"),
                                                       [] { return std::make_unique<mrvEmailParams>(); }));
-        list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvSMTP"),
-                                                      [] { return std::make_unique<mrvSMTP>(); }));
+        list.push_back(
+            std::make_unique<ClassFactory>(QStringLiteral("mrvSMTP"), [] { return std::make_unique<mrvSMTP>(); }));
         list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvMessage"),
                                                       [] { return std::make_unique<mrvMessage>(); }));
+        list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvDataset"),
+                                                      [] { return std::make_unique<mrvDataset>(); }));
+        list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvTemplate"),
+                                                      [] { return std::make_unique<mrvTemplate>(); }));
         return list;
     }();
     return factories;

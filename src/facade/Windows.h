@@ -156,6 +156,17 @@ public:
                              const QString &filesToAttach) = 0;
 };
 
+// "frm_mrvTemplate_Preview": the messages of a parsed template, to check
+// and send.
+class TemplatePreviewWindow : public HostedWindow
+{
+public:
+    static QString factoryName() { return QStringLiteral("frm_mrvTemplate_Preview"); }
+
+    virtual void ShowTemplatePreview(QWidget *owner, std::shared_ptr<TemplateFieldsObject> fields, qint32 mode,
+                                     const QString &filesToAttach) = 0;
+};
+
 // "mrvEmailParams": one e-mail account of the configuration.
 class EmailParamsObject : public ComponentObject
 {

@@ -14,7 +14,7 @@ class Connection
 public:
     virtual ~Connection() = default;
 
-    // mode: rsReadOnly or rsUpdatable. On a bad query the flag is set, the
+    // mode: rsReadOnly, rsUpdatable or rsQueryOnly. On a bad query the flag is set, the
     // text holds the engine's message and the result is null.
     virtual std::unique_ptr<RecordSet> openRecordSet(const QString &sql, qint32 mode, bool &error,
                                                      QString &errorText) = 0;

@@ -16,8 +16,10 @@ enum TypeCode : qint32 {
     tcNull = 16,      // the value Null
 };
 
-// Record-set modes of Connection::openRecordSet.
-enum RecordSetMode : qint32 { rsReadOnly = 1, rsUpdatable = 3 };
+// Record-set modes of Connection::openRecordSet. rsQueryOnly is for queries
+// that users write (datasets): the host runs them so that they can change
+// nothing, whatever they call, and refuses anything but one query.
+enum RecordSetMode : qint32 { rsReadOnly = 1, rsUpdatable = 3, rsQueryOnly = 9 };
 
 // Statement kinds of StatementBuilder::build.
 enum StatementKind : qint32 { skInsert = 10, skUpdate = 11, skDelete = 12 };

@@ -71,6 +71,10 @@ public:
     virtual bool inTransaction() = 0;
     // The statement that opens a transaction.
     virtual QString beginTransaction() const = 0;
+    // What runs from beginReadOnly to endReadOnly can change nothing,
+    // whatever it calls, inside a transaction or not. They do not nest.
+    virtual void beginReadOnly() = 0;
+    virtual void endReadOnly() = 0;
     // Moves whenever another connection commits; -1 when the engine cannot tell.
     virtual qint64 othersCommits() = 0;
 

@@ -358,6 +358,21 @@ public:
         return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
     }
     QString beginTransaction() const override { return QStringLiteral("BEGIN"); }
+    // Within a transaction, a savepoint holds the read-only mode: rolling
+    // back to it gives the transaction its own mode back. The mode is set
+    // directly, never under a statement's own savepoint, which would drop it.
+    void beginReadOnly() override
+    {
+        m_readOnlyNested = inTransaction();
+        command(m_readOnlyNested ? "SAVEPOINT mrv_read_only; SET TRANSACTION READ ONLY" : "BEGIN READ ONLY");
+    }
+    void endReadOnly() override
+    {
+        // After a failure the transaction may be gone already: nothing to undo.
+        PQclear(PQexec(handle(), m_readOnlyNested
+                                     ? "ROLLBACK TO SAVEPOINT mrv_read_only; RELEASE SAVEPOINT mrv_read_only"
+                                     : "ROLLBACK"));
+    }
 
     // The server keeps no number that moves with other sessions' commits
     // and costs nothing to read: every read counts as possibly stale.
@@ -650,6 +665,7 @@ private:
     QString m_location;
     std::optional<QSet<QString>> m_keyedTables;
     bool m_transactionLost = false;
+    bool m_readOnlyNested = false;
     qint64 m_reads = 0;
     // Server sessions opened again so far: prepared statements die with theirs.
     quint64 m_sessions = 0;

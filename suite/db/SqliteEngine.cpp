@@ -313,6 +313,13 @@ public:
     // IMMEDIATE: a transaction that reads before it writes would otherwise
     // fail at once, not wait, when another connection writes in between.
     QString beginTransaction() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+    void beginReadOnly() override { pragma(QStringLiteral("PRAGMA query_only = 1")); }
+    void endReadOnly() override { pragma(QStringLiteral("PRAGMA query_only = 0")); }
+    void pragma(const QString &sql)
+    {
+        std::optional<qint64> noKey;
+        run(sql, {}, {QStringLiteral("PRAGMA"), {}}, noKey);
+    }
 
     // "PRAGMA data_version", prepared once on the engine's own handle: it is
     // asked before every cached read, where QtSql's cost per query would

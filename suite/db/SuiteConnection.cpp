@@ -301,6 +301,27 @@ struct SuiteConnection::Private
         }
     }
 
+    // A query that users write runs between the engine's read-only
+    // statements. One query only: a second statement could end the
+    // read-only mode (a COMMIT, a PRAGMA) before it writes.
+    QueryResult runQueryOnly(const QString &sql)
+    {
+        const QList<QList<SqlToken>> statements = statementsOf(sql);
+        const QString verb = firstWord(sql);
+        if (statements.size() != 1 || (verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")))
+            throw Failure(QStringLiteral("Only a single SELECT query may be run here"));
+        engine->beginReadOnly();
+        QueryResult result;
+        try {
+            result = runSuiteSql(sql);
+        } catch (const Failure &) {
+            engine->endReadOnly();
+            throw;
+        }
+        engine->endReadOnly();
+        return result;
+    }
+
     QueryResult runSuiteSql(const QString &sql)
     {
         QueryResult last;
@@ -352,6 +373,8 @@ std::unique_ptr<host::RecordSet> SuiteConnection::openRecordSet(const QString &s
     error = false;
     errorText.clear();
     try {
+        if (mode == host::rsQueryOnly)
+            return makeRecordSet(d->runQueryOnly(sql));
         if (mode != host::rsUpdatable)
             return makeRecordSet(d->runSuiteSql(sql));
         const UpdatableQuery updatable = UpdatableQuery::fromSelect(sql, kRowKeyColumn);

@@ -1,0 +1,201 @@
+#include "DemoSuite.h"
+#include "TemplateRows.h"
+
+#include "db/SuiteConnection.h"
+#include "platform/richtext/RichTextModel.h"
+#include "platform/richtext/RtfReader.h"
+#include "services/SuiteSession.h"
+#include "templates/mrvTemplate.h"
+
+#include <QTest>
+#include <QTextDocument>
+
+using namespace mrv;
+using namespace mrv::suite;
+
+namespace {
+
+// Braces, backslashes, a control word, a line end and non-Latin letters,
+// all of which a rendered text must show as they are.
+const QString kAwkwardName = QStringLiteral("{Rossi} \\par C:\\dir\r\nΩ 漢");
+
+const QString kBody =
+    QStringLiteral("{\\rtf1\\ansi Caro {\\field{\\*\\fldinst MERGEFIELD CORAS}{\\fldrslt [CORAS]}}, da "
+                   "{\\field{\\*\\fldinst MERGEFIELD PARAM_USER_FULLNAME}{\\fldrslt [PARAM_USER_FULLNAME]}} "
+                   "{\\field{\\*\\fldinst MERGEFIELD NOPE}{\\fldrslt [NOPE]}}\\par}");
+
+} // namespace
+
+// Templates parsed for the keys of demo customers and rendered per message,
+// with a template and two datasets of the test's own.
+class TemplateParseTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<testing::DemoSuite> m_suite;
+    qint32 m_template = 0;
+    QStringList m_keys;  // RECORD_IDs of the first three customers by code
+    QStringList m_codes; // their codes
+    QStringList m_names; // their names
+
+    SuiteSession &session() const { return m_suite->session(); }
+
+    std::unique_ptr<mrvTemplate> newTemplate() const
+    {
+        auto made = testing::createPublic<mrvTemplate>(QStringLiteral("mrvTemplate"));
+        made->setRecords(session().records());
+        made->setErrors(session().errors());
+        return made;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_suite = std::make_unique<testing::DemoSuite>();
+        db::SuiteConnection &connection = *session().connection();
+        const auto customers =
+            connection.query(QStringLiteral("SELECT TOP 3 RECORD_ID, CDCON, CORAS FROM A01_CON_TRO ORDER BY CDCON"));
+        for (const QVariantList &row : customers.rows)
+            m_keys << row.at(0).toString(), m_codes << row.at(1).toString(), m_names << row.at(2).toString();
+        m_names[0] = kAwkwardName;
+        connection.query(QStringLiteral("UPDATE A01_CON_TRO SET CORAS = '%1' WHERE RECORD_ID = %2")
+                             .arg(QString(kAwkwardName).replace(QLatin1Char('\''), QLatin1String("''")), m_keys.at(0)));
+        const qint32 customerDataset = testing::addDataset(
+            connection, QStringLiteral("CON_TRO"),
+            QStringLiteral("SELECT CDCON, CORAS FROM A01_CON_TRO WHERE RECORD_ID IN (@) ORDER BY CDCON"),
+            QStringLiteral("CDCON"));
+        const qint32 other =
+            testing::addDataset(connection, QStringLiteral("DOC_VEN"), QStringLiteral("SELECT 'altro' AS CORAS"));
+        m_template = testing::addTemplate(connection, kBody, {customerDataset, other});
+    }
+
+    void init() { session().errors()->clearRecentReports(); }
+
+    void parse_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QStringList>("expectedCodes"); // "-" for no result at all
+        QTest::addColumn<bool>("reported");
+        const QStringList all = m_codes;
+        QTest::newRow("list") << "CON_TRO" << m_keys.join(QLatin1Char(',')) << "," << all << false;
+        QTest::newRow("own separator") << "con_tro" << m_keys.mid(0, 2).join(QLatin1Char(';')) << ";"
+                                       << m_codes.mid(0, 2) << false;
+        QTest::newRow("as variants") << "CON_TRO" << m_keys.at(1) << "" << m_codes.mid(1, 1) << false;
+        QTest::newRow("no rows") << "CON_TRO"
+                                 << "0"
+                                 << "," << QStringList() << false;
+        QTest::newRow("no dataset for the table") << "AGE_NTI"
+                                                  << "1"
+                                                  << "," << QStringList{"-"} << false;
+        QTest::newRow("not a number") << "CON_TRO"
+                                      << "1,x"
+                                      << "," << QStringList{"-"} << true;
+    }
+    void parse()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, keys);
+        QFETCH(QString, separator);
+        QFETCH(QStringList, expectedCodes);
+        QFETCH(bool, reported);
+        auto filler = newTemplate();
+        QList<QVariant> variants{keys};
+        std::shared_ptr<mrvTemplateFields> fields =
+            separator.isEmpty() ? filler->Parse(m_template, table, variants)
+                                : std::dynamic_pointer_cast<mrvTemplateFields>(
+                                      filler->ParseFromList(m_template, table, keys, separator));
+        QCOMPARE(session().errors()->recentReports().size(), reported ? 1 : 0);
+        QCOMPARE(!fields, expectedCodes == QStringList{"-"});
+        if (!fields)
+            return;
+        QCOMPARE(fields->Count(), expectedCodes.size());
+        // The fields of the table's own dataset, not those it shares with the other.
+        QCOMPARE(fields->FieldsCount(), expectedCodes.isEmpty() ? 0 : 3);
+        for (qint32 message = 1; message <= fields->Count(); ++message) {
+            const QList<mrvTemplateField> row = fields->Fields(message);
+            QCOMPARE(row.last().Name(), QStringLiteral("PARAM_USER_FULLNAME"));
+            QCOMPARE(row.last().Value(), session().users()->userName());
+            QCOMPARE(row.last().Linked(), eDatasetLinkedField_None);
+            QCOMPARE(row.first().Value(), expectedCodes.at(message - 1));
+            QCOMPARE(row.first().Linked(), eDatasetLinkedField_Customer);
+        }
+    }
+
+    // Each message's body with the fields turned into its values, as text:
+    // a field matching no column shows its name.
+    void replaceFields_data()
+    {
+        QTest::addColumn<qint32>("index");
+        QTest::addColumn<QList<qint32>>("expectedMessages"); // none: the call fails
+        QTest::newRow("every message") << 0 << QList<qint32>{0, 1};
+        QTest::newRow("the last") << 2 << QList<qint32>{1};
+        QTest::newRow("past the last") << 3 << QList<qint32>();
+        QTest::newRow("below zero") << -1 << QList<qint32>();
+    }
+    void replaceFields()
+    {
+        QFETCH(qint32, index);
+        QFETCH(QList<qint32>, expectedMessages);
+        auto filler = newTemplate();
+        auto fields = filler->ParseFromList(m_template, QStringLiteral("CON_TRO"), m_keys.mid(0, 2).join(","));
+        QList<QByteArray> rendered{"left over"};
+        QCOMPARE(filler->ReplaceFields(fields.get(), rendered, "SYS_MST", "MTTEM", "RECORD_ID",
+                                       QString::number(m_template), 2, 5, index),
+                 !expectedMessages.isEmpty());
+        QCOMPARE(rendered.size(), expectedMessages.size());
+        for (qsizetype i = 0; i < rendered.size(); ++i) {
+            const auto document = richtext::readRtf(rendered.at(i));
+            QVERIFY(richtext::findFields(*document).isEmpty());
+            QCOMPARE(document->blockCount(), 1); // a line end in a value opens no paragraph
+            const QString name = QString(m_names.at(expectedMessages.at(i))).replace("\r\n", "\n");
+            QCOMPARE(document->toPlainText(),
+                     QStringLiteral("Caro %1, da %2 NOPE").arg(name, session().users()->userName()));
+        }
+    }
+
+    // The first selected type with an address supplies it; the customer's
+    // channel picks the list of the To entry.
+    void recipients_data()
+    {
+        QTest::addColumn<QString>("channel");
+        QTest::addColumn<QStringList>("expected"); // To, To e-mail, To fax, Cc
+        QTest::newRow("e-mail") << "EM" << QStringList{"p@x.it", "p@x.it", "0212345", "cc@x.it"};
+        QTest::newRow("fax") << "FX" << QStringList{"0212345", "p@x.it", "0212345", "cc@x.it"};
+    }
+    void recipients()
+    {
+        QFETCH(QString, channel);
+        QFETCH(QStringList, expected);
+        const char *statements[] = {
+            "DELETE FROM A01_IND_WEB WHERE TBKEY = '%1'",
+            "DELETE FROM A01_NUM_TEL WHERE TBKEY = '%1'",
+            "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBDES, WBIND) VALUES ('CON_TRO', '%1', '@ Ufficio', 'u@x.it')",
+            "INSERT INTO A01_IND_WEB (TBNAM, TBKEY, WBDES, WBIND) VALUES ('CON_TRO', '%1', '@ Principale', 'p@x.it')",
+            "INSERT INTO A01_NUM_TEL (TBNAM, TBKEY, NRDES, NRTEL) VALUES ('CON_TRO', '%1', 'Fax (uff.)', '0212345')",
+            "UPDATE A01_CON_TRO SET COMID = '%2' WHERE CDCON = '%1'",
+            "UPDATE SYS_MST SET MTREC = '-3|1|99|2', MTCCC = 'cc@x.it', MTAGE = 1 WHERE RECORD_ID = %3"};
+        for (const char *statement : statements)
+            session().connection()->query(QString::fromUtf8(statement)
+                                              .replace("%1", m_codes.at(0))
+                                              .replace("%2", channel)
+                                              .replace("%3", QString::number(m_template)));
+        auto filler = newTemplate();
+        auto fields = filler->ParseFromList(m_template, QStringLiteral("CON_TRO"), m_keys.at(0));
+        QStringList to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax;
+        QVERIFY(filler->GetRecipients(fields.get(), to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax));
+        QCOMPARE(to + toEmail + toFax + cc, expected);
+        QCOMPARE(ccn, QStringList{QString()});
+        // The template's order (an unknown code left out), then the others by value.
+        QList<mrv_tRecipientType> types;
+        QVERIFY(!filler->GetRecipientsTypeList(m_template, types).isValid());
+        QCOMPARE((QList<qint32>{types.at(0).Code, types.at(1).Code, types.at(2).Code, types.at(3).Code}),
+                 (QList<qint32>{3, 1, 2, 4}));
+        QCOMPARE((QList<bool>{types.at(0).Selected, types.at(1).Selected, types.at(3).Selected}),
+                 (QList<bool>{false, true, false}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TemplateParseTest)
+#include "tst_templateparse.moc"
