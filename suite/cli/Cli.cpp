@@ -34,9 +34,9 @@ std::shared_ptr<suite::db::SuiteConnection> Context::openConnection(bool readOnl
 
 QList<Command> commands()
 {
-    return {initCommand(),       infoCommand(),       sqlCommand(),  configCommand(),      resolveCommand(),
-            statusCommand(),     linkEmailCommand(),  sendCommand(), emailConfigCommand(), registerCommand(),
-            unregisterCommand(), mailClientCommand(), watchCommand()};
+    return {initCommand(),       infoCommand(),       sqlCommand(),   configCommand(),      resolveCommand(),
+            statusCommand(),     linkEmailCommand(),  sendCommand(),  emailConfigCommand(), registerCommand(),
+            unregisterCommand(), mailClientCommand(), watchCommand(), datasetCommand(),     templateCommand()};
 }
 
 bool reportsNothing(Context &context, const std::function<void()> &operation)
@@ -45,6 +45,21 @@ bool reportsNothing(Context &context, const std::function<void()> &operation)
     errors.clearRecentReports();
     operation();
     return errors.recentReports().isEmpty();
+}
+
+qint32 wholeNumber(const QString &text, const QString &name)
+{
+    bool ok = false;
+    const qint32 value = text.toInt(&ok);
+    if (!ok)
+        throw UsageError{QStringLiteral("%1 needs a whole number, not \"%2\"").arg(name, text)};
+    return value;
+}
+
+qint32 numberOption(QStringList &args, const QString &name, qint32 defaultValue)
+{
+    const QString text = takeOption(args, name);
+    return text.isNull() ? defaultValue : wholeNumber(text, name);
 }
 
 void requireNoMoreOptions(const QStringList &args)

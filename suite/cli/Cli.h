@@ -86,8 +86,15 @@ Command emailConfigCommand();
 Command unregisterCommand();
 Command mailClientCommand();
 Command watchCommand();
+Command datasetCommand();
+Command templateCommand();
 
 void requireNoMoreOptions(const QStringList &args);
+// A whole number given for `name` (an option or an argument); UsageError
+// when the text is none.
+qint32 wholeNumber(const QString &text, const QString &name);
+// The option's value as a whole number, or the default when it is absent.
+qint32 numberOption(QStringList &args, const QString &name, qint32 defaultValue);
 
 // Whether the component reported a failure while `operation` ran: its public
 // operations never throw, they report through Errors (printed on stderr).

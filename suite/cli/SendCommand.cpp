@@ -50,18 +50,6 @@ QString fileText(const QString &path)
     return QString::fromUtf8(file.readAll());
 }
 
-qint32 numberOption(QStringList &args, const QString &name, qint32 defaultValue)
-{
-    const QString text = takeOption(args, name);
-    if (text.isNull())
-        return defaultValue;
-    bool ok = false;
-    const qint32 value = text.toInt(&ok);
-    if (!ok)
-        throw UsageError{QStringLiteral("%1 needs a whole number, not \"%2\"").arg(name, text)};
-    return value;
-}
-
 QVariant keyOption(QStringList &args, const QString &name)
 {
     const qint32 key = numberOption(args, name, 0);

@@ -37,15 +37,25 @@ SuiteSession::SuiteSession(std::shared_ptr<db::SuiteConnection> connection, cons
     createComponent();
 }
 
-void SuiteSession::createComponent()
+std::unique_ptr<ComObject> SuiteSession::createObject(const QString &className) const
 {
     void *found = nullptr;
-    if (DllGetClassObject(progIdOf(QStringLiteral("mrvMessage")).toUtf8().constData(), &found) != hresult::ok)
-        throw Failure(QStringLiteral("The component's mrvMessage class is not available"));
-    std::unique_ptr<ComObject> object = static_cast<ClassFactory *>(found)->CreateInstance();
+    if (DllGetClassObject(progIdOf(className).toUtf8().constData(), &found) != hresult::ok)
+        throw Failure(QStringLiteral("The component's %1 class is not available").arg(className));
+    return static_cast<ClassFactory *>(found)->CreateInstance();
+}
+
+void SuiteSession::throwWrongClass(const QString &className)
+{
+    throw Failure(QStringLiteral("The component made an object of the wrong class for %1").arg(className));
+}
+
+void SuiteSession::createComponent()
+{
+    std::unique_ptr<ComObject> object = createObject(QStringLiteral("mrvMessage"));
     m_message.reset(dynamic_cast<mrvMessage *>(object.get()));
     if (!m_message)
-        throw Failure(QStringLiteral("The component made an object of the wrong class"));
+        throwWrongClass(QStringLiteral("mrvMessage"));
     object.release();
     m_message->setConnection(m_connection);
     m_message->setUserManager(m_users);

@@ -7,6 +7,7 @@
 #include "SuiteRecords.h"
 #include "SuiteTextService.h"
 #include "SuiteUserManager.h"
+#include "facade/ComObject.h"
 
 #include <QString>
 
@@ -52,6 +53,21 @@ public:
     // The component's entry object, created through its class factory the
     // way a host creates it, with this session's host objects.
     std::shared_ptr<mrvMessage> message() const;
+    // A public class of the component ("mrvDataset", "mrvTemplate") created
+    // through its entry points as a host creates it, given this session's
+    // Records and Errors; throws Failure when the class is unknown.
+    template <typename T> std::unique_ptr<T> create(const QString &className) const
+    {
+        std::unique_ptr<ComObject> object = createObject(className);
+        T *typed = dynamic_cast<T *>(object.get());
+        if (!typed)
+            throwWrongClass(className);
+        object.release();
+        std::unique_ptr<T> made(typed);
+        made->setRecords(m_records);
+        made->setErrors(m_errors);
+        return made;
+    }
 
     // A session with windows shows the component's busy state on its screen
     // pointer; installed with the other global services.
@@ -62,6 +78,8 @@ private:
                  const QString &pathsRoot);
     void installGlobalServices();
     void createComponent();
+    std::unique_ptr<ComObject> createObject(const QString &className) const;
+    [[noreturn]] static void throwWrongClass(const QString &className);
 
     std::shared_ptr<db::SuiteConnection> m_connection;
     std::shared_ptr<SuiteUserManager> m_users;

@@ -1,0 +1,167 @@
+#include "Cli.h"
+
+#include "host/Failure.h"
+#include "services/SuiteSession.h"
+#include "templates/mrvDataset.h"
+#include "templates/mrvTemplate.h"
+
+namespace mrv::cli {
+
+namespace {
+
+// The arguments left after the options, exactly `count` of them.
+QStringList positional(const QStringList &args, qsizetype count, const QString &names)
+{
+    requireNoMoreOptions(args);
+    if (args.size() != count)
+        throw UsageError{QStringLiteral("expected %1").arg(names)};
+    return args;
+}
+
+QList<qint32> keyList(const QString &text, const QString &separator)
+{
+    QList<qint32> keys;
+    for (const QString &key : text.split(separator, Qt::SkipEmptyParts))
+        keys << wholeNumber(key.trimmed(), QStringLiteral("KEYS"));
+    return keys;
+}
+
+void printLines(Context &context, const QStringList &lines)
+{
+    for (const QString &line : lines)
+        context.out() << line << '\n';
+}
+
+int expandDataset(Context &context, const QStringList &args)
+{
+    const QStringList given = positional(args, 2, QStringLiteral("QUERY KEYS"));
+    QList<qint32> keys = keyList(given.at(1), QStringLiteral(","));
+    const auto dataset = context.session().create<mrvDataset>(QStringLiteral("mrvDataset"));
+    context.out() << dataset->InsertVariables(given.at(0), keys) << '\n';
+    return exitOk;
+}
+
+int datasetFields(Context &context, const QStringList &args)
+{
+    const QStringList given = positional(args, 1, QStringLiteral("ID"));
+    const qint32 id = wholeNumber(given.at(0), QStringLiteral("ID"));
+    const auto dataset = context.session().create<mrvDataset>(QStringLiteral("mrvDataset"));
+    QStringList fields;
+    QString error;
+    if (!dataset->GetFields(id, fields, error)) {
+        context.err() << "mrv dataset fields: "
+                      << (error.isEmpty() ? QStringLiteral("dataset %1 gave no fields").arg(id) : error) << '\n';
+        return exitFailed;
+    }
+    printLines(context, fields);
+    return exitOk;
+}
+
+int templateFields(Context &context, QStringList args)
+{
+    const qint32 datasetId = numberOption(args, QStringLiteral("--dataset"), 0);
+    const QStringList given = positional(args, 1, QStringLiteral("ID"));
+    const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
+    QStringList fields;
+    if (!templates->GetCommonFields(wholeNumber(given.at(0), QStringLiteral("ID")), fields, datasetId)) {
+        context.err() << "mrv template fields: the template's datasets gave no fields\n";
+        return exitFailed;
+    }
+    printLines(context, fields);
+    return exitOk;
+}
+
+int recipientTypes(Context &context, const QStringList &args)
+{
+    const QStringList given = positional(args, 1, QStringLiteral("ID"));
+    const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
+    QList<mrv_tRecipientType> types;
+    templates->GetRecipientsTypeList(wholeNumber(given.at(0), QStringLiteral("ID")), types);
+    for (const mrv_tRecipientType &type : std::as_const(types)) {
+        context.out() << type.Code << '\t' << type.Description << '\t' << (type.Selected ? 1 : 0) << '\t' << type.Table
+                      << '\t' << type.Field << '\t' << type.Field2 << '\n';
+    }
+    return exitOk;
+}
+
+// A header of field names, a line of values per message, then the kind of
+// each field's link.
+int parseTemplate(Context &context, QStringList args)
+{
+    QString separator = takeOption(args, QStringLiteral("--sep"));
+    if (separator.isNull())
+        separator = QStringLiteral(",");
+    const QStringList given = positional(args, 3, QStringLiteral("ID TABLE KEYS"));
+    QList<qint32> keys = keyList(given.at(2), separator);
+    const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
+    const std::shared_ptr<mrvTemplateFields> parsed =
+        templates->ParseFromArray(wholeNumber(given.at(0), QStringLiteral("ID")), given.at(1), keys);
+    if (!parsed || parsed->Count() <= 0) {
+        context.err() << "mrv template parse: the template gave no message for these keys\n";
+        return exitFailed;
+    }
+    const QList<mrvTemplateField> first = parsed->Fields(1);
+    QStringList names;
+    QStringList linked{QStringLiteral("linked")};
+    for (const mrvTemplateField &field : first) {
+        names << field.Name();
+        linked << QString::number(field.Linked());
+    }
+    context.out() << names.join(u'\t') << '\n';
+    for (qint32 message = 1; message <= parsed->Count(); ++message) {
+        QStringList values;
+        for (const mrvTemplateField &field : parsed->Fields(message))
+            values << field.Value();
+        context.out() << values.join(u'\t') << '\n';
+    }
+    context.out() << linked.join(u'\t') << '\n';
+    return exitOk;
+}
+
+using Subcommand = std::function<int(Context &, const QStringList &)>;
+
+int runSubcommand(Context &context, QStringList args, const QHash<QString, Subcommand> &subcommands)
+{
+    if (args.isEmpty() || !subcommands.contains(args.first()))
+        throw UsageError{QStringLiteral("expected one of: ") + subcommands.keys().join(QStringLiteral(", "))};
+    const QString name = args.takeFirst();
+    return subcommands.value(name)(context, args);
+}
+
+} // namespace
+
+Command datasetCommand()
+{
+    return {QStringLiteral("dataset"), QStringLiteral("dataset (expand QUERY KEYS | fields ID)"),
+            QStringLiteral("expand a dataset query's variables, or list the fields of a dataset"),
+            QStringLiteral("\"expand\" prints the query with its variables (\"@\", \"@1\", ...) replaced by the\n"
+                           "keys (comma-separated) and the firm placeholder by the current company, as the\n"
+                           "component runs it. \"fields\" prints the columns of dataset ID, one per line;\n"
+                           "a query that cannot run exits with 1 and the database's reason on stderr."),
+            [](Context &context, const QStringList &args) {
+                return runSubcommand(
+                    context, args,
+                    {{QStringLiteral("expand"), expandDataset}, {QStringLiteral("fields"), datasetFields}});
+            }};
+}
+
+Command templateCommand()
+{
+    return {QStringLiteral("template"),
+            QStringLiteral("template (fields ID [--dataset N] | recipient-types ID | parse ID TABLE KEYS [--sep S])"),
+            QStringLiteral("list a template's fields and recipient types, or parse it for records"),
+            QStringLiteral("\"fields\" prints the fields the template's datasets share (or those of dataset N).\n"
+                           "\"recipient-types\" prints a line per recipient type: code, description,\n"
+                           "selected (1/0), table, field, field2, tab-separated. \"parse\" runs the\n"
+                           "template's dataset for TABLE with the record keys KEYS (separated by S,\n"
+                           "default \",\") and prints the field names, a line of values per message and a\n"
+                           "line \"linked\" with the link kind of each field; no message exits with 1."),
+            [](Context &context, const QStringList &args) {
+                return runSubcommand(context, args,
+                                     {{QStringLiteral("fields"), templateFields},
+                                      {QStringLiteral("recipient-types"), recipientTypes},
+                                      {QStringLiteral("parse"), parseTemplate}});
+            }};
+}
+
+} // namespace mrv::cli
