@@ -148,7 +148,7 @@ Command datasetCommand()
 Command templateCommand()
 {
     return {QStringLiteral("template"),
-            QStringLiteral("template (fields ID [--dataset N] | recipient-types ID | parse ID TABLE KEYS [--sep S])"),
+            QStringLiteral("template (fields ID | recipient-types ID | parse ID TABLE KEYS) [--dataset N] [--sep S]"),
             QStringLiteral("list a template's fields and recipient types, or parse it for records"),
             QStringLiteral("\"fields\" prints the fields the template's datasets share (or those of dataset N).\n"
                            "\"recipient-types\" prints a line per recipient type: code, description,\n"

@@ -1,7 +1,6 @@
 #include "TemplateRows.h"
 
 #include "db/SuiteConnection.h"
-#include "facade/ComServer.h"
 #include "host/HostServices.h"
 #include "host/TypeCodes.h"
 #include "host/ValueTools.h"
@@ -22,14 +21,6 @@ qint32 newKey(suite::db::SuiteConnection &connection, const QString &insert, con
 }
 
 } // namespace
-
-std::unique_ptr<ComObject> createThroughEntryPoints(const QString &className)
-{
-    void *factory = nullptr;
-    if (DllGetClassObject(progIdOf(className).toUtf8().constData(), &factory) != hresult::ok)
-        return nullptr;
-    return static_cast<ClassFactory *>(factory)->CreateInstance();
-}
 
 qint32 addDataset(suite::db::SuiteConnection &connection, const QString &table, const QString &query,
                   const QString &customerColumn, const QString &printTable)

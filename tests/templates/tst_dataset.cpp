@@ -24,10 +24,7 @@ class DatasetTest : public QObject
 
     std::unique_ptr<mrvDataset> dataset(const SuiteSession &session) const
     {
-        auto made = testing::createPublic<mrvDataset>(QStringLiteral("mrvDataset"));
-        made->setRecords(session.records());
-        made->setErrors(session.errors());
-        return made;
+        return session.create<mrvDataset>(QStringLiteral("mrvDataset"));
     }
 
     qint32 valueRows() const { return m_suite->scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_VAL")).toInt(); }

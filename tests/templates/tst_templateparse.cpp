@@ -42,10 +42,7 @@ class TemplateParseTest : public QObject
 
     std::unique_ptr<mrvTemplate> newTemplate() const
     {
-        auto made = testing::createPublic<mrvTemplate>(QStringLiteral("mrvTemplate"));
-        made->setRecords(session().records());
-        made->setErrors(session().errors());
-        return made;
+        return session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
     }
 
 private Q_SLOTS:

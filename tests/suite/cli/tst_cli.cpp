@@ -192,6 +192,18 @@ private Q_SLOTS:
         shows("plain body stored as RTF", {"sql", "SELECT TOP 1 MSTXT FROM SYS_MSG WHERE MSOBJ = 'Prova {1}'"},
               {"{\\\\rtf1", "perch\\\\u233?", "\\\\{due\\\\}"});
         shows("info", {"info"}, {"users: 8\n", "company A01: ", "company A02: "});
+        row("dataset variables", {"dataset", "expand", "SELECT * FROM A01_X WHERE K IN (@) OR J = @2", "4,9"}, 0,
+            u"SELECT * FROM A01_X WHERE K IN (4,9) OR J = 9\n"_s);
+        shows("dataset fields", {"dataset", "fields", "1"}, {"IDDOC\nDocumento\n", "NomeFile\n"});
+        row("dataset that is not there", {"dataset", "fields", "99"}, 1, u"dataset 99 gave no fields"_s);
+        row("dataset without a subcommand", {"dataset", "list"}, 2, u"expected one of"_s);
+        shows("template fields", {"template", "fields", "1"}, {"RagioneSociale\n", "PARAM_USER_FULLNAME\n"});
+        shows("template recipient types", {"template", "recipient-types", "1"},
+              {"1\tControparte: @ Principale\t1\tCON_TRO\t@ Principale\t\n", "7\tRiferimenti: offerte\t0\tCON_RIF"});
+        shows("template parsed", {"template", "parse", "2", "CON_TRO", "3"},
+              {"IDCON\tCodice\tRagioneSociale", "\n3\tC000003\t", "\nlinked\t"});
+        row("template for another table", {"template", "parse", "1", "CON_TRO", "3"}, 1, u"no message"_s);
+        row("template keys", {"template", "parse", "1", "DOC_VEN", "x"}, 2, u"KEYS needs a whole number"_s);
         row("empty database name", {"--db", "", "info"}, 2, u"--db needs a value"_s);
         row("missing folder", {"--db", databaseIn(u"missing"_s), "config", "set", "K", "1"}, 1, u"does not exist"_s);
         row("missing folder left alone", {"--db", u"missing"_s, "info"}, 1, u"does not exist"_s);
@@ -255,7 +267,7 @@ private Q_SLOTS:
             QVERIFY2(out({match.captured(1), u"--help"_s}).startsWith("Usage: mrv"_L1), qPrintable(line));
         }
         QCOMPARE(names.size(), lines.size());
-        QCOMPARE(names.size(), 13);
+        QCOMPARE(names.size(), 15);
         QCOMPARE(descriptionColumns.size(), 1);
         QVERIFY(help.startsWith("Usage: mrv"_L1));
         const QString version = out({u"--version"_s});
