@@ -1,9 +1,16 @@
 #include "Cli.h"
+#include "Progress.h"
 
 #include "host/Failure.h"
+#include "platform/richtext/HtmlWriter.h"
+#include "platform/richtext/RtfReader.h"
 #include "services/SuiteSession.h"
 #include "templates/mrvDataset.h"
 #include "templates/mrvTemplate.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextDocument>
 
 namespace mrv::cli {
 
@@ -118,6 +125,104 @@ int parseTemplate(Context &context, QStringList args)
     return exitOk;
 }
 
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+}
+
+// What a template gives one message, each list holding one entry per
+// message rendered.
+struct RenderedMessages
+{
+    QList<QByteArray> bodies;
+    QList<QByteArray> subjects;
+    QList<std::pair<QString, QStringList>> recipients; // in the order the component hands them over
+    QStringList reports;
+};
+
+RenderedMessages render(Context &context, mrvTemplate &templates, const mrvTemplateFields &parsed, qint32 index)
+{
+    RenderedMessages rendered;
+    rendered.recipients = {
+        {QStringLiteral("colTo"), {}},  {QStringLiteral("colTo_Email"), {}},  {QStringLiteral("colTo_Fax"), {}},
+        {QStringLiteral("colCc"), {}},  {QStringLiteral("colCc_Email"), {}},  {QStringLiteral("colCc_Fax"), {}},
+        {QStringLiteral("colCcn"), {}}, {QStringLiteral("colCcn_Email"), {}}, {QStringLiteral("colCcn_Fax"), {}}};
+    auto &lists = rendered.recipients;
+    QString reportCode, reportTable, reportKeys;
+    const bool whole = reportsNothing(context, [&] {
+        templates.GetTemplates(&parsed, rendered.bodies, index);
+        templates.GetSubjects(&parsed, rendered.subjects, index);
+        templates.GetRecipients(&parsed, lists[0].second, lists[1].second, lists[2].second, lists[3].second,
+                                lists[4].second, lists[5].second, lists[6].second, lists[7].second, lists[8].second,
+                                index);
+        templates.GetReports(&parsed, rendered.reports, {}, reportCode, reportTable, reportKeys, index);
+    });
+    if (!whole)
+        throw Failure(QStringLiteral("the template could not be rendered"));
+    return rendered;
+}
+
+QString plainText(const QByteArray &rtf)
+{
+    return richtext::toPlainText(*richtext::readRtf(rtf)).simplified();
+}
+
+// The files of message `message` (the i-th rendered) in DIR/message/.
+void writeMessage(const RenderedMessages &rendered, qsizetype i, const QDir &folder)
+{
+    if (!folder.mkpath(QStringLiteral(".")))
+        throw Failure(QStringLiteral("Cannot create the folder %1").arg(folder.path()));
+    writeFile(folder.filePath(QStringLiteral("subject.rtf")), rendered.subjects.value(i));
+    writeFile(folder.filePath(QStringLiteral("body.rtf")), rendered.bodies.value(i));
+    writeFile(folder.filePath(QStringLiteral("body.html")),
+              richtext::toHtml(*richtext::readRtf(rendered.bodies.value(i))).toUtf8());
+    QByteArray recipients;
+    for (const auto &[name, entries] : rendered.recipients)
+        recipients += (name + u'\t' + entries.value(i) + u'\n').toUtf8();
+    writeFile(folder.filePath(QStringLiteral("recipients.tsv")), recipients);
+    const QString report = rendered.reports.value(i);
+    const QString copy = folder.filePath(QStringLiteral("report.pdf"));
+    QFile::remove(copy);
+    if (!report.isEmpty() && !QFile::copy(report, copy))
+        throw Failure(QStringLiteral("Cannot copy the report %1 to %2").arg(report, copy));
+}
+
+// Each message's subject, body (RTF and HTML), recipients and report as
+// files, and a line per message: its number, subject, To list and report.
+int renderTemplate(Context &context, QStringList args)
+{
+    const QString out = takeOption(args, QStringLiteral("--out"));
+    if (out.isEmpty())
+        throw UsageError{QStringLiteral("--out DIR is required")};
+    const qint32 index = numberOption(args, QStringLiteral("--index"), 0);
+    const QStringList given = positional(args, 3, QStringLiteral("ID TABLE KEYS"));
+    QList<qint32> keys = keyList(given.at(2), QStringLiteral(","));
+    const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
+    const std::shared_ptr<mrvTemplateFields> parsed =
+        templates->ParseFromArray(wholeNumber(given.at(0), QStringLiteral("ID")), given.at(1), keys);
+    if (!parsed || parsed->Count() <= 0) {
+        context.err() << "mrv template render: the template gave no message for these keys\n";
+        return exitFailed;
+    }
+    if (index < 0 || index > parsed->Count())
+        throw UsageError{QStringLiteral("--index is a message from 1 to %1, or 0 for all").arg(parsed->Count())};
+    const RenderedMessages rendered = render(context, *templates, *parsed, index);
+    const qint32 first = index == 0 ? 1 : index;
+    const qsizetype count = rendered.bodies.size();
+    TerminalProgress progress(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const qint32 message = first + qint32(i);
+        writeMessage(rendered, i, QDir(QDir(out).filePath(QString::number(message))));
+        context.out() << message << '\t' << plainText(rendered.subjects.value(i)) << '\t'
+                      << rendered.recipients.first().second.value(i) << '\t'
+                      << (rendered.reports.value(i).isEmpty() ? "no report" : "report.pdf") << '\n';
+        progress.done(i + 1);
+    }
+    return exitOk;
+}
+
 using Subcommand = std::function<int(Context &, const QStringList &)>;
 
 int runSubcommand(Context &context, QStringList args, const QHash<QString, Subcommand> &subcommands)
@@ -148,19 +253,26 @@ Command datasetCommand()
 Command templateCommand()
 {
     return {QStringLiteral("template"),
-            QStringLiteral("template (fields ID | recipient-types ID | parse ID TABLE KEYS) [--dataset N] [--sep S]"),
+            QStringLiteral("template (fields ID | recipient-types ID | parse ID TABLE KEYS | render ID TABLE KEYS) "
+                           "[--dataset N] [--sep S] [--out DIR] [--index N]"),
             QStringLiteral("list a template's fields and recipient types, or parse it for records"),
             QStringLiteral("\"fields\" prints the fields the template's datasets share (or those of dataset N).\n"
                            "\"recipient-types\" prints a line per recipient type: code, description,\n"
                            "selected (1/0), table, field, field2, tab-separated. \"parse\" runs the\n"
                            "template's dataset for TABLE with the record keys KEYS (separated by S,\n"
                            "default \",\") and prints the field names, a line of values per message and a\n"
-                           "line \"linked\" with the link kind of each field; no message exits with 1."),
+                           "line \"linked\" with the link kind of each field; no message exits with 1.\n"
+                           "\"render\" writes, for each message n (or only message N of --index),\n"
+                           "DIR/n/subject.rtf, body.rtf, body.html, recipients.tsv (a line per list: its\n"
+                           "name, a tab, its entry) and report.pdf when the template prints a report, and\n"
+                           "prints a line per message: n, subject, To list, report. On a terminal stderr\n"
+                           "shows the progress."),
             [](Context &context, const QStringList &args) {
                 return runSubcommand(context, args,
                                      {{QStringLiteral("fields"), templateFields},
                                       {QStringLiteral("recipient-types"), recipientTypes},
-                                      {QStringLiteral("parse"), parseTemplate}});
+                                      {QStringLiteral("parse"), parseTemplate},
+                                      {QStringLiteral("render"), renderTemplate}});
             }};
 }
 

@@ -2,10 +2,17 @@
 
 #include "host/Failure.h"
 
-#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace mrv::cli;
 
@@ -108,11 +115,29 @@ int dispatch(QStringList args)
     }
 }
 
+// Reports (rendered by "template") are laid out with fonts, which needs a
+// GUI application; the command line never needs a display for it, and says
+// nothing about the platform it runs offscreen on.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[])
+{
+    const bool lays = std::any_of(argv + 1, argv + argc, [](const char *arg) { return qstrcmp(arg, "template") == 0; });
+    if (!lays)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime = QFile::encodeName(QDir::tempPath()) + "/runtime-" + QByteArray::number(getuid());
+        if (mkdir(runtime.constData(), 0700) == 0 || QFileInfo(QFile::decodeName(runtime)).isDir())
+            qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mrv"));
     QCoreApplication::setOrganizationName(QStringLiteral("Merovan"));
     // Decoded here rather than by QCoreApplication, which drops a U+FEFF that

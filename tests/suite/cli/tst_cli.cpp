@@ -251,6 +251,34 @@ private Q_SLOTS:
 
     // Every command once, on a line of its own, its description in one
     // column; each has a help of its own.
+    // Every message of a template as files, its report a real PDF; a
+    // customer's name holding RTF syntax and a line break stays text.
+    void rendersTemplateMessagesToFiles()
+    {
+        const QString hostile = u"Rossi {\\par} \\b0 & <b>\r\nBcc: x@y"_s;
+        QCOMPARE(mrv({u"sql"_s, u"UPDATE A01_CON_TRO SET CORAS = '%1' WHERE RECORD_ID = 2"_s.arg(hostile)}).exitCode,
+                 0);
+        const QString out = m_dir.filePath(u"rendered"_s);
+        const Run run = mrv({u"template"_s, u"render"_s, u"1"_s, u"DOC_VEN"_s, u"1,2"_s, u"--out"_s, out});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.count(u'\n'), 2);
+        QVERIFY2(run.out.startsWith(u"1\tOfferta n. 1 - Santoro Meccanica S.r.l.\t"_s), qPrintable(run.out));
+        for (const char *file : {"subject.rtf", "body.rtf", "body.html", "recipients.tsv", "report.pdf"})
+            QVERIFY2(QFile::exists(out + u"/2/"_s + QLatin1String(file)), file);
+        QFile recipients(out + u"/1/recipients.tsv"_s);
+        QVERIFY(recipients.open(QIODevice::ReadOnly));
+        QCOMPARE(recipients.readAll().count('\n'), 9);
+        QProcess pdf;
+        pdf.start(u"pdftotext"_s, {out + u"/1/report.pdf"_s, u"-"_s});
+        QVERIFY(pdf.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(pdf.readAllStandardOutput()).contains(u"Santoro Meccanica S.r.l."_s));
+        QFile html(out + u"/2/body.html"_s);
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(html.readAll()).contains(u"Rossi {\\par} \\b0 &amp; &lt;b&gt;"_s));
+        const QString subject = run.out.section(u'\n', 1, 1).section(u'\t', 1, 1);
+        QVERIFY2(!subject.contains(u'\n') && !subject.contains(u'\r'), qPrintable(subject));
+    }
+
     void overviewIsATable()
     {
         const QString help = out({u"-h"_s});
