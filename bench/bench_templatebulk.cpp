@@ -19,6 +19,8 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <functional>
+
 using namespace mrv;
 using namespace mrv::suite;
 
@@ -38,7 +40,16 @@ struct Filled
     qsizetype bodies = 0;
     qsizetype subjects = 0;
     qsizetype withAddress = 0;
+    // Seconds of each step: parse, bodies and subjects, recipients.
+    double parsing = 0;
+    double rendering = 0;
+    double addressing = 0;
 };
+
+double secondsOf(const std::function<void()> &step)
+{
+    return bestOf(1, step).wall;
+}
 
 // Enough generated customers, one sales document each, for `count` documents.
 QList<qint32> documentKeys(const testing::DemoSuite &suite, int count)
@@ -58,16 +69,20 @@ QList<qint32> documentKeys(const testing::DemoSuite &suite, int count)
 Filled fill(mrvTemplate &filler, QList<qint32> &keys)
 {
     Filled filled;
-    const auto fields = filler.ParseFromArray(kSalesTemplate, kSalesTable, keys);
+    std::shared_ptr<mrvTemplateFields> fields;
+    filled.parsing = secondsOf([&] { fields = filler.ParseFromArray(kSalesTemplate, kSalesTable, keys); });
     if (!fields)
         return filled;
     filled.messages = fields->Count();
     QList<QByteArray> bodies;
     QList<QByteArray> subjects;
-    filler.GetTemplates(fields.get(), bodies);
-    filler.GetSubjects(fields.get(), subjects);
+    filled.rendering = secondsOf([&] {
+        filler.GetTemplates(fields.get(), bodies);
+        filler.GetSubjects(fields.get(), subjects);
+    });
     QStringList to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax;
-    filler.GetRecipients(fields.get(), to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax);
+    filled.addressing = secondsOf(
+        [&] { filler.GetRecipients(fields.get(), to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax); });
     filled.bodies = bodies.size();
     filled.subjects = subjects.size();
     filled.withAddress = to.size() - to.count(QString());
@@ -138,6 +153,9 @@ int main(int argc, char *argv[])
         << ", messages with an address in To: " << filled.withAddress << '\n'
         << "parse, bodies, subjects and recipients: " << shown(filling) << ", " << QString::number(perSecond, 'f', 0)
         << " messages/s\n"
+        << "  of which parse " << QString::number(filled.parsing, 'f', 3) << " s, bodies and subjects "
+        << QString::number(filled.rendering, 'f', 3) << " s, recipients " << QString::number(filled.addressing, 'f', 3)
+        << " s\n"
         << "reference, the dataset query with the same keys and its rows read: " << shown(query) << '\n'
         << "peak resident memory (VmHWM): " << QString::number(peak, 'f', 1) << " MB\n"
         << "target: at least " << kMessagesPerSecond << " messages/s -> "
