@@ -13,6 +13,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QHash>
 #include <QRandomGenerator>
 
 namespace mrv {
@@ -124,7 +125,7 @@ public:
                 continue;
             if (customerEmail.isEmpty())
                 customerEmail = addresses(emailQuery(type, code));
-            if (customerFax.isEmpty())
+            if (customerFax.isEmpty() && givesFax(type))
                 customerFax = addresses(faxQuery(type, code));
         }
     }
@@ -134,8 +135,10 @@ public:
         for (const mrv_tRecipientType &type : m_types) {
             if (type.Table != QLatin1String("AGE_NTI"))
                 continue;
-            addAgentAddresses(addresses(emailQuery(type, code)), agentEmail, otherAgentEmail, QStringLiteral("EM"));
-            addAgentAddresses(addresses(faxQuery(type, code)), agentFax, otherAgentFax, QStringLiteral("FX"));
+            if (isEmailSlot(type.Field))
+                addAgentAddresses(addresses(emailQuery(type, code)), agentEmail, otherAgentEmail, QStringLiteral("EM"));
+            else
+                addAgentAddresses(addresses(faxQuery(type, code)), agentFax, otherAgentFax, QStringLiteral("FX"));
         }
     }
 
@@ -157,6 +160,17 @@ private:
     static bool ownsAddresses(const mrv_tRecipientType &type)
     {
         return type.Table == QLatin1String("CON_TRO") || type.Table == QLatin1String("AGE_NTI");
+    }
+
+    // E-mail slots are described "@ ..."; any other description names a fax
+    // number.
+    static bool isEmailSlot(const QString &description) { return description.startsWith(QLatin1Char('@')); }
+
+    // A customer's own slot has a fax number only when the type names its
+    // description; contacts and sites have both kinds.
+    static bool givesFax(const mrv_tRecipientType &type)
+    {
+        return type.Table != QLatin1String("CON_TRO") || !type.Field2.isEmpty();
     }
 
     // The owners of the addresses: the record itself, or the customer's
@@ -208,15 +222,34 @@ private:
     const QList<mrv_tRecipientType> &m_types;
 };
 
-QString resolved(host::Records &records, QString list, bool email)
+// Lists resolved against the address book, each once per call: the agents'
+// and the fixed lists recur in message after message, and every resolution
+// searches the address book.
+class ResolvedLists
 {
-    host::RecipientOptions options;
-    options.email = email;
-    options.fax = !email;
-    options.addressBookServer = true;
-    records.resolveRecipients(nullptr, list, options);
-    return list;
-}
+public:
+    explicit ResolvedLists(host::Records &records) : m_records(records) {}
+
+    QString operator()(const QString &list, bool email)
+    {
+        QHash<QString, QString> &known = email ? m_emails : m_faxes;
+        const auto found = known.constFind(list);
+        if (found != known.cend())
+            return *found;
+        host::RecipientOptions options;
+        options.email = email;
+        options.fax = !email;
+        options.addressBookServer = true;
+        QString resolved = list;
+        m_records.resolveRecipients(nullptr, resolved, options);
+        return known.insert(list, resolved).value();
+    }
+
+private:
+    host::Records &m_records;
+    QHash<QString, QString> m_emails;
+    QHash<QString, QString> m_faxes;
+};
 
 } // namespace
 
@@ -311,8 +344,9 @@ bool mrvTemplate::GetRecipients(const TemplateFieldsObject *objTemplateFields, Q
         const bool otherAgentsInCcn =
             host::valueTools().toBoolean(host::valueTools().nullSafe(stored->field(QStringLiteral("MTAGN"))));
         host::Records &records = *m_records;
-        const QString fixedCc = nullSafeText(stored->field(QStringLiteral("MTCCC")));
-        const QString fixedCcn = nullSafeText(stored->field(QStringLiteral("MTCCN")));
+        ResolvedLists resolved(records);
+        const QString cc = resolved(nullSafeText(stored->field(QStringLiteral("MTCCC"))), false);
+        const QString fixedCcn = resolved(nullSafeText(stored->field(QStringLiteral("MTCCN"))), false);
         for (const qint32 message : messageRange(parsed, lIndex)) {
             const QList<mrvTemplateField> fields = parsed.Fields(message);
             MessageAddresses found(records, selected);
@@ -324,14 +358,13 @@ bool mrvTemplate::GetRecipients(const TemplateFieldsObject *objTemplateFields, Q
                 else if (field.Linked() == eDatasetLinkedField_Agent)
                     found.addAgent(field.Value());
             }
-            QString customerEmail = resolved(records, found.customerEmail, true);
-            QString customerFax = resolved(records, found.customerFax, false);
-            const QString agentEmail = resolved(records, found.agentEmail, true);
-            const QString agentFax = resolved(records, found.agentFax, false);
-            const QString otherEmail = resolved(records, found.otherAgentEmail, true);
-            const QString otherFax = resolved(records, found.otherAgentFax, false);
-            const QString cc = resolved(records, fixedCc, false);
-            QString ccn = resolved(records, fixedCcn, false);
+            QString customerEmail = resolved(found.customerEmail, true);
+            QString customerFax = resolved(found.customerFax, false);
+            const QString agentEmail = resolved(found.agentEmail, true);
+            const QString agentFax = resolved(found.agentFax, false);
+            const QString otherEmail = resolved(found.otherAgentEmail, true);
+            const QString otherFax = resolved(found.otherAgentFax, false);
+            QString ccn = fixedCcn;
             const bool byFax = found.agentChannel == QLatin1String("FX");
             if (agentIn == 0 && !byFax)
                 customerEmail = joined({customerEmail, agentEmail});

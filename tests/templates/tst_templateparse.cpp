@@ -192,6 +192,35 @@ private Q_SLOTS:
         QCOMPARE((QList<bool>{types.at(0).Selected, types.at(1).Selected, types.at(3).Selected}),
                  (QList<bool>{false, true, false}));
     }
+
+    // The demo sales template puts each document's agent in Cc by the only
+    // agent type it selects, an e-mail slot: the slot's address and no fax,
+    // agents shared by several documents included.
+    void agentsInCc()
+    {
+        const auto documents = session().connection()->query(QStringLiteral(
+            "SELECT D.RECORD_ID, D.DTAGE, W.WBIND FROM A01_DOC_VEN D JOIN A01_IND_WEB W ON W.TBNAM = 'AGE_NTI' "
+            "AND W.TBKEY = D.DTAGE AND W.WBDES = '@ Principale'"));
+        QList<qint32> keys;
+        QHash<QString, QString> addressOfAgent;
+        for (const QVariantList &row : documents.rows)
+            keys << row.at(0).toInt(), addressOfAgent.insert(row.at(1).toString(), row.at(2).toString());
+        QVERIFY(keys.size() > addressOfAgent.size());
+        auto filler = newTemplate();
+        auto fields = filler->ParseFromArray(1, QStringLiteral("DOC_VEN"), keys);
+        QStringList to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax;
+        QVERIFY(filler->GetRecipients(fields.get(), to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax));
+        QStringList expected;
+        for (qint32 message = 1; message <= fields->Count(); ++message) {
+            for (const mrvTemplateField &field : fields->Fields(message)) {
+                if (field.Name() == QLatin1String("Agente"))
+                    expected << addressOfAgent.value(field.Value());
+            }
+        }
+        QCOMPARE(expected.size(), keys.size());
+        QCOMPARE(ccEmail, expected);
+        QCOMPARE(ccFax, QStringList(keys.size(), QString()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TemplateParseTest)
