@@ -7,6 +7,7 @@
 #include "services/SuiteSession.h"
 #include "templates/mrvTemplate.h"
 
+#include <QFileInfo>
 #include <QTest>
 #include <QTextDocument>
 
@@ -221,7 +222,34 @@ private Q_SLOTS:
         QCOMPARE(ccEmail, expected);
         QCOMPARE(ccFax, QStringList(keys.size(), QString()));
     }
+
+    // A report's file is named after the attachment-linked column: a name
+    // that climbs out, names a system file or a device stays a file of the
+    // product's temp folder.
+    void reportFileStaysInTheTempFolder_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"../../x", "/etc/passwd", "con"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void reportFileStaysInTheTempFolder()
+    {
+        QFETCH(QString, name);
+        session().connection()->nativeQuery(QStringLiteral("UPDATE A01_DOC_VEN SET DTDES = ? WHERE RECORD_ID = 1"),
+                                            {name});
+        auto filler = newTemplate();
+        QList<qint32> keys{1};
+        auto fields = filler->ParseFromArray(1, QStringLiteral("DOC_VEN"), keys);
+        QStringList reports;
+        QString code, table, printed;
+        QVERIFY(filler->GetReports(fields.get(), reports, {}, code, table, printed));
+        QCOMPARE(reports.size(), 1);
+        const QString temp = QFileInfo(session().paths()->productFolder(QStringLiteral("Temp"))).canonicalFilePath();
+        const QFileInfo report(reports.first());
+        QVERIFY2(report.isFile(), qPrintable(reports.first()));
+        QVERIFY2(report.canonicalFilePath().startsWith(temp + u'/'), qPrintable(report.canonicalFilePath()));
+    }
 };
 
-QTEST_GUILESS_MAIN(TemplateParseTest)
+QTEST_MAIN(TemplateParseTest)
 #include "tst_templateparse.moc"
