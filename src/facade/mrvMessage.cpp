@@ -114,12 +114,7 @@ struct mrvMessage::Private
         return *connection;
     }
 
-    host::Records &requireRecords() const
-    {
-        if (!records)
-            throw Failure(QStringLiteral("The Records object is not set"), 91);
-        return *records;
-    }
+    host::Records &requireRecords() const { return host::requireRecords(records); }
 
     template <typename Window> void hostWindow(Window *window) const
     {

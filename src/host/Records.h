@@ -102,4 +102,9 @@ public:
     virtual void bindList(QObject *grid, const QString &viewOrLayout, const QString &filter) = 0;
 };
 
+// The Records object a component object was given, and the connection it
+// lends; each throws Failure 91 (object not set) when the host gave none.
+Records &requireRecords(const std::shared_ptr<Records> &records);
+Connection &requireConnection(const std::shared_ptr<Records> &records);
+
 } // namespace mrv::host

@@ -155,9 +155,7 @@ bool HistoryController::showHistory(const QString &table, const QString &key, co
 
 host::Records &HistoryController::records() const
 {
-    if (!m_records)
-        throw Failure(QStringLiteral("The Records object is not set"), 91);
-    return *m_records;
+    return host::requireRecords(m_records);
 }
 
 QString HistoryController::titleOf(const QString &table, const QString &viewName) const

@@ -50,9 +50,7 @@ void MessageWindowController::setRichTextStore(std::shared_ptr<host::RichTextSto
 
 host::Records &MessageWindowController::hostRecords() const
 {
-    if (!m_records)
-        throw Failure(QStringLiteral("The Records object is not set"), 91);
-    return *m_records;
+    return host::requireRecords(m_records);
 }
 
 host::RichTextStore &MessageWindowController::bodies() const
@@ -62,10 +60,7 @@ host::RichTextStore &MessageWindowController::bodies() const
 
 host::Connection &MessageWindowController::connection() const
 {
-    auto connection = hostRecords().connection();
-    if (!connection)
-        throw Failure(QStringLiteral("The host gave no connection"), 91);
-    return *connection;
+    return host::requireConnection(m_records);
 }
 
 MessageStore MessageWindowController::store() const

@@ -99,12 +99,7 @@ void mrvDataset::setErrors(std::shared_ptr<host::Errors> errors)
 
 host::Connection &mrvDataset::connection() const
 {
-    if (!m_records)
-        throw Failure(QStringLiteral("The Records object is not set"), 91);
-    auto connection = m_records->connection();
-    if (!connection)
-        throw Failure(QStringLiteral("The host has no database connection"), 91);
-    return *connection;
+    return host::requireConnection(m_records);
 }
 
 QString mrvDataset::forUsersFirm(const QString &query) const

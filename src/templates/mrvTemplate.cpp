@@ -119,12 +119,7 @@ void mrvTemplate::setErrors(std::shared_ptr<host::Errors> errors)
 
 host::Connection &mrvTemplate::connection() const
 {
-    if (!m_records)
-        throw Failure(QStringLiteral("The Records object is not set"), 91);
-    auto connection = m_records->connection();
-    if (!connection)
-        throw Failure(QStringLiteral("The host has no database connection"), 91);
-    return *connection;
+    return host::requireConnection(m_records);
 }
 
 std::unique_ptr<mrvDataset> mrvTemplate::dataset() const

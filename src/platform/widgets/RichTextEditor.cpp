@@ -410,11 +410,10 @@ void RichTextEditor::toggleList(int style)
 void RichTextEditor::choosePicture()
 {
     guardedVoid(m_errors.get(), QStringLiteral("RichTextEditor"), "choosePicture", [&] {
-        if (!m_records)
-            throw Failure(QStringLiteral("The Records object is not set"), 91);
+        host::Records &records = host::requireRecords(m_records);
         const QString filter = translated(QStringLiteral("Immagini")) +
                                QStringLiteral(" (*.png;*.jpg;*.jpeg;*.gif;*.bmp)|*.png;*.jpg;*.jpeg;*.gif;*.bmp");
-        const QString path = m_records->fileDialog(2, QString(), QString(), filter, QString());
+        const QString path = records.fileDialog(2, QString(), QString(), filter, QString());
         if (!path.isEmpty())
             insertPicture(path);
     });
