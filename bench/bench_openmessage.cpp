@@ -6,6 +6,7 @@
 // against its one-second target.
 #include "BenchTiming.h"
 #include "DemoSuite.h"
+#include "ReceivedMessages.h"
 #include "db/SuiteConnection.h"
 #include "facade/Types.h"
 #include "facade/WindowRegistry.h"
@@ -93,18 +94,11 @@ public:
 
     qint32 add(const QString &subject, const QString &body, qint32 type = mstMessage)
     {
-        MessageCopy copy;
-        copy.type = type;
-        copy.folder = msfInBox;
-        copy.user = QStringLiteral("ROSSI");
-        copy.sender = QStringLiteral("Giuseppe Verdi <VERDI>");
+        MessageCopy copy = testing::receivedByRossi(type);
         copy.to = QStringLiteral("Mario Rossi <ROSSI>; Ufficio vendite <VENDITE>");
         copy.subject = subject;
         copy.body = body;
-        copy.sentAt = QDateTime::currentDateTime();
         copy.notified = 0;
-        if (type == mstTask)
-            copy.taskStatus = tksUnknown;
         return m_store.insert(copy);
     }
 

@@ -1,5 +1,6 @@
 #include "DemoSuite.h"
 #include "IdleWindow.h"
+#include "ReceivedMessages.h"
 #include "db/SuiteConnection.h"
 #include "facade/Factories.h"
 #include "facade/Types.h"
@@ -108,20 +109,10 @@ class MessageWindowTest : public QObject
     // A copy in ROSSI's inbox sent by VERDI, unread.
     qint32 received(qint32 type = mstMessage, const QString &cc = QString(), qint32 priority = mspNormal)
     {
-        MessageCopy copy;
-        copy.type = type;
-        copy.folder = msfInBox;
-        copy.user = u"ROSSI"_s;
-        copy.sender = u"Giuseppe Verdi <VERDI>"_s;
-        copy.to = u"Mario Rossi <ROSSI>"_s;
+        MessageCopy copy = testing::receivedByRossi(type);
         copy.cc = cc;
-        copy.subject = u"Preventivo"_s;
-        copy.body = u"{\\rtf1\\ansi Testo originale\\par}"_s;
-        copy.sentAt = QDateTime::currentDateTime();
         copy.notified = 0;
         copy.priority = priority;
-        if (type == mstTask)
-            copy.taskStatus = tksUnknown;
         return MessageStore(*session().connection(), session().config().get()).insert(copy);
     }
     qint32 attach(qint32 message, const QString &name)

@@ -1,4 +1,5 @@
 #include "DemoSuite.h"
+#include "ReceivedMessages.h"
 #include "RichTextSamples.h"
 #include "db/SuiteConnection.h"
 #include "facade/Types.h"
@@ -74,22 +75,12 @@ class MessageWindowUiTest : public QObject
     // A copy in ROSSI's inbox sent by VERDI, linked to a customer.
     qint32 received(qint32 type, std::optional<qint32> origin = {})
     {
-        MessageCopy copy;
-        copy.type = type;
-        copy.folder = msfInBox;
-        copy.user = u"ROSSI"_s;
-        copy.sender = u"Giuseppe Verdi <VERDI>"_s;
-        copy.to = u"Mario Rossi <ROSSI>"_s;
-        copy.subject = u"Preventivo"_s;
-        copy.body = u"{\\rtf1\\ansi Testo originale\\par}"_s;
-        copy.sentAt = QDateTime::currentDateTime();
+        MessageCopy copy = testing::receivedByRossi(type);
         copy.priority = mspHigh;
         copy.linked = true;
         copy.linkTable = u"CON_TRO"_s;
         copy.linkKey = u"C000001"_s;
         copy.origin = origin;
-        if (type == mstTask)
-            copy.taskStatus = tksUnknown;
         return MessageStore(*session().connection(), session().config().get()).insert(copy);
     }
 
