@@ -91,6 +91,21 @@ int recipientTypes(Context &context, const QStringList &args)
     return exitOk;
 }
 
+// The messages of template ID for TABLE and KEYS (the arguments left);
+// null, told on stderr, when it gives none.
+std::shared_ptr<mrvTemplateFields> parseForKeys(Context &context, mrvTemplate &templates, const QStringList &args,
+                                                const QString &separator, const char *subcommand)
+{
+    const QStringList given = positional(args, 3, QStringLiteral("ID TABLE KEYS"));
+    QList<qint32> keys = keyList(given.at(2), separator);
+    std::shared_ptr<mrvTemplateFields> parsed =
+        templates.ParseFromArray(wholeNumber(given.at(0), QStringLiteral("ID")), given.at(1), keys);
+    if (parsed && parsed->Count() > 0)
+        return parsed;
+    context.err() << "mrv template " << subcommand << ": the template gave no message for these keys\n";
+    return nullptr;
+}
+
 // A header of field names, a line of values per message, then the kind of
 // each field's link.
 int parseTemplate(Context &context, QStringList args)
@@ -98,15 +113,10 @@ int parseTemplate(Context &context, QStringList args)
     QString separator = takeOption(args, QStringLiteral("--sep"));
     if (separator.isNull())
         separator = QStringLiteral(",");
-    const QStringList given = positional(args, 3, QStringLiteral("ID TABLE KEYS"));
-    QList<qint32> keys = keyList(given.at(2), separator);
     const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
-    const std::shared_ptr<mrvTemplateFields> parsed =
-        templates->ParseFromArray(wholeNumber(given.at(0), QStringLiteral("ID")), given.at(1), keys);
-    if (!parsed || parsed->Count() <= 0) {
-        context.err() << "mrv template parse: the template gave no message for these keys\n";
+    const std::shared_ptr<mrvTemplateFields> parsed = parseForKeys(context, *templates, args, separator, "parse");
+    if (!parsed)
         return exitFailed;
-    }
     const QList<mrvTemplateField> first = parsed->Fields(1);
     QStringList names;
     QStringList linked{QStringLiteral("linked")};
@@ -197,15 +207,11 @@ int renderTemplate(Context &context, QStringList args)
     if (out.isEmpty())
         throw UsageError{QStringLiteral("--out DIR is required")};
     const qint32 index = numberOption(args, QStringLiteral("--index"), 0);
-    const QStringList given = positional(args, 3, QStringLiteral("ID TABLE KEYS"));
-    QList<qint32> keys = keyList(given.at(2), QStringLiteral(","));
     const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
     const std::shared_ptr<mrvTemplateFields> parsed =
-        templates->ParseFromArray(wholeNumber(given.at(0), QStringLiteral("ID")), given.at(1), keys);
-    if (!parsed || parsed->Count() <= 0) {
-        context.err() << "mrv template render: the template gave no message for these keys\n";
+        parseForKeys(context, *templates, args, QStringLiteral(","), "render");
+    if (!parsed)
         return exitFailed;
-    }
     if (index < 0 || index > parsed->Count())
         throw UsageError{QStringLiteral("--index is a message from 1 to %1, or 0 for all").arg(parsed->Count())};
     const RenderedMessages rendered = render(context, *templates, *parsed, index);
