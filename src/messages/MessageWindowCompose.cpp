@@ -1,3 +1,4 @@
+#include "HtmlBodyExport.h"
 #include "MessageWindowController.h"
 #include "MessageWindowShared.h"
 
@@ -337,29 +338,12 @@ void MessageWindowController::saveBody(qint32 messageId)
 
 QString MessageWindowController::exportHtmlBody(bool &ok)
 {
-    auto &paths = host::pathServices();
-    const QString exported = paths.newTempFileName(QStringLiteral("msg"), QString(), QStringLiteral("html"));
-    const QString converted = paths.newTempFileName(QStringLiteral("msg"), QString(), QStringLiteral("html"));
-    QFile file(exported);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(richtext::toHtml(m_document).toUtf8()) >= 0;
-    file.close();
-    QString html;
-    if (!written)
-        ok = false;
-    else if (!QFile::copy(exported, converted) || !paths.convertToUtf8(converted))
-        ok = false;
-    QFile result(converted);
-    if (ok && result.open(QIODevice::ReadOnly))
-        html = QString::fromUtf8(result.readAll());
+    const HtmlBodyExport exported = mrv::exportHtmlBody(m_document);
+    ok = exported.ok();
     if (!ok)
-        ask(QStringLiteral("Impossibile inviare il messaggio corrente!") + kCR +
-                (written
-                     ? QStringLiteral("Non è stato possibile generare il file \"@1\" di tipo HTML in codifica UTF8.")
-                     : QStringLiteral("Non è stato possibile generare il file \"@1\" di tipo HTML in codifica ANSI.")),
-            {written ? converted : exported}, host::mbOkOnly | host::mbExclamation);
-    QFile::remove(exported);
-    QFile::remove(converted);
-    return html;
+        ask(QStringLiteral("Impossibile inviare il messaggio corrente!") + kCR + exported.failure,
+            {exported.failedFile}, host::mbOkOnly | host::mbExclamation);
+    return exported.html;
 }
 
 void MessageWindowController::SaveNewMessage(bool send, bool &ok, QString &htmlBody)
