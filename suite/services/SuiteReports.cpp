@@ -222,6 +222,7 @@ private:
     {
         QFont font;
         font.setPointSize(9);
+        font.setHintingPreference(QFont::PreferNoHinting);
         return font;
     }
 
@@ -300,9 +301,13 @@ void SuiteReports::print(const QString &reportCode, const QString &table, const 
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         writer.setTitle(captionOf(reportCode));
         writer.setCreator(QStringLiteral("mrv"));
+        writer.setResolution(300);
         QPainter painter(&writer);
         PdfPages pages(writer, painter);
         QTextDocument document;
+        QFont unhinted = document.defaultFont();
+        unhinted.setHintingPreference(QFont::PreferNoHinting);
+        document.setDefaultFont(unhinted);
         document.documentLayout()->setPaintDevice(&writer);
         document.setPageSize(pages.bodySize());
         QTextCursor cursor(&document);
