@@ -56,6 +56,14 @@ qint32 wholeNumber(const QString &text, const QString &name)
     return value;
 }
 
+QStringList repeatedOption(QStringList &args, const QString &name)
+{
+    QStringList values;
+    for (QString value = takeOption(args, name); !value.isNull(); value = takeOption(args, name))
+        values << value;
+    return values;
+}
+
 qint32 numberOption(QStringList &args, const QString &name, qint32 defaultValue)
 {
     const QString text = takeOption(args, name);

@@ -95,6 +95,11 @@ void requireNoMoreOptions(const QStringList &args);
 qint32 wholeNumber(const QString &text, const QString &name);
 // The option's value as a whole number, or the default when it is absent.
 qint32 numberOption(QStringList &args, const QString &name, qint32 defaultValue);
+// Every value of an option that may be repeated, in order.
+QStringList repeatedOption(QStringList &args, const QString &name);
+// Refuses, naming each, the paths that are no readable regular file or that
+// hold the "|" separating attachments.
+void requireAttachableFiles(const QStringList &paths);
 
 // Whether the component reported a failure while `operation` ran: its public
 // operations never throw, they report through Errors (printed on stderr).

@@ -56,14 +56,6 @@ QVariant keyOption(QStringList &args, const QString &name)
     return key > 0 ? QVariant(key) : QVariant();
 }
 
-QStringList repeatedOption(QStringList &args, const QString &name)
-{
-    QStringList values;
-    for (QString value = takeOption(args, name); !value.isNull(); value = takeOption(args, name))
-        values << value;
-    return values;
-}
-
 // What "mrv send" was asked, as typed.
 struct SendRequest
 {
@@ -138,18 +130,6 @@ QString attachmentProblem(const QString &path)
     if (!file.isReadable())
         return QStringLiteral("not readable");
     return {};
-}
-
-void requireAttachableFiles(const QStringList &paths)
-{
-    QStringList bad;
-    for (const QString &path : paths) {
-        const QString problem = attachmentProblem(path);
-        if (!problem.isEmpty())
-            bad << QStringLiteral("%1 (%2)").arg(path, problem);
-    }
-    if (!bad.isEmpty())
-        throw Failure(QStringLiteral("cannot attach %1").arg(bad.join(QStringLiteral("; "))));
 }
 
 bool recordExists(Context &context, const QString &table, const QString &key)
@@ -360,6 +340,18 @@ int runEmailConfig(Context &context, const QStringList &arguments)
 }
 
 } // namespace
+
+void requireAttachableFiles(const QStringList &paths)
+{
+    QStringList bad;
+    for (const QString &path : paths) {
+        const QString problem = attachmentProblem(path);
+        if (!problem.isEmpty())
+            bad << QStringLiteral("%1 (%2)").arg(path, problem);
+    }
+    if (!bad.isEmpty())
+        throw Failure(QStringLiteral("cannot attach %1").arg(bad.join(QStringLiteral("; "))));
+}
 
 Command sendCommand()
 {

@@ -5,6 +5,8 @@
 #include "platform/richtext/HtmlWriter.h"
 #include "platform/richtext/RtfReader.h"
 #include "services/SuiteSession.h"
+#include "services/TemplateBatch.h"
+#include "templates/TemplateSendController.h"
 #include "templates/mrvDataset.h"
 #include "templates/mrvTemplate.h"
 
@@ -229,6 +231,96 @@ int renderTemplate(Context &context, QStringList args)
     return exitOk;
 }
 
+// What a run of "template send" asked for, as typed.
+struct SendOptions
+{
+    qint32 mode = 1;
+    QStringList files;
+    bool check = false;
+    QString batch; // null without --batch
+};
+
+SendOptions sendOptionsOf(QStringList &args)
+{
+    SendOptions options;
+    options.mode = numberOption(args, QStringLiteral("--mode"), 1);
+    if (options.mode < 1 || options.mode > 3)
+        throw UsageError{QStringLiteral("--mode is 1 (each customer's channel), 2 (e-mail) or 3 (fax)")};
+    options.files = repeatedOption(args, QStringLiteral("--attach"));
+    options.check = takeFlag(args, QStringLiteral("--check"));
+    options.batch = takeOption(args, QStringLiteral("--batch"));
+    if (!options.batch.isNull() && options.batch.trimmed().isEmpty())
+        throw UsageError{QStringLiteral("--batch needs a name")};
+    if (options.check && !options.batch.isNull())
+        throw UsageError{QStringLiteral("--check sends nothing, so it takes no --batch")};
+    requireAttachableFiles(options.files);
+    return options;
+}
+
+// A message an earlier run of the batch handed to the transport: sent, or
+// handed over when that run stopped before the transport answered.
+QString earlierOutcome(const suite::TemplateBatch &batch, qint32 number)
+{
+    const std::optional<suite::TemplateBatch::Entry> entry = batch.entry(number);
+    const qint32 id = entry ? entry->messageId : 0;
+    if (entry && entry->state == suite::TemplateBatch::Sent)
+        return QStringLiteral("sent %1 %2").arg(number).arg(id);
+    return QStringLiteral("failed %1: an earlier run handed message %2 to the transport and stopped before it "
+                          "answered; not sent again")
+        .arg(number)
+        .arg(id);
+}
+
+// Every message of the template sent as "Invia tutti" sends them (or, with
+// --check, resolved as "Verifica tutti" does), with nobody asked to choose.
+int sendTemplate(Context &context, QStringList args)
+{
+    const SendOptions options = sendOptionsOf(args);
+    const QStringList given = positional(args, 3, QStringLiteral("ID TABLE KEYS"));
+    const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
+    const std::shared_ptr<mrvTemplateFields> parsed =
+        parseForKeys(context, *templates, args, QStringLiteral(","), "send");
+    if (!parsed)
+        return exitFailed;
+    QStringList keys;
+    for (const qint32 key : keyList(given.at(2), QStringLiteral(",")))
+        keys << QString::number(key);
+    std::unique_ptr<suite::TemplateBatch> batch;
+    if (!options.batch.isNull())
+        batch = std::make_unique<suite::TemplateBatch>(*context.session().connection(), options.batch,
+                                                       parsed->Template(), parsed->Table(), keys.join(u','));
+
+    TemplateSendController sending;
+    sending.setRecords(context.session().records());
+    sending.setErrors(context.session().errors());
+    sending.setJournal(batch.get());
+    TerminalProgress progress(parsed->Count());
+    qint32 failed = 0;
+    QObject::connect(&sending, &TemplateSendController::progress,
+                     [&](qint32 done, qint32, const QString &) { progress.done(done); });
+    QObject::connect(&sending, &TemplateSendController::messageChecked,
+                     [&](qint32 number) { context.out() << "checked " << number << Qt::endl; });
+    QObject::connect(&sending, &TemplateSendController::messageSent,
+                     [&](qint32 number, qint32 id) { context.out() << "sent " << number << ' ' << id << Qt::endl; });
+    QObject::connect(&sending, &TemplateSendController::messageSkipped, [&](qint32 number) {
+        const QString outcome = earlierOutcome(*batch, number);
+        failed += outcome.startsWith(QLatin1String("failed")) ? 1 : 0;
+        context.out() << outcome << Qt::endl;
+    });
+    QObject::connect(&sending, &TemplateSendController::messageFailed, [&](qint32 number, const QString &reason) {
+        ++failed;
+        context.out() << "failed " << number << ": " << reason << Qt::endl;
+    });
+    bool whole = false;
+    const bool quiet = reportsNothing(context, [&] {
+        sending.start(parsed, options.mode, options.files);
+        whole = sending.Send(0, options.check, true);
+    });
+    if (!quiet && failed == 0)
+        context.err() << "mrv template send: stopped by the error above\n";
+    return whole && quiet && failed == 0 ? exitOk : exitFailed;
+}
+
 using Subcommand = std::function<int(Context &, const QStringList &)>;
 
 int runSubcommand(Context &context, QStringList args, const QHash<QString, Subcommand> &subcommands)
@@ -259,9 +351,10 @@ Command datasetCommand()
 Command templateCommand()
 {
     return {QStringLiteral("template"),
-            QStringLiteral("template (fields ID | recipient-types ID | parse ID TABLE KEYS | render ID TABLE KEYS) "
-                           "[--dataset N] [--sep S] [--out DIR] [--index N]"),
-            QStringLiteral("list a template's fields and recipient types, or parse it for records"),
+            QStringLiteral("template (fields ID | recipient-types ID | parse ID TABLE KEYS | render ID TABLE KEYS | "
+                           "send ID TABLE KEYS) [--dataset N] [--sep S] [--out DIR] [--index N] [--mode 1|2|3] "
+                           "[--attach FILE]... [--check] [--batch NAME]"),
+            QStringLiteral("list a template's fields and recipient types, parse, render or send it for records"),
             QStringLiteral("\"fields\" prints the fields the template's datasets share (or those of dataset N).\n"
                            "\"recipient-types\" prints a line per recipient type: code, description,\n"
                            "selected (1/0), table, field, field2, tab-separated. \"parse\" runs the\n"
@@ -271,14 +364,25 @@ Command templateCommand()
                            "\"render\" writes, for each message n (or only message N of --index),\n"
                            "DIR/n/subject.rtf, body.rtf, body.html, recipients.tsv (a line per list: its\n"
                            "name, a tab, its entry) and report.pdf when the template prints a report, and\n"
-                           "prints a line per message: n, subject, To list, report. On a terminal stderr\n"
-                           "shows the progress."),
+                           "prints a line per message: n, subject, To list, report.\n"
+                           "\"send\" sends every message as the preview's \"Invia tutti\" does, asking nobody:\n"
+                           "recipients looked up without suggestions, each message stored as sent and handed\n"
+                           "to the transport, its report registered. --mode chooses the To list: 1 each\n"
+                           "customer's channel (default), 2 e-mail, 3 fax. --attach adds a file to every\n"
+                           "message. Prints \"sent N ID\" or \"failed N: reason\" per message; --check only\n"
+                           "looks the recipients up and prints \"checked N\" or the failure. --batch NAME\n"
+                           "records each message before the transport gets it: the same command run again\n"
+                           "after an interruption sends only the messages no run handed over (a message\n"
+                           "handed over when the run stopped is reported failed, never sent twice).\n"
+                           "Exits with 0 only when every message was sent (or checked). On a terminal\n"
+                           "stderr shows the progress of render and send."),
             [](Context &context, const QStringList &args) {
                 return runSubcommand(context, args,
                                      {{QStringLiteral("fields"), templateFields},
                                       {QStringLiteral("recipient-types"), recipientTypes},
                                       {QStringLiteral("parse"), parseTemplate},
-                                      {QStringLiteral("render"), renderTemplate}});
+                                      {QStringLiteral("render"), renderTemplate},
+                                      {QStringLiteral("send"), sendTemplate}});
             }};
 }
 

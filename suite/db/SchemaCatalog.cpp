@@ -555,6 +555,18 @@ TableDef sentReports()
                           {index({"RSTBL", "RSKEY"}), index({"IDMSG"})}));
 }
 
+// Template sends run under a batch name: each message of the batch handed to
+// the transport (MBSTA 1) and each one sent (2), so that the batch run again
+// after an interruption hands none twice. MBNUM 0 is the batch's own row:
+// the template, table and keys it was started with.
+TableDef templateBatches()
+{
+    return since(6, table("SYS_MTB", Scope::Suite, "Invii di template a lotti",
+                          {text("MBNAM", 100), integer("IDMST"), text("MBTBL", 30), memo("MBKEY"), integer("MBNUM"),
+                           memo("MBIDN"), integer("IDMSG"), smallInt("MBSTA"), stamp("MBDAT")},
+                          {unique({"MBNAM", "MBNUM"})}));
+}
+
 // The address book, one row per addressable party, rebuilt from its sources
 // by the procedure XSC_IND_ALL_LST. INCOD ("table:key") names a row across
 // refreshes; INEEE and INFFF are recipient texts ready for a message.
@@ -622,6 +634,7 @@ QList<TableDef> buildTables()
         documents("DOC_ICO", "Documenti intracomunitari"),
         documentLines(),
         sentReports(),
+        templateBatches(),
         addressBook(),
         addressBookKeys(),
     };
@@ -722,7 +735,7 @@ template <typename Def> const Def *findByName(const QList<Def> &defs, const QStr
 
 int SchemaCatalog::version()
 {
-    return 5;
+    return 6;
 }
 
 const QList<TableDef> &SchemaCatalog::tables()

@@ -23,7 +23,7 @@
       <translation>&amp;Complete</translation>
     </message>
     <message>
-      <location filename="src/messages/HistoryController.cpp" line="283" />
+      <location filename="src/messages/HistoryController.cpp" line="281" />
       <source>&amp;Copia</source>
       <translation>&amp;Copy</translation>
     </message>
@@ -103,7 +103,7 @@
       <translation>&amp;Save all attachments...</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="133" />
+      <location filename="src/messages/MessageWindowController.cpp" line="128" />
       <source>@1 - Messaggio</source>
       <translation>@1 - Message</translation>
     </message>
@@ -138,7 +138,7 @@
       <translation>To: </translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Accettata</source>
       <translation>Accepted</translation>
     </message>
@@ -198,7 +198,7 @@
       <translation>Task</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="55" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="56" />
       <source>Attività senza titolo</source>
       <translation>Untitled task</translation>
     </message>
@@ -278,7 +278,7 @@
       <translation>Completion:</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Completata</source>
       <translation>Completed</translation>
     </message>
@@ -313,7 +313,7 @@
       <translation>Created on:</translation>
     </message>
     <message>
-      <location filename="src/messages/HistoryController.cpp" line="265" />
+      <location filename="src/messages/HistoryController.cpp" line="263" />
       <source>Cronologia Messaggi</source>
       <translation>Message History</translation>
     </message>
@@ -407,22 +407,22 @@
       <translation type="vanished" />
     </message>
     <message>
-      <location filename="src/facade/mrvMessage.cpp" line="641" />
+      <location filename="src/facade/mrvMessage.cpp" line="636" />
       <source>Il Template "@1" non ha prodotto nessun risultato!</source>
       <translation>The template "@1" produced no result!</translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/RichTextEditor.cpp" line="427" />
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="426" />
       <source>Il file @1 non contiene un'immagine leggibile.</source>
       <translation>The file @1 does not hold a readable picture.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="431" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="415" />
       <source>Il log di connessione ha restituito:</source>
       <translation>The connection log returned:</translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/RichTextEditor.cpp" line="415" />
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="414" />
       <source>Immagini</source>
       <translation>Pictures</translation>
     </message>
@@ -432,22 +432,27 @@
       <translation>Cannot open the file! No program was found that can open it.</translation>
     </message>
     <message>
-      <location filename="src/messages/HistoryController.cpp" line="263" />
+      <location filename="src/messages/HistoryController.cpp" line="261" />
       <source>Impossibile aprire il messaggio.@1Il messaggio è privato ed appartiene a @2(@3).</source>
       <translation>Cannot open the message.@1The message is private and belongs to @2(@3).</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="355" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="344" />
       <source>Impossibile inviare il messaggio corrente!</source>
       <translation>Cannot send the current message!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="427" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="411" />
       <source>Impossibile inviare il messaggio, verificare la configurazione dell'account di posta e riprovare.</source>
       <translation>Cannot send the message: check the configuration of the mail account and try again.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="308" />
+      <location filename="src/templates/TemplateSendController.cpp" line="376" />
+      <source>Impossibile inviare il template corrente!</source>
+      <translation>Cannot send the current template!</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowCompose.cpp" line="309" />
       <source>Impossibile recuperare l'allegato @1!</source>
       <translation>Cannot find the attachment @1!</translation>
     </message>
@@ -460,6 +465,11 @@
       <location filename="src/messages/MessageWindowStored.cpp" line="381" />
       <source>Impossibile salvare il file.</source>
       <translation>Cannot save the file.</translation>
+    </message>
+    <message>
+      <location filename="src/templates/TemplateSendController.cpp" line="377" />
+      <source>Impossibile salvare l'allegato al messaggio inviato!</source>
+      <translation>Cannot save the attachment with the sent message!</translation>
     </message>
     <message>
       <location filename="src/platform/widgets/PdfViewer.cpp" line="59" />
@@ -497,9 +507,19 @@
       <translation>Sent: </translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="83" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="84" />
       <source>Invio fax</source>
       <translation>Send fax</translation>
+    </message>
+    <message>
+      <location filename="src/templates/TemplateSendController.cpp" line="274" />
+      <source>Invio messaggio @1 di @2 in corso...</source>
+      <translation>Sending message @1 of @2...</translation>
+    </message>
+    <message>
+      <location filename="src/templates/TemplateSendController.cpp" line="272" />
+      <source>Invio messaggio in corso...</source>
+      <translation>Sending the message...</translation>
     </message>
     <message>
       <location filename="src/messages/HistoryController.cpp" line="118" />
@@ -527,6 +547,11 @@
       <translation>Message</translation>
     </message>
     <message>
+      <location filename="src/templates/TemplateSendController.cpp" line="147" />
+      <source>Messaggio @1 di @2</source>
+      <translation>Message @1 of @2</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageCommands.cpp" line="110" />
       <source>Messaggio Precedente</source>
       <translation>Previous Message</translation>
@@ -547,7 +572,7 @@
       <translation>Low priority message.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="56" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="57" />
       <source>Messaggio senza titolo</source>
       <translation>Untitled message</translation>
     </message>
@@ -557,17 +582,27 @@
       <translation>Sender</translation>
     </message>
     <message>
-      <location filename="src/facade/mrvMessage.cpp" line="649" />
+      <location filename="src/facade/mrvMessage.cpp" line="644" />
       <source>Nessun Template disponibile per la tabella @1!</source>
       <translation>No template available for the table @1!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="358" />
+      <location filename="src/templates/TemplateSendController.cpp" line="379" />
+      <source>Non è possibile trovare il file "@1".</source>
+      <translation>Cannot find the file "@1".</translation>
+    </message>
+    <message>
+      <location filename="src/templates/TemplateSendController.cpp" line="378" />
+      <source>Non è possibile trovare il report "@1".</source>
+      <translation>Cannot find the report "@1".</translation>
+    </message>
+    <message>
+      <location filename="src/messages/HtmlBodyExport.cpp" line="22" />
       <source>Non è stato possibile generare il file "@1" di tipo HTML in codifica ANSI.</source>
       <translation>The HTML file "@1" in ANSI encoding could not be made.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="357" />
+      <location filename="src/messages/HtmlBodyExport.cpp" line="26" />
       <source>Non è stato possibile generare il file "@1" di tipo HTML in codifica UTF8.</source>
       <translation>The HTML file "@1" in UTF8 encoding could not be made.</translation>
     </message>
@@ -582,7 +617,7 @@
       <translation>New task</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="376" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="360" />
       <source>Nuovo messaggio</source>
       <translation>New message</translation>
     </message>
@@ -670,7 +705,7 @@
       <translation>Zoom out</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Rifiutata</source>
       <translation>Declined</translation>
     </message>
@@ -700,7 +735,7 @@
       <translation>Remove all</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Rinviata</source>
       <translation>Postponed</translation>
     </message>
@@ -730,7 +765,7 @@
       <translation>Save all...</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="454" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="438" />
       <source>Salvare le modifiche a "@1"?</source>
       <translation>Save the changes to "@1"?</translation>
     </message>
@@ -745,7 +780,7 @@
       <translation>Choose the folder to save the attachments in.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Sconosciuto</source>
       <translation>Unknown</translation>
     </message>
@@ -760,7 +795,7 @@
       <translation>Underline</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="374" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="358" />
       <source>Specificare almeno un nome o una lista di distribuzione nelle caselle A, Cc, Ccn.</source>
       <translation>Enter at least one name or distribution list in the To, Cc or Bcc boxes.</translation>
     </message>
@@ -799,7 +834,7 @@
       <translation>Total</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowCompose.cpp" line="240" />
+      <location filename="src/messages/MessageWindowCompose.cpp" line="241" />
       <source>Tutti i file (*.*)|*.*</source>
       <translation>All files (*.*)|*.*</translation>
     </message>
@@ -807,6 +842,11 @@
       <location filename="src/messages/HistoryController.cpp" line="119" />
       <source>Utente</source>
       <translation>User</translation>
+    </message>
+    <message>
+      <location filename="src/templates/TemplateSendController.cpp" line="273" />
+      <source>Verifica messaggio @1 di @2 in corso...</source>
+      <translation>Checking message @1 of @2...</translation>
     </message>
   </context>
 </TS>

@@ -204,6 +204,9 @@ private Q_SLOTS:
               {"IDCON\tCodice\tRagioneSociale", "\n3\tC000003\t", "\nlinked\t"});
         row("template for another table", {"template", "parse", "1", "CON_TRO", "3"}, 1, u"no message"_s);
         row("template keys", {"template", "parse", "1", "DOC_VEN", "x"}, 2, u"KEYS needs a whole number"_s);
+        row("template send mode", {"template", "send", "1", "DOC_VEN", "1", "--mode", "4"}, 2, u"--mode is 1"_s);
+        row("template check in a batch", {"template", "send", "1", "DOC_VEN", "1", "--check", "--batch", "b"}, 2,
+            u"--check sends nothing"_s);
         row("empty database name", {"--db", "", "info"}, 2, u"--db needs a value"_s);
         row("missing folder", {"--db", databaseIn(u"missing"_s), "config", "set", "K", "1"}, 1, u"does not exist"_s);
         row("missing folder left alone", {"--db", u"missing"_s, "info"}, 1, u"does not exist"_s);
