@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextDocument>
 
@@ -88,8 +89,20 @@ TemplateSendController::TemplateSendController(QObject *parent) : QObject(parent
 
 TemplateSendController::~TemplateSendController()
 {
+    for (const TemplateMessage &message : std::as_const(m_messages))
+        removeReport(message);
     for (const QString &folder : std::as_const(m_writtenFolders))
         QDir(folder).removeRecursively();
+}
+
+// A report was printed for this preview alone: once its message is sent (the
+// message holds a copy) or the preview closes, the file and its folder go.
+void TemplateSendController::removeReport(const TemplateMessage &message)
+{
+    if (message.reportFile.isEmpty())
+        return;
+    QFile::remove(message.reportFile);
+    QDir().rmdir(QFileInfo(message.reportFile).path()); // only when nothing else is in it
 }
 
 void TemplateSendController::setErrors(std::shared_ptr<host::Errors> errors)
@@ -442,8 +455,10 @@ TemplateSendController::Stored TemplateSendController::saveAsSent(const Template
 void TemplateSendController::drop(qint32 number)
 {
     const qint32 position = positionOf(number);
-    if (position > 0)
-        m_messages.removeAt(position - 1);
+    if (position == 0)
+        return;
+    removeReport(m_messages.at(position - 1));
+    m_messages.removeAt(position - 1);
 }
 
 // The window closes with the last record; otherwise it shows the record it

@@ -123,6 +123,7 @@ private:
     bool attachmentsExist(const TemplateMessage &message) const;
     Stored saveAsSent(const TemplateMessage &message);
     void drop(qint32 number);
+    static void removeReport(const TemplateMessage &message);
     void afterSend(bool checkOnly);
 
     std::shared_ptr<host::Errors> m_errors;

@@ -7,6 +7,7 @@
 #include "templates/TemplateSendController.h"
 #include "templates/mrvTemplate.h"
 
+#include <QDirIterator>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -166,6 +167,9 @@ private Q_SLOTS:
         QCOMPARE(outcome.closed, sent == kDocuments);
         const QList<testing::ReceivedMessage> received = m_server->receivedMessages();
         QCOMPARE(received.size(), sent);
+        // The reports printed for the preview went with it.
+        QDirIterator pdfs(m_suite->folder(), {u"*.pdf"_s}, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY2(!pdfs.hasNext(), qPrintable(pdfs.hasNext() ? pdfs.next() : QString()));
         if (checkOnly) {
             QCOMPARE(scalar(u"SELECT COUNT(*) FROM SYS_MSG"_s).toInt(), storedBefore);
             return;
