@@ -722,7 +722,7 @@ template <typename Def> const Def *findByName(const QList<Def> &defs, const QStr
 
 int SchemaCatalog::version()
 {
-    return 5;
+    return 7;
 }
 
 const QList<TableDef> &SchemaCatalog::tables()
