@@ -87,8 +87,8 @@ bool isSection(const FileSection &section, const QString &table)
 
 } // namespace
 
-// The notification, its conditions by level, then every parameter its
-// texts refer to, once each.
+// The notification, its conditions by level (the same notification always
+// giving the same file), then every parameter its texts refer to, once each.
 QList<FileSection> NotificationWindowController::exportedSections(qint32 id) const
 {
     auto notification =
@@ -100,7 +100,7 @@ QList<FileSection> NotificationWindowController::exportedSections(qint32 id) con
     collectReferences(sections.first(), {QStringLiteral("NTNOT"), QStringLiteral("NTQRY"), QStringLiteral("NTSUB")},
                       referred);
     auto conditions = connection().open(QStringLiteral("SELECT * FROM SYS_NTC WHERE IDNTF = ") + numberLiteral(id) +
-                                        kCR + QStringLiteral("ORDER BY NCLEV, NCV1T, NCV2T"));
+                                        kCR + QStringLiteral("ORDER BY NCLEV, NCV1T, NCV2T, RECORD_ID"));
     for (; !conditions->eof(); conditions->moveNext()) {
         sections << sectionOf(kConditionSection, textOf(conditions->field(QStringLiteral("RECORD_ID"))), *conditions);
         collectReferences(sections.last(), {QStringLiteral("NCV1C"), QStringLiteral("NCV2C")}, referred);
