@@ -128,9 +128,9 @@ bool NotificationWindowController::mrvExportNotification(qint32 ID)
         BusyPointer busy;
         const QList<FileSection> sections = exportedSections(ID);
         busy.release();
-        const QString path =
-            records().fileDialog(kSaveDialog, notificationsFolder(),
-                                 QStringLiteral("%1").arg(ID, 6, 10, QLatin1Char('0')), kFilter, kExtension);
+        const QString path = records().fileDialog(kSaveDialog, notificationsFolder(),
+                                                  QStringLiteral("%1").arg(ID, 6, 10, QLatin1Char('0')),
+                                                  translate(kFilter, "mrvExportNotification"), kExtension);
         if (path.isEmpty())
             return false;
         writeFile(path, encodeNotificationFile(sections));
@@ -149,7 +149,8 @@ bool NotificationWindowController::exportNotification(qint32 id, const QString &
 bool NotificationWindowController::mrvImportNotification()
 {
     return guarded(m_errors.get(), kObject, "mrvImportNotification", false, [&] {
-        const QString path = records().fileDialog(kOpenDialog, notificationsFolder(), QString(), kFilter, kExtension);
+        const QString path = records().fileDialog(kOpenDialog, notificationsFolder(), QString(),
+                                                  translate(kFilter, "mrvImportNotification"), kExtension);
         if (path.isEmpty())
             return false;
         readImport(path);

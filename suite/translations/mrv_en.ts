@@ -18,14 +18,24 @@
       <translation>&amp;Attach...</translation>
     </message>
     <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="48" />
+      <source>&amp;Attiva Notifica</source>
+      <translation>&amp;Activate Notification</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageCommands.cpp" line="129" />
       <source>&amp;Completa</source>
       <translation>&amp;Complete</translation>
     </message>
     <message>
-      <location filename="src/messages/HistoryController.cpp" line="283" />
+      <location filename="src/messages/HistoryController.cpp" line="281" />
       <source>&amp;Copia</source>
       <translation>&amp;Copy</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="49" />
+      <source>&amp;Disattiva Notifica</source>
+      <translation>&amp;Deactivate Notification</translation>
     </message>
     <message>
       <location filename="src/messages/MessageCommands.cpp" line="100" />
@@ -38,6 +48,11 @@
       <translation>E&amp;xit</translation>
     </message>
     <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="50" />
+      <source>&amp;Esporta</source>
+      <translation>&amp;Export</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageCommands.cpp" line="87" />
       <source>&amp;File</source>
       <translation>&amp;File</translation>
@@ -46,6 +61,11 @@
       <location filename="src/messages/MessageCommands.cpp" line="143" />
       <source>&amp;Guida</source>
       <translation>&amp;Help</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="51" />
+      <source>&amp;Importa</source>
+      <translation>&amp;Import</translation>
     </message>
     <message>
       <location filename="src/messages/MessageCommands.cpp" line="127" />
@@ -103,7 +123,7 @@
       <translation>&amp;Save all attachments...</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="133" />
+      <location filename="src/messages/MessageWindowController.cpp" line="128" />
       <source>@1 - Messaggio</source>
       <translation>@1 - Message</translation>
     </message>
@@ -138,7 +158,7 @@
       <translation>To: </translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Accettata</source>
       <translation>Accepted</translation>
     </message>
@@ -191,6 +211,11 @@
       <location filename="src/messages/MessageCommands.cpp" line="140" />
       <source>Associa a &amp;Documento</source>
       <translation>Associate with &amp;Document</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="359" />
+      <source>Attivare almeno una condizione!</source>
+      <translation>Activate at least one condition!</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowStored.cpp" line="83" />
@@ -278,7 +303,7 @@
       <translation>Completion:</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Completata</source>
       <translation>Completed</translation>
     </message>
@@ -286,6 +311,11 @@
       <location filename="src/messages/ui/MessageWindow.cpp" line="298" />
       <source>Completata il:</source>
       <translation>Completed on:</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="31" />
+      <source>Condizioni</source>
+      <translation>Conditions</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowStored.cpp" line="326" />
@@ -313,7 +343,7 @@
       <translation>Created on:</translation>
     </message>
     <message>
-      <location filename="src/messages/HistoryController.cpp" line="265" />
+      <location filename="src/messages/HistoryController.cpp" line="263" />
       <source>Cronologia Messaggi</source>
       <translation>Message History</translation>
     </message>
@@ -407,14 +437,24 @@
       <translation type="vanished" />
     </message>
     <message>
-      <location filename="src/facade/mrvMessage.cpp" line="641" />
+      <location filename="src/notifications/NotificationTransfer.cpp" line="31" />
+      <source>Idrano Notification (*.qdn)|*.qdn</source>
+      <translation>Idrano Notification (*.qdn)|*.qdn</translation>
+    </message>
+    <message>
+      <location filename="src/facade/mrvMessage.cpp" line="636" />
       <source>Il Template "@1" non ha prodotto nessun risultato!</source>
       <translation>The template "@1" produced no result!</translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/RichTextEditor.cpp" line="427" />
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="426" />
       <source>Il file @1 non contiene un'immagine leggibile.</source>
       <translation>The file @1 does not hold a readable picture.</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationTransfer.cpp" line="182" />
+      <source>Il file non indica l'azienda della notifica: i nomi degli oggetti nei suoi testi restano come sono.</source>
+      <translation>The file does not name the notification's company: the names of objects in its texts are left as they are.</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowCompose.cpp" line="431" />
@@ -422,7 +462,7 @@
       <translation>The connection log returned:</translation>
     </message>
     <message>
-      <location filename="src/platform/widgets/RichTextEditor.cpp" line="415" />
+      <location filename="src/platform/widgets/RichTextEditor.cpp" line="414" />
       <source>Immagini</source>
       <translation>Pictures</translation>
     </message>
@@ -432,7 +472,7 @@
       <translation>Cannot open the file! No program was found that can open it.</translation>
     </message>
     <message>
-      <location filename="src/messages/HistoryController.cpp" line="263" />
+      <location filename="src/messages/HistoryController.cpp" line="261" />
       <source>Impossibile aprire il messaggio.@1Il messaggio è privato ed appartiene a @2(@3).</source>
       <translation>Cannot open the message.@1The message is private and belongs to @2(@3).</translation>
     </message>
@@ -445,6 +485,13 @@
       <location filename="src/messages/MessageWindowCompose.cpp" line="427" />
       <source>Impossibile inviare il messaggio, verificare la configurazione dell'account di posta e riprovare.</source>
       <translation>Cannot send the message: check the configuration of the mail account and try again.</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="181" />
+      <source>Impossibile modificare la tabella di una notifica non disattiva.&#13;
+Impostare la notifica a "Da Disattivare" e attendere che il server di notifica la elabori.</source>
+      <translation>The table of a notification that is not inactive cannot be changed.&#13;
+Set the notification to "To be deactivated" and wait for the notification server to process it.</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowCompose.cpp" line="308" />
@@ -477,6 +524,31 @@
       <translation>For&amp;ward</translation>
     </message>
     <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="350" />
+      <source>Inserire almeno un destinatario</source>
+      <translation>Enter at least one recipient</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="357" />
+      <source>Inserire almeno una condizione!</source>
+      <translation>Enter at least one condition!</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="364" />
+      <source>Inserire la query di notifica!</source>
+      <translation>Enter the notification query!</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="348" />
+      <source>Inserire una descrizione!</source>
+      <translation>Enter a description!</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="355" />
+      <source>Inserire una tabella!</source>
+      <translation>Enter a table!</translation>
+    </message>
+    <message>
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="300" />
       <source>Inserisci immagine</source>
       <translation>Insert picture</translation>
@@ -502,9 +574,19 @@
       <translation>Send fax</translation>
     </message>
     <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="368" />
+      <source>La query di notifica non è valida!</source>
+      <translation>The notification query is not valid!</translation>
+    </message>
+    <message>
       <location filename="src/messages/HistoryController.cpp" line="118" />
       <source>Letto il</source>
       <translation>Read on</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="352" />
+      <source>Lista destinatari non valida!</source>
+      <translation>Invalid recipient list!</translation>
     </message>
     <message>
       <location filename="suite/app/FolderCatalog.cpp" line="59" />
@@ -557,7 +639,14 @@
       <translation>Sender</translation>
     </message>
     <message>
-      <location filename="src/facade/mrvMessage.cpp" line="649" />
+      <location filename="src/notifications/NotificationWindowController.cpp" line="186" />
+      <source>Modificando la tabella scelta verranno eliminate tutte le condizioni già inserite.&#13;
+Continuare comunque?</source>
+      <translation>Changing the chosen table deletes every condition already entered.&#13;
+Continue anyway?</translation>
+    </message>
+    <message>
+      <location filename="src/facade/mrvMessage.cpp" line="644" />
       <source>Nessun Template disponibile per la tabella @1!</source>
       <translation>No template available for the table @1!</translation>
     </message>
@@ -570,6 +659,11 @@
       <location filename="src/messages/MessageWindowCompose.cpp" line="357" />
       <source>Non è stato possibile generare il file "@1" di tipo HTML in codifica UTF8.</source>
       <translation>The HTML file "@1" in UTF8 encoding could not be made.</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="307" />
+      <source>Notifica esportata correttamente.</source>
+      <translation>Notification exported successfully.</translation>
     </message>
     <message>
       <location filename="src/messages/HistoryController.cpp" line="121" />
@@ -670,7 +764,7 @@
       <translation>Zoom out</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Rifiutata</source>
       <translation>Declined</translation>
     </message>
@@ -700,7 +794,7 @@
       <translation>Remove all</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Rinviata</source>
       <translation>Postponed</translation>
     </message>
@@ -745,7 +839,7 @@
       <translation>Choose the folder to save the attachments in.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="164" />
+      <location filename="src/messages/MessageWindowController.cpp" line="159" />
       <source>Sconosciuto</source>
       <translation>Unknown</translation>
     </message>
