@@ -153,7 +153,7 @@ private:
                 m_def = &defs.at(i);
                 m_next = 0;
                 m_start = number;
-                m_sections.append({QLatin1String(m_def->table), value, {}});
+                m_sections.append({QLatin1String(m_def->table), restored(value), {}});
                 return;
             }
         }
