@@ -73,12 +73,6 @@ void NotificationWindowController::setRecords(std::shared_ptr<host::Records> rec
     m_records = std::move(records);
 }
 
-void NotificationWindowController::setNotification(std::shared_ptr<clsSYS_NTF> notification)
-{
-    m_notification = notification ? std::move(notification) : std::make_shared<clsSYS_NTF>(m_errors);
-    RefreshGridCond();
-}
-
 // ---------------------------------------------------------------------------
 // Small services
 

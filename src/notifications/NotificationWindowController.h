@@ -4,6 +4,7 @@
 #include "host/DataBound.h"
 #include "platform/commands/CommandState.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -53,6 +54,7 @@ public:
     NotificationWindowController();
     ~NotificationWindowController() override;
 
+    // Before a record is opened: the conditions start again with the new Errors.
     void setErrors(std::shared_ptr<host::Errors> errors);
     void setRecords(std::shared_ptr<host::Records> records);
     // The DataBound this form belongs to; it outlives the form's use.
@@ -62,7 +64,6 @@ public:
 
     // The conditions. A new one comes with every record loaded or started.
     clsSYS_NTF &Notification() const { return *m_notification; }
-    void setNotification(std::shared_ptr<clsSYS_NTF> notification);
 
     // Bound fields by column; setField is the user's edit (it marks the
     // record changed, which asks the host to edit a stored one).

@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
 #include "host/Failure.h"
 #include "notifications/NotificationWindowController.h"
@@ -232,10 +233,9 @@ void changeTable(Context &context, NotificationWindowController &editor, const Q
 {
     if (table == editor.field(QStringLiteral("NTTBL")).toString())
         return;
-    const auto offered =
-        context.session().connection()->query(QStringLiteral("SELECT TBNAM FROM SYS_TBL WHERE TBNAM = '%1' AND %2")
-                                                  .arg(QString(table).replace(u'\'', QLatin1String("''")),
-                                                       NotificationWindowController::tableChooserFilter()));
+    const auto offered = context.session().connection()->query(
+        QStringLiteral("SELECT TBNAM FROM SYS_TBL WHERE TBNAM = %1 AND %2")
+            .arg(suite::db::SqlValueTools::quoted(table), NotificationWindowController::tableChooserFilter()));
     if (offered.rows.isEmpty())
         throw Failure(QStringLiteral("the table \"%1\" is not one a notification can observe").arg(table));
     if (!editor.mayChangeTable())
@@ -273,9 +273,8 @@ int listNotifications(Context &context, const QStringList &args)
     exactArguments(args, 0, QString());
     suite::SuiteSession &session = context.session();
     const auto rows = session.connection()->query(
-        QStringLiteral(
-            "SELECT RECORD_ID, NTTIP, NTTBL, NTUPD, NTDES FROM SYS_NTF WHERE CDAZI = '%1' ORDER BY RECORD_ID")
-            .arg(session.users()->companyCode()));
+        QStringLiteral("SELECT RECORD_ID, NTTIP, NTTBL, NTUPD, NTDES FROM SYS_NTF WHERE CDAZI = %1 ORDER BY RECORD_ID")
+            .arg(suite::db::SqlValueTools::quoted(session.users()->companyCode())));
     for (const QVariantList &row : rows.rows) {
         QStringList cells;
         for (const QVariant &cell : row)

@@ -3,6 +3,7 @@
 #include "db/SuiteConnection.h"
 #include "host/HostServices.h"
 #include "notifications/NotificationWindowController.h"
+#include "services/ScriptedInteraction.h"
 #include "services/SuiteSession.h"
 
 #include <QFile>
@@ -371,6 +372,47 @@ private Q_SLOTS:
         QVERIFY(editor.record->save());
         QCOMPARE(count(u"SELECT COUNT(*) FROM SYS_NTC WHERE IDNTF = 3"_s), 0);
         QCOMPARE(count(u"SELECT NTEXE FROM SYS_NTF WHERE RECORD_ID = 3"_s), 1);
+    }
+
+    // The chooser of the table asks first when conditions exist, which a
+    // new table drops.
+    void changingTheTable_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("chosen"); // empty: the chooser is cancelled
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("conditions");
+        QTest::newRow("kept on No") << int(host::mbNo) << u"DOC_VEN"_s << u"CON_TRO"_s << 1;
+        QTest::newRow("dropped with the table") << int(host::mbYes) << u"DOC_VEN"_s << u"DOC_VEN"_s << 0;
+        QTest::newRow("the same table") << int(host::mbYes) << u"CON_TRO"_s << u"CON_TRO"_s << 1;
+        QTest::newRow("chooser cancelled") << int(host::mbYes) << QString() << u"CON_TRO"_s << 1;
+    }
+    void changingTheTable()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, chosen);
+        QFETCH(QString, table);
+        QFETCH(int, conditions);
+        Editor editor(session());
+        editor.record->newRecord(nullptr, false, false);
+        editor.form.changeTable(u"CON_TRO"_s);
+        editor.form.Notification().AddCondition(condition(notField, u"COLOC"_s, u"="_s, notValue, u"Milano"_s));
+        editor.form.RefreshGridCond();
+        auto chooser = std::dynamic_pointer_cast<suite::ScriptedInteraction>(session().records()->interaction());
+        if (!chosen.isEmpty() && answer == host::mbYes)
+            chooser->queueChosenRecord(host::ChosenRecord{chosen, chosen});
+        texts().queueAnswers({answer});
+        editor.form.cmdDbTable();
+        QCOMPARE(editor.form.field(u"NTTBL"_s).toString(), table);
+        QCOMPARE(editor.form.Notification().ConditionCount(), conditions);
+        QCOMPARE(texts().shownBoxes().value(0).text,
+                 u"Modificando la tabella scelta verranno eliminate tutte le condizioni già inserite.\r\n"
+                 "Continuare comunque?"_s);
+        const auto calls = chooser->calls(u"chooseRecord"_s);
+        QCOMPARE(calls.size(), answer == host::mbYes ? 1 : 0);
+        if (!calls.isEmpty())
+            QCOMPARE(calls.first().arguments.value(2).toString(), u"LEN(TBNAM) = 7 AND TBUSV = 1"_s);
+        chooser->clearCalls();
     }
 
     // Which state commands a state offers, and whether the record may be
