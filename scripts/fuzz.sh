@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang (ASan and UBSan on) into
 # build-fuzz/ and runs each for RUNS executions (default 10 million).
-# Usage: scripts/fuzz.sh [RUNS] [TARGET...]   targets: rtfreader sqltokenizer
+# Usage: scripts/fuzz.sh [RUNS] [TARGET...]   targets: rtfreader sqltokenizer notificationfile
 # A finding stops its target with a non-zero exit and leaves the input
 # (crash-*, timeout-*, leak-*) in build-fuzz/.
 set -eu
@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 out=${MRV_FUZZ_DIR:-$here/build-fuzz}
 runs=${1:-10000000}
 [ $# -gt 0 ] && shift
-targets=${*:-rtfreader sqltokenizer}
+targets=${*:-rtfreader sqltokenizer notificationfile}
 
 for package in clang libclang-rt-14-dev qt6-base-dev pkg-config; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
@@ -40,6 +40,12 @@ for target in $targets; do
         # after 2.5 million runs, no leak reported), near libFuzzer's default
         # limit of 2 GB.
         options="-max_len=4096 -rss_limit_mb=4096" ;;
+    notificationfile)
+        # shellcheck disable=SC2086
+        clang++ $flags $(pkg-config --cflags Qt6Core) fuzz/fuzz_notificationfile.cpp \
+            src/notifications/NotificationFile.cpp src/notifications/NotificationBatch.cpp src/host/HostServices.cpp \
+            $(pkg-config --libs Qt6Core) -o "$out/fuzz_notificationfile"
+        options="-max_len=4096" ;;
     *)
         echo "mrv fuzz: unknown target $target" >&2
         exit 2 ;;

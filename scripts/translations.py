@@ -24,7 +24,7 @@ ITALIAN_WORDS = {"al", "alla", "che", "con", "da", "dei", "del", "della", "di", 
                  "nella", "non", "per", "su", "un", "una"}
 # Words that look Italian to the rule below and are not texts of a window.
 # The reply and forward prefixes of a subject are stored with it, never translated.
-NOT_TEXTS = {"Importance", "Save", "Tahoma", "Arial", "Verdana", "R: ", "I: ", "Parse"}
+NOT_TEXTS = {"Importance", "Save", "Tahoma", "Arial", "Verdana", "R: ", "I: ", "Parse", "Formula"}
 # The descriptions that pick a template recipient's address or fax number are
 # keys of the suite's address rows (WBDES, NRDES), matched as stored.
 NOT_TEXTS |= {"@ Principale", "@ Ufficio", "@ Amministrazione", "@ Magazzino", "@ Privata", "Altro Fax"}
@@ -126,8 +126,10 @@ def write(ts_path, lang, texts, old):
         elif previous is None or not previous.text or previous.get("type") == "unfinished":
             translation.set("type", "unfinished")
     ET.indent(root)
+    # A CR written as it is would reach lrelease as LF (XML reads CR LF as
+    # LF) and the text would no longer match its source.
     ts_path.write_text('<?xml version="1.0" encoding="utf-8"?>\n<!DOCTYPE TS>\n'
-                       + ET.tostring(root, encoding="unicode") + "\n", encoding="utf-8")
+                       + ET.tostring(root, encoding="unicode").replace("\r", "&#13;") + "\n", encoding="utf-8")
 
 
 def main():

@@ -215,9 +215,10 @@ QString MessageStore::scopeIdentitySql()
     return QStringLiteral("SELECT SCOPE_IDENTITY()");
 }
 
-QString MessageStore::maxKeySql(const QString &table)
+QString MessageStore::maxKeySql(const QString &table, const QString &keyFilter)
 {
-    return QStringLiteral("SELECT MAX(RECORD_ID) FROM ") + table;
+    return QStringLiteral("SELECT MAX(RECORD_ID) FROM ") + table +
+           (keyFilter.isEmpty() ? QString() : QStringLiteral(" WHERE ") + keyFilter);
 }
 
 qint32 MessageStore::firstInteger(const QString &sql)
@@ -230,14 +231,14 @@ qint32 MessageStore::firstInteger(const QString &sql)
     return qint32(host::valueTools().toNumber(value));
 }
 
-qint32 MessageStore::newKey(const QString &table)
+qint32 MessageStore::newKey(const QString &table, const QString &keyFilter)
 {
     if (!m_useScopeIdentity) {
         const QString setting =
             m_config ? m_config->value(QStringLiteral("USE_SCOPE_IDENTITY"), QStringLiteral("1")) : QStringLiteral("1");
         m_useScopeIdentity = host::valueTools().toBoolean(setting);
     }
-    return firstInteger(*m_useScopeIdentity ? scopeIdentitySql() : maxKeySql(table));
+    return firstInteger(*m_useScopeIdentity ? scopeIdentitySql() : maxKeySql(table, keyFilter));
 }
 
 qint32 MessageStore::insert(const MessageCopy &message, KeyRead keyRead)
@@ -326,10 +327,10 @@ QString MessageStore::columnsStatement(const QString &table, const QList<ColumnV
     return statement->build(kind);
 }
 
-qint32 MessageStore::insertColumns(const QString &table, const QList<ColumnValue> &columns)
+qint32 MessageStore::insertColumns(const QString &table, const QList<ColumnValue> &columns, const QString &keyFilter)
 {
     m_connection.execute(columnsStatement(table, columns, host::skInsert));
-    return newKey(table);
+    return newKey(table, keyFilter);
 }
 
 void MessageStore::updateColumns(const QString &table, qint32 id, const QList<ColumnValue> &columns)

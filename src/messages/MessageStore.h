@@ -99,8 +99,8 @@ public:
 
     // The key of the row just inserted into `table`: "SELECT SCOPE_IDENTITY()"
     // unless "USE_SCOPE_IDENTITY" is false, then "SELECT MAX(RECORD_ID) FROM"
-    // the table.
-    qint32 newKey(const QString &table);
+    // the table, narrowed by `keyFilter` ("IDNTF = 5") when one is given.
+    qint32 newKey(const QString &table, const QString &keyFilter = QString());
 
     // How the key of a new row is read: as the configuration says, or always
     // with "SELECT MAX(RECORD_ID) FROM" the table.
@@ -108,8 +108,9 @@ public:
 
     qint32 insert(const MessageCopy &message, KeyRead keyRead = KeyRead::AsConfigured);
     void update(const MessageCopy &message);
-    // A row of `table` written with only the given columns.
-    qint32 insertColumns(const QString &table, const QList<ColumnValue> &columns);
+    // A row of `table` written with only the given columns; its key is read
+    // as newKey reads it.
+    qint32 insertColumns(const QString &table, const QList<ColumnValue> &columns, const QString &keyFilter = QString());
     void updateColumns(const QString &table, qint32 id, const QList<ColumnValue> &columns);
     void remove(qint32 id);
     std::optional<MessageCopy> read(qint32 id);
@@ -145,7 +146,7 @@ public:
     static QString attachmentNamesSql(const QList<qint32> &attachmentKeys);
     static QString groupMembersSql(const QString &group);
     static QString scopeIdentitySql();
-    static QString maxKeySql(const QString &table);
+    static QString maxKeySql(const QString &table, const QString &keyFilter = QString());
 
 private:
     qint32 firstInteger(const QString &sql);

@@ -34,9 +34,10 @@ std::shared_ptr<suite::db::SuiteConnection> Context::openConnection(bool readOnl
 
 QList<Command> commands()
 {
-    return {initCommand(),       infoCommand(),       sqlCommand(),   configCommand(),      resolveCommand(),
-            statusCommand(),     linkEmailCommand(),  sendCommand(),  emailConfigCommand(), registerCommand(),
-            unregisterCommand(), mailClientCommand(), watchCommand(), datasetCommand(),     templateCommand()};
+    return {initCommand(),        infoCommand(),     sqlCommand(),        configCommand(),
+            resolveCommand(),     statusCommand(),   linkEmailCommand(),  sendCommand(),
+            emailConfigCommand(), registerCommand(), unregisterCommand(), mailClientCommand(),
+            watchCommand(),       datasetCommand(),  templateCommand(),   notificationCommand()};
 }
 
 bool reportsNothing(Context &context, const std::function<void()> &operation)
@@ -76,6 +77,26 @@ void requireNoMoreOptions(const QStringList &args)
         if (arg.startsWith(QLatin1String("--")))
             throw UsageError{QStringLiteral("unknown option ") + arg};
     }
+}
+
+QStringList exactArguments(const QStringList &args, qsizetype count, const QString &names)
+{
+    requireNoMoreOptions(args);
+    if (args.size() != count)
+        throw UsageError{count == 0 ? QStringLiteral("expected no arguments")
+                                    : QStringLiteral("expected %1").arg(names)};
+    return args;
+}
+
+int dispatchSubcommand(Context &context, QStringList args, const SubcommandTable &subcommands)
+{
+    if (args.isEmpty() || !subcommands.contains(args.first())) {
+        QStringList names = subcommands.keys();
+        names.sort();
+        throw UsageError{QStringLiteral("expected one of: ") + names.join(QStringLiteral(", "))};
+    }
+    const QString name = args.takeFirst();
+    return subcommands.value(name)(context, args);
 }
 
 } // namespace mrv::cli

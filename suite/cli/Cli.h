@@ -2,6 +2,7 @@
 
 #include "services/SessionOptions.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -88,8 +89,15 @@ Command mailClientCommand();
 Command watchCommand();
 Command datasetCommand();
 Command templateCommand();
+Command notificationCommand();
 
 void requireNoMoreOptions(const QStringList &args);
+// The arguments left after the options, when there are exactly `count`;
+// UsageError naming what was expected otherwise.
+QStringList exactArguments(const QStringList &args, qsizetype count, const QString &names);
+// Runs the subcommand the first argument names with the arguments after it.
+using SubcommandTable = QHash<QString, std::function<int(Context &, const QStringList &)>>;
+int dispatchSubcommand(Context &context, QStringList args, const SubcommandTable &subcommands);
 // A whole number given for `name` (an option or an argument); UsageError
 // when the text is none.
 qint32 wholeNumber(const QString &text, const QString &name);

@@ -4,6 +4,7 @@
 #include "SchemaManager.h"
 #include "SuiteConnection.h"
 #include "host/Failure.h"
+#include "notifications/NotificationBatch.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -456,6 +457,102 @@ void seedTemplates(SuiteConnection &connection)
         customers);
 }
 
+qint64 insertNotificationParameter(SuiteConnection &connection, const char *name, const char *value)
+{
+    return insertReturningKey(connection, QStringLiteral("SYS_NTG"),
+                              {QStringLiteral("CDAZI"), QStringLiteral("NGDES"), QStringLiteral("NGVAL"),
+                               QStringLiteral("USINS"), QStringLiteral("DTINS")},
+                              {DemoData::firstCompany(), latin(name), latin(value), QStringLiteral("ADMIN"),
+                               QStringLiteral("2026-09-01 09:00:00")});
+}
+
+struct DemoNotification
+{
+    const char *description;
+    int type; // 0 generic, 1 on a table
+    const char *table;
+    int execution;
+    const char *subject;
+    QString content;
+    QString query;
+    int state;
+};
+
+qint64 insertNotification(SuiteConnection &connection, const DemoNotification &demo)
+{
+    const qint64 key = insertReturningKey(
+        connection, QStringLiteral("SYS_NTF"),
+        {QStringLiteral("CDAZI"), QStringLiteral("NTDES"), QStringLiteral("NTTIP"), QStringLiteral("NTTBL"),
+         QStringLiteral("NTEXE"), QStringLiteral("NTREC"), QStringLiteral("NTSUB"), QStringLiteral("NTNOT"),
+         QStringLiteral("NTQRY"), QStringLiteral("NTUPD")},
+        {DemoData::firstCompany(), latin(demo.description), demo.type, latin(demo.table), demo.execution,
+         QStringLiteral("Mario Rossi <ROSSI>; Ufficio vendite <VENDITE>"), latin(demo.subject), demo.content,
+         demo.query, demo.state});
+    // The batch the editor stores for a generic notification.
+    if (demo.type == 0)
+        connection.nativeQuery(
+            QStringLiteral("UPDATE SYS_NTF SET NTQRF = ? WHERE RECORD_ID = ?"),
+            {notifications::notificationBatch(demo.query, qint32(key), DemoData::firstCompany(), true), key});
+    return key;
+}
+
+struct DemoCondition
+{
+    const char *description;
+    int op1Type;
+    QString op1;
+    const char *op;
+    int op2Type;
+    QString op2;
+    bool selected;
+    int level;
+};
+
+qint64 insertCondition(SuiteConnection &connection, qint64 notification, const DemoCondition &demo)
+{
+    return insertReturningKey(connection, QStringLiteral("SYS_NTC"),
+                              {QStringLiteral("IDNTF"), QStringLiteral("NCDES"), QStringLiteral("NCSEL"),
+                               QStringLiteral("NCIMP"), QStringLiteral("NCNOT"), QStringLiteral("NCV1C"),
+                               QStringLiteral("NCV1T"), QStringLiteral("NCOPE"), QStringLiteral("NCV2C"),
+                               QStringLiteral("NCV2T"), QStringLiteral("NCVAL"), QStringLiteral("NCLEV")},
+                              {notification, latin(demo.description), demo.selected, 1, false, demo.op1, demo.op1Type,
+                               latin(demo.op), demo.op2, demo.op2Type, false, demo.level});
+}
+
+// Two parameters of company A01 and three notifications: a generic one
+// whose query labels its column and compares with a parameter, one on new
+// customers of Milan with the zone's agent (two conditions joined by a
+// relation, the relation alone selected), active, and one on deleted sales
+// documents.
+void seedNotifications(SuiteConnection &connection)
+{
+    const QString threshold =
+        QString::number(insertNotificationParameter(connection, "Soglia documenti rilevanti", "5000"));
+    const QString agent = QString::number(insertNotificationParameter(connection, "Agente di zona", "AG01"));
+    insertNotification(connection, {"Documenti sopra la soglia", 0, "", 1, "Documenti di vendita sopra la soglia",
+                                    QStringLiteral("Documenti il cui totale supera [@%1@] euro.").arg(threshold),
+                                    QStringLiteral("SELECT(Documento) D.DTDES\rFROM A01_DOC_VEN D\r"
+                                                   "WHERE D.DTTOT > [@%1@]")
+                                        .arg(threshold),
+                                    0});
+    const qint64 customers = insertNotification(
+        connection, {"Nuovo cliente di Milano", 1, "CON_TRO", 1, "Nuovo cliente a Milano",
+                     QStringLiteral("Un nuovo cliente di Milano seguito dall'agente di zona."), QString(), 1});
+    const qint64 city =
+        insertCondition(connection, customers,
+                        {"Cliente di Milano", 1, QStringLiteral("COLOC"), "=", 0, QStringLiteral("Milano"), false, 1});
+    const qint64 zone = insertCondition(
+        connection, customers,
+        {"Agente di zona", 1, QStringLiteral("CDAGE"), "=", 0, QStringLiteral("[@%1@]").arg(agent), false, 1});
+    insertCondition(connection, customers,
+                    {"A AND B", 3, QString::number(city), "AND", 3, QString::number(zone), true, 2});
+    const qint64 documents = insertNotification(
+        connection, {"Documento rilevante cancellato", 1, "DOC_VEN", 3, "Cancellato un documento rilevante",
+                     QStringLiteral("Un documento di vendita di importo rilevante è stato cancellato."), QString(), 0});
+    insertCondition(connection, documents,
+                    {"Importo rilevante", 1, QStringLiteral("DTTOT"), ">", 0, QStringLiteral("5000"), true, 1});
+}
+
 void refreshAddressBook(SuiteConnection &connection, const QString &company)
 {
     const QString previous = connection.companyPrefix();
@@ -508,6 +605,7 @@ bool DemoData::seed(SuiteConnection &connection)
         refreshAddressBook(connection, code);
     }
     seedTemplates(connection);
+    seedNotifications(connection);
     transaction.commit();
     return true;
 }

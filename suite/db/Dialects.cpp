@@ -489,6 +489,7 @@ private:
             {QStringLiteral("@@IDENTITY"), &Translator::translateIdentity},
             {QStringLiteral("TRUE"), &Translator::translateTrue},
             {QStringLiteral("FALSE"), &Translator::translateFalse},
+            {QStringLiteral("$COMPANY"), &Translator::translateCompany},
         };
         return handlers.value(word);
     }
@@ -514,6 +515,14 @@ private:
         if (!name.startsWith(QStringLiteral("$P")) || m_context.companyPrefix.isEmpty())
             return name;
         return m_context.companyPrefix + name.mid(2);
+    }
+
+    // "$COMPANY" in the suite's own texts is the current company's code, as a text.
+    void translateCompany(qsizetype)
+    {
+        if (m_context.companyPrefix.isEmpty())
+            throw Failure(QStringLiteral("$COMPANY needs a current company"));
+        replaceToken(u'\'' + m_context.companyPrefix.chopped(1) + u'\'');
     }
 
     QString identityLiteral() const

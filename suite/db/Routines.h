@@ -31,8 +31,9 @@ struct FunctionDef
     bool tableValued = false;
     QString body;
 
-    // Reads the tables of the current company ("$P" in the body).
-    bool perCompany() const { return body.contains(QLatin1String("$P")); }
+    // Reads the tables ("$P" in the body) or the rows ("$COMPANY") of the
+    // current company.
+    bool perCompany() const { return body.contains(QLatin1String("$P")) || body.contains(QLatin1String("$COMPANY")); }
     // The parameter that a token of the body names, or -1.
     qsizetype parameterIndex(QStringView token) const;
 };

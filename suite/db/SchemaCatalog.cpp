@@ -735,7 +735,7 @@ template <typename Def> const Def *findByName(const QList<Def> &defs, const QStr
 
 int SchemaCatalog::version()
 {
-    return 6;
+    return 7;
 }
 
 const QList<TableDef> &SchemaCatalog::tables()

@@ -181,6 +181,13 @@ const QList<UpgradeStep> &upgradeSteps()
          [](SuiteConnection &connection, const QStringList &) {
              connection.nativeQuery(QStringLiteral("UPDATE SYS_MCL SET MCTRY = 0 WHERE MCTRY IS NULL"));
          }},
+        // Notification parameters are read per company since version 7: a
+        // server keeps only the companies' functions, not the one for all.
+        {7,
+         [](SuiteConnection &connection, const QStringList &) {
+             if (connection.dialect().storesRoutines())
+                 connection.nativeQuery(QStringLiteral("DROP FUNCTION IF EXISTS dbo.xfn_sys_ntg_get"));
+         }},
     };
     return steps;
 }

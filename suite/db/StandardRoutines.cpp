@@ -148,13 +148,15 @@ FunctionDef messageHistory()
                        "ORDER BY HSDAT DESC")};
 }
 
-// The value of a notification parameter, for the batches of notifications.
+// The value of a notification parameter of the company, for the batches of
+// its notifications ("dbo.A01_XFN_SYS_NTG_GET(5)"). A parameter without a
+// company serves every company.
 FunctionDef notificationParameter()
 {
     return {QStringLiteral("XFN_SYS_NTG_GET"),
             {numberParameter(QStringLiteral("@ID"))},
             false,
-            QStringLiteral("SELECT NGVAL FROM SYS_NTG WHERE RECORD_ID = @ID")};
+            QStringLiteral("SELECT NGVAL FROM SYS_NTG WHERE RECORD_ID = @ID AND (CDAZI = $COMPANY OR CDAZI IS NULL)")};
 }
 
 // ---------------------------------------------------------------------------

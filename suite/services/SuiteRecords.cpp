@@ -29,7 +29,8 @@ namespace {
 
 // Database functions created once per company; the catalog lists only
 // tables and views.
-const QStringList kPerCompanyFunctions = {QStringLiteral("XFN_IND_ALL_CNT"), QStringLiteral("XFN_IND_ALL_CHK")};
+const QStringList kPerCompanyFunctions = {QStringLiteral("XFN_IND_ALL_CNT"), QStringLiteral("XFN_IND_ALL_CHK"),
+                                          QStringLiteral("XFN_SYS_NTG_GET")};
 
 constexpr qint32 kViewKind = 4;
 

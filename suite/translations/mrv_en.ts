@@ -18,6 +18,11 @@
       <translation>&amp;Attach...</translation>
     </message>
     <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="48" />
+      <source>&amp;Attiva Notifica</source>
+      <translation>&amp;Activate Notification</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageCommands.cpp" line="129" />
       <source>&amp;Completa</source>
       <translation>&amp;Complete</translation>
@@ -26,6 +31,11 @@
       <location filename="src/messages/HistoryController.cpp" line="281" />
       <source>&amp;Copia</source>
       <translation>&amp;Copy</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="49" />
+      <source>&amp;Disattiva Notifica</source>
+      <translation>&amp;Deactivate Notification</translation>
     </message>
     <message>
       <location filename="src/messages/MessageCommands.cpp" line="100" />
@@ -38,6 +48,11 @@
       <translation>E&amp;xit</translation>
     </message>
     <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="50" />
+      <source>&amp;Esporta</source>
+      <translation>&amp;Export</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageCommands.cpp" line="87" />
       <source>&amp;File</source>
       <translation>&amp;File</translation>
@@ -46,6 +61,11 @@
       <location filename="src/messages/MessageCommands.cpp" line="143" />
       <source>&amp;Guida</source>
       <translation>&amp;Help</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="51" />
+      <source>&amp;Importa</source>
+      <translation>&amp;Import</translation>
     </message>
     <message>
       <location filename="src/messages/MessageCommands.cpp" line="127" />
@@ -193,6 +213,11 @@
       <translation>Associate with &amp;Document</translation>
     </message>
     <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="353" />
+      <source>Attivare almeno una condizione!</source>
+      <translation>Activate at least one condition!</translation>
+    </message>
+    <message>
       <location filename="src/messages/MessageWindowStored.cpp" line="83" />
       <source>Attività</source>
       <translation>Task</translation>
@@ -286,6 +311,11 @@
       <location filename="src/messages/ui/MessageWindow.cpp" line="298" />
       <source>Completata il:</source>
       <translation>Completed on:</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="31" />
+      <source>Condizioni</source>
+      <translation>Conditions</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowStored.cpp" line="326" />
@@ -407,6 +437,11 @@
       <translation type="vanished" />
     </message>
     <message>
+      <location filename="src/notifications/NotificationTransfer.cpp" line="31" />
+      <source>Idrano Notification (*.qdn)|*.qdn</source>
+      <translation>Idrano Notification (*.qdn)|*.qdn</translation>
+    </message>
+    <message>
       <location filename="src/facade/mrvMessage.cpp" line="636" />
       <source>Il Template "@1" non ha prodotto nessun risultato!</source>
       <translation>The template "@1" produced no result!</translation>
@@ -415,6 +450,11 @@
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="426" />
       <source>Il file @1 non contiene un'immagine leggibile.</source>
       <translation>The file @1 does not hold a readable picture.</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationTransfer.cpp" line="182" />
+      <source>Il file non indica l'azienda della notifica: i nomi degli oggetti nei suoi testi restano come sono.</source>
+      <translation>The file does not name the notification's company: the names of objects in its texts are left as they are.</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowCompose.cpp" line="415" />
@@ -447,9 +487,16 @@
       <translation>Cannot send the message: check the configuration of the mail account and try again.</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="376" />
+      <location filename="src/templates/TemplateSendController.cpp" line="392" />
       <source>Impossibile inviare il template corrente!</source>
       <translation>Cannot send the current template!</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="175" />
+      <source>Impossibile modificare la tabella di una notifica non disattiva.&#13;
+Impostare la notifica a "Da Disattivare" e attendere che il server di notifica la elabori.</source>
+      <translation>The table of a notification that is not inactive cannot be changed.&#13;
+Set the notification to "To be deactivated" and wait for the notification server to process it.</translation>
     </message>
     <message>
       <location filename="src/messages/MessageWindowCompose.cpp" line="309" />
@@ -467,7 +514,7 @@
       <translation>Cannot save the file.</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="377" />
+      <location filename="src/templates/TemplateSendController.cpp" line="393" />
       <source>Impossibile salvare l'allegato al messaggio inviato!</source>
       <translation>Cannot save the attachment with the sent message!</translation>
     </message>
@@ -485,6 +532,31 @@
       <location filename="src/messages/MessageCommands.cpp" line="109" />
       <source>Ino&amp;ltra</source>
       <translation>For&amp;ward</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="344" />
+      <source>Inserire almeno un destinatario</source>
+      <translation>Enter at least one recipient</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="351" />
+      <source>Inserire almeno una condizione!</source>
+      <translation>Enter at least one condition!</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="358" />
+      <source>Inserire la query di notifica!</source>
+      <translation>Enter the notification query!</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="342" />
+      <source>Inserire una descrizione!</source>
+      <translation>Enter a description!</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="349" />
+      <source>Inserire una tabella!</source>
+      <translation>Enter a table!</translation>
     </message>
     <message>
       <location filename="src/platform/widgets/RichTextEditor.cpp" line="300" />
@@ -512,19 +584,29 @@
       <translation>Send fax</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="274" />
+      <location filename="src/templates/TemplateSendController.cpp" line="290" />
       <source>Invio messaggio @1 di @2 in corso...</source>
       <translation>Sending message @1 of @2...</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="272" />
+      <location filename="src/templates/TemplateSendController.cpp" line="288" />
       <source>Invio messaggio in corso...</source>
       <translation>Sending the message...</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="362" />
+      <source>La query di notifica non è valida!</source>
+      <translation>The notification query is not valid!</translation>
     </message>
     <message>
       <location filename="src/messages/HistoryController.cpp" line="118" />
       <source>Letto il</source>
       <translation>Read on</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="346" />
+      <source>Lista destinatari non valida!</source>
+      <translation>Invalid recipient list!</translation>
     </message>
     <message>
       <location filename="suite/app/FolderCatalog.cpp" line="59" />
@@ -547,7 +629,7 @@
       <translation>Message</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="147" />
+      <location filename="src/templates/TemplateSendController.cpp" line="163" />
       <source>Messaggio @1 di @2</source>
       <translation>Message @1 of @2</translation>
     </message>
@@ -582,17 +664,24 @@
       <translation>Sender</translation>
     </message>
     <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="180" />
+      <source>Modificando la tabella scelta verranno eliminate tutte le condizioni già inserite.&#13;
+Continuare comunque?</source>
+      <translation>Changing the chosen table deletes every condition already entered.&#13;
+Continue anyway?</translation>
+    </message>
+    <message>
       <location filename="src/facade/mrvMessage.cpp" line="644" />
       <source>Nessun Template disponibile per la tabella @1!</source>
       <translation>No template available for the table @1!</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="379" />
+      <location filename="src/templates/TemplateSendController.cpp" line="395" />
       <source>Non è possibile trovare il file "@1".</source>
       <translation>Cannot find the file "@1".</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="378" />
+      <location filename="src/templates/TemplateSendController.cpp" line="394" />
       <source>Non è possibile trovare il report "@1".</source>
       <translation>Cannot find the report "@1".</translation>
     </message>
@@ -605,6 +694,11 @@
       <location filename="src/messages/HtmlBodyExport.cpp" line="26" />
       <source>Non è stato possibile generare il file "@1" di tipo HTML in codifica UTF8.</source>
       <translation>The HTML file "@1" in UTF8 encoding could not be made.</translation>
+    </message>
+    <message>
+      <location filename="src/notifications/NotificationWindowController.cpp" line="301" />
+      <source>Notifica esportata correttamente.</source>
+      <translation>Notification exported successfully.</translation>
     </message>
     <message>
       <location filename="src/messages/HistoryController.cpp" line="121" />
@@ -844,7 +938,7 @@
       <translation>User</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="273" />
+      <location filename="src/templates/TemplateSendController.cpp" line="289" />
       <source>Verifica messaggio @1 di @2 in corso...</source>
       <translation>Checking message @1 of @2...</translation>
     </message>

@@ -44,6 +44,12 @@ class CliTest : public QObject
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
+    static void writeFile(const QString &path, const QByteArray &content)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+
     QString out(const QStringList &arguments)
     {
         const Run run = mrv(arguments);
@@ -207,6 +213,40 @@ private Q_SLOTS:
         row("template send mode", {"template", "send", "1", "DOC_VEN", "1", "--mode", "4"}, 2, u"--mode is 1"_s);
         row("template check in a batch", {"template", "send", "1", "DOC_VEN", "1", "--check", "--batch", "b"}, 2,
             u"--check sends nothing"_s);
+        const QString saved = m_dir.filePath(u"notification.txt"_s), refused = m_dir.filePath(u"refused.txt"_s);
+        const QString exported = m_dir.filePath(u"2.qdn"_s), cut = m_dir.filePath(u"cut.qdn"_s);
+        writeFile(saved, "# a new notification on customers\nNTDES=Cliente di Milano\nNTTIP=1\nNTTBL=CON_TRO\n"
+                         "NTREC=ROSSI\nNTNOT=Riga uno\\r\\nRiga due\n[CONDITION milano]\nNCDES=Milano\nNCV1T=1\n"
+                         "NCV1C=COLOC\nNCV2C=Milano\n[CONDITION agente]\nNCDES=Agente\nNCV1T=1\nNCV1C=CDAGE\n"
+                         "NCV2C=AG01\n[CONDITION e]\nNCV1T=3\nNCV1C=milano\nNCOPE=AND\nNCV2T=3\nNCV2C=agente\n"
+                         "NCSEL=1\n");
+        writeFile(refused, "NTDES=Senza tabella\nNTREC=ROSSI\n");
+        writeFile(cut, QByteArray("\xFF\xFE[\0S\0Y\0S\0", 10));
+        shows("notification list", {"notification", "list"},
+              {"1\t0\t\t0\tDocumenti sopra la soglia\n", "2\t1\tCON_TRO\t1\tNuovo cliente di Milano\n"});
+        shows("notification shown", {"notification", "show", "2"}, {"ID=2\nCDAZI=A01\n", "\nC\t3\t(B AND A)\t1\n"});
+        row("notification batch",
+            {"notification", "batch", "SELECT(Cliente) CORAS WHERE CDAGE = [@2@]", "--id", "3", "--keep-results"}, 0,
+            u"/**/%1\r\n/**/DECLARE @SYS_NTF INT\tSET @SYS_NTF = 3\r\n/**/DECLARE @SYS_NTG_2 NVARCHAR(4000)\tSET "
+            "@SYS_NTG_2 = dbo.A01_XFN_SYS_NTG_GET(2)\r\n/**/DECLARE @1 NVARCHAR(255)\tSET @1 = 'Cliente'\r\n/**/%1\r\n"
+            "\r\nINSERT INTO SYS_NTT (IDNTF, NTFLD, NTVAL) SELECT @SYS_NTF, @1, CORAS WHERE CDAGE = @SYS_NTG_2\n"_s.arg(
+                QString(68, u'-')));
+        row("notification batch of a quoted label", {"notification", "batch", "SELECT(L'importo) 1"}, 1,
+            u"single quote"_s);
+        row("notification saved", {"notification", "save", saved}, 0, u"4\n"_s);
+        shows("notification saved as given", {"notification", "show", "4"},
+              {"NTNOT=Riga uno\\r\\nRiga due\n", "NTREC=Mario Rossi <ROSSI>\n", "C\t7\t(B AND A)\t1\n"});
+        row("notification refused", {"notification", "save", refused}, 1, u"Inserire una tabella!"_s);
+        row("notification activated", {"notification", "activate", "4"}, 0, QString());
+        row("notification activated twice", {"notification", "activate", "4"}, 1, u"state 11"_s);
+        row("notification deactivated", {"notification", "deactivate", "4"}, 0, QString());
+        row("notification exported", {"notification", "export", "2", exported}, 0, QString());
+        row("notification imported", {"--company", "A02", "notification", "import", exported, "--recipients", "VERDI"},
+            0, u"5\n"_s);
+        row("notification import needs recipients", {"notification", "import", exported}, 2, u"--recipients"_s);
+        row("notification import of a cut file", {"notification", "import", cut, "--recipients", "VERDI"}, 1,
+            u"cut short"_s);
+        row("notification that is not there", {"notification", "show", "99"}, 1, u"does not exist"_s);
         row("empty database name", {"--db", "", "info"}, 2, u"--db needs a value"_s);
         row("missing folder", {"--db", databaseIn(u"missing"_s), "config", "set", "K", "1"}, 1, u"does not exist"_s);
         row("missing folder left alone", {"--db", u"missing"_s, "info"}, 1, u"does not exist"_s);
@@ -298,7 +338,7 @@ private Q_SLOTS:
             QVERIFY2(out({match.captured(1), u"--help"_s}).startsWith("Usage: mrv"_L1), qPrintable(line));
         }
         QCOMPARE(names.size(), lines.size());
-        QCOMPARE(names.size(), 15);
+        QCOMPARE(names.size(), 16);
         QCOMPARE(descriptionColumns.size(), 1);
         QVERIFY(help.startsWith("Usage: mrv"_L1));
         const QString version = out({u"--version"_s});

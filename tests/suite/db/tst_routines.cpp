@@ -371,10 +371,27 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Failure, moveFrom(u"SELECT DTNUM FROM A01_DOC_VEN"_s, 1));
     }
 
+    // A company reads its own parameters and those of no company; the
+    // company of the connection serves a call without one.
+    void notificationParameterValue_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("own") << u"dbo.A01_XFN_SYS_NTG_GET(5)"_s << QVariant(u"100"_s);
+        QTest::newRow("another company's") << u"dbo.B02_XFN_SYS_NTG_GET(5)"_s << QVariant();
+        QTest::newRow("shared") << u"dbo.B02_XFN_SYS_NTG_GET(6)"_s << QVariant(u"7"_s);
+        QTest::newRow("current company") << u"dbo.XFN_SYS_NTG_GET(5)"_s << QVariant(u"100"_s);
+    }
+
     void notificationParameterValue()
     {
-        m_connection->nativeQuery(u"INSERT INTO SYS_NTG (RECORD_ID, NGDES, NGVAL) VALUES (5, 'Soglia', '100')"_s);
-        QCOMPARE(count(u"SELECT dbo.A01_XFN_SYS_NTG_GET(5)"_s), 100);
+        QFETCH(QString, call);
+        QFETCH(QVariant, value);
+        if (count(u"SELECT COUNT(*) FROM SYS_NTG"_s) == 0)
+            m_connection->nativeQuery(u"INSERT INTO SYS_NTG (RECORD_ID, CDAZI, NGDES, NGVAL) VALUES "
+                                      "(5, 'A01', 'Soglia', '100'), (6, NULL, 'Giorni', '7')"_s);
+        const QVariant read = m_connection->query(u"SELECT "_s + call).rows.first().first();
+        QCOMPARE(read.isNull() ? QVariant() : QVariant(read.toString()), value);
     }
 };
 
