@@ -180,7 +180,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        for (const QString table : {u"SYS_MSG"_qs, u"SYS_MCL"_qs})
+        for (const QString &table : {u"SYS_MSG"_qs, u"SYS_MCL"_qs})
             connection().nativeQuery(QStringLiteral("DROP TRIGGER IF EXISTS FOLLOW_") + table +
                                      (testing::TestDatabase::onServer() ? QStringLiteral(" ON ") + table : QString()));
     }
