@@ -4,6 +4,11 @@
 
 namespace mrv::host {
 
+std::optional<QHash<QString, QList<AddressBookEntry>>> Records::searchAddressBook(const QStringList &, bool, bool, bool)
+{
+    return std::nullopt;
+}
+
 Records &requireRecords(const std::shared_ptr<Records> &records)
 {
     if (!records)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <memory>
@@ -33,6 +35,14 @@ struct RecipientOptions
     bool fax = true;
     bool addressBookServer = false;
     bool useServerConfig = false;
+};
+
+// An address-book entry found for a searched text: the recipient text to
+// use (IND of "XFN_IND_ALL_CHK") and the entry's code (COD).
+struct AddressBookEntry
+{
+    QString address;
+    QString code;
 };
 
 // The host's record services lent to the component.
@@ -71,6 +81,13 @@ public:
     // literals separated by ","; empty when none matched) and the typed item;
     // returns the chosen recipients text, empty when nothing was chosen.
     virtual QString chooseRecipients(QWidget *owner, const QString &codeList, const QString &item) = 0;
+    // The entries "XFN_IND_ALL_CHK" gives for each of `texts` with these
+    // flags, in its order, all searched at once: resolving the lists of
+    // thousands of messages would otherwise call the function once per item.
+    // A text found nowhere has no entries. nullopt when the host cannot
+    // search in bulk; the caller then calls the function for each text.
+    virtual std::optional<QHash<QString, QList<AddressBookEntry>>> searchAddressBook(const QStringList &texts,
+                                                                                     bool email, bool fax, bool server);
     // Splits "table|key" at the separator; false when there is no separator.
     virtual bool splitLink(const QString &link, const QString &separator, QString &table, QString &key) const = 0;
 

@@ -7,6 +7,9 @@
 #include "host/TypeCodes.h"
 #include "host/ValueTools.h"
 
+#include <QScopeGuard>
+#include <QSet>
+
 namespace mrv {
 
 void appendRecipient(QString &list, const QString &item)
@@ -28,6 +31,22 @@ QString searchTextOf(const QString &item)
     text.remove(QLatin1Char('"'));
     return text;
 }
+
+namespace {
+
+// The items of a typed list: split at ";", trimmed, empty ones left out.
+QStringList itemsOf(const QString &recipients)
+{
+    QStringList items;
+    for (const QString &typed : recipients.split(QLatin1Char(';'))) {
+        const QString item = typed.trimmed();
+        if (!item.isEmpty())
+            items << item;
+    }
+    return items;
+}
+
+} // namespace
 
 RecipientResolver::RecipientResolver(host::Connection &connection, host::ConfigClass *config, host::Records &records)
     : m_connection(connection), m_config(config), m_records(records)
@@ -58,13 +77,65 @@ RecipientResolver::Switches RecipientResolver::switchesFor(const Options &option
 bool RecipientResolver::resolve(QWidget *owner, const QString &recipients, QString &resolved, QString &unknown,
                                 const Options &options)
 {
-    const Switches switches = switchesFor(options);
-    for (const QString &typed : recipients.split(QLatin1Char(';'))) {
-        const QString item = typed.trimmed();
-        if (!item.isEmpty())
-            resolveItem(owner, item, switches, options, resolved, unknown);
-    }
+    resolveList(owner, recipients, switchesFor(options), options, resolved, unknown);
     return unknown.isEmpty();
+}
+
+QList<RecipientResolver::Resolution> RecipientResolver::resolveAll(QWidget *owner, const QStringList &lists,
+                                                                   const Options &options)
+{
+    const Switches switches = switchesFor(options);
+    const auto forget = qScopeGuard([this] { m_searchedTogether.clear(); });
+    searchTogether(lists, switches, options);
+    QList<Resolution> resolutions;
+    for (const QString &list : lists) {
+        Resolution resolution;
+        resolveList(owner, list, switches, options, resolution.resolved, resolution.unknown);
+        resolutions << resolution;
+    }
+    return resolutions;
+}
+
+void RecipientResolver::resolveList(QWidget *owner, const QString &recipients, const Switches &switches,
+                                    const Options &options, QString &resolved, QString &unknown)
+{
+    for (const QString &item : itemsOf(recipients))
+        resolveItem(owner, item, switches, options, resolved, unknown);
+}
+
+// Items that are not valid Unicode stay out: matchesOf() never searches
+// for them, and one of them would spoil the query of all the others.
+void RecipientResolver::searchTogether(const QStringList &lists, const Switches &switches, const Options &options)
+{
+    QStringList items;
+    QSet<QString> seen;
+    for (const QString &list : lists) {
+        for (const QString &item : itemsOf(list)) {
+            if (item.isValidUtf16() && !seen.contains(item)) {
+                seen.insert(item);
+                items << item;
+            }
+        }
+    }
+    if (items.isEmpty())
+        return;
+    const auto found = m_records.searchAddressBook(items, switches.email, switches.fax, options.addressBookServer);
+    if (!found)
+        return;
+    for (const QString &item : std::as_const(items)) {
+        Matches &matches = m_searchedTogether[item];
+        for (const host::AddressBookEntry &entry : found->value(item))
+            matches.add(entry.address, entry.code);
+    }
+}
+
+void RecipientResolver::Matches::add(const QString &address, const QString &code)
+{
+    lastMatch = address;
+    if (!candidates.isEmpty())
+        candidates += QLatin1Char(',');
+    candidates += host::valueTools().sqlLiteral(code, host::tcShortText);
+    ++count;
 }
 
 qint64 RecipientResolver::exactMatches(const QString &searchText, const Switches &switches)
@@ -86,13 +157,9 @@ RecipientResolver::Matches RecipientResolver::searchEntries(const QString &item,
                         values.sqlLiteral(item, host::tcShortText) + switches.flags + QLatin1Char(')');
     Matches matches;
     auto set = m_connection.open(sql, host::rsReadOnly);
-    for (; !set->eof(); set->moveNext()) {
-        matches.lastMatch = values.nullSafe(set->field(QStringLiteral("IND"))).toString();
-        if (!matches.candidates.isEmpty())
-            matches.candidates += QLatin1Char(',');
-        matches.candidates += values.sqlLiteral(values.nullSafe(set->field(QStringLiteral("COD"))), host::tcShortText);
-        ++matches.count;
-    }
+    for (; !set->eof(); set->moveNext())
+        matches.add(values.nullSafe(set->field(QStringLiteral("IND"))).toString(),
+                    values.nullSafe(set->field(QStringLiteral("COD"))).toString());
     set->close();
     return matches;
 }
@@ -106,7 +173,8 @@ RecipientResolver::Matches RecipientResolver::matchesOf(const QString &item, con
     const QString searchText = searchTextOf(item);
     if (!searchText.isEmpty() && exactMatches(searchText, switches) > 0)
         return Matches{1, {}, item};
-    return searchEntries(item, switches);
+    const auto searched = m_searchedTogether.constFind(item);
+    return searched != m_searchedTogether.cend() ? *searched : searchEntries(item, switches);
 }
 
 void RecipientResolver::resolveItem(QWidget *owner, const QString &item, const Switches &switches,

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "host/Records.h"
+
+#include <QHash>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -9,7 +14,6 @@ namespace mrv {
 namespace host {
 class ConfigClass;
 class Connection;
-class Records;
 } // namespace host
 
 // Turns a typed recipient list into the recipients that can be reached,
@@ -18,14 +22,7 @@ class Records;
 class RecipientResolver
 {
 public:
-    struct Options
-    {
-        bool showSuggestions = false;
-        bool email = true;
-        bool fax = true;
-        bool addressBookServer = false;
-        bool useServerConfig = false;
-    };
+    using Options = host::RecipientOptions;
 
     // config may be null: every setting then has its default.
     RecipientResolver(host::Connection &connection, host::ConfigClass *config, host::Records &records);
@@ -34,6 +31,20 @@ public:
     // no item ended in `unknown`.
     bool resolve(QWidget *owner, const QString &recipients, QString &resolved, QString &unknown,
                  const Options &options);
+
+    // What resolve() appends for one list, starting from empty lists.
+    struct Resolution
+    {
+        QString resolved;
+        QString unknown;
+    };
+
+    // Each list resolved as resolve() resolves it, for callers with
+    // thousands of lists (a template filled for many documents): the
+    // distinct items of all the lists are searched in the address book at
+    // once where the host can (Records::searchAddressBook), instead of with
+    // one call of the search function per item.
+    QList<Resolution> resolveAll(QWidget *owner, const QStringList &lists, const Options &options);
 
 private:
     struct Switches
@@ -51,10 +62,16 @@ private:
         qint64 count = 0;
         QString candidates;
         QString lastMatch;
+
+        // One more entry, in the order the search gives them.
+        void add(const QString &address, const QString &code);
     };
 
     Switches switchesFor(const Options &options) const;
     QString setting(const QString &key, const QString &defaultValue) const;
+    void resolveList(QWidget *owner, const QString &recipients, const Switches &switches, const Options &options,
+                     QString &resolved, QString &unknown);
+    void searchTogether(const QStringList &lists, const Switches &switches, const Options &options);
     void resolveItem(QWidget *owner, const QString &item, const Switches &switches, const Options &options,
                      QString &resolved, QString &unknown);
     Matches matchesOf(const QString &item, const Switches &switches);
@@ -65,6 +82,8 @@ private:
     host::Connection &m_connection;
     host::ConfigClass *m_config;
     host::Records &m_records;
+    // The search's answers for the items of resolveAll's lists, by item.
+    QHash<QString, Matches> m_searchedTogether;
 };
 
 // Appends an item to a recipient list, "; " between items.

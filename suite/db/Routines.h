@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SchemaCatalog.h"
+#include "host/Records.h"
 #include "host/StatementBuilder.h"
 
 #include <QHash>
@@ -61,5 +62,11 @@ private:
     QHash<QString, FunctionDef> m_functions;
     QHash<QString, ProcedureBody> m_procedures;
 };
+
+// What XFN_IND_ALL_CHK gives for each of `texts` with these flags, in the
+// function's order, by the same rules but with one query for up to 10,000
+// texts (Records::searchAddressBook). A text found nowhere is left out.
+QHash<QString, QList<host::AddressBookEntry>> searchAddressBook(SuiteConnection &connection, const QStringList &texts,
+                                                                bool email, bool fax, bool server);
 
 } // namespace mrv::suite::db

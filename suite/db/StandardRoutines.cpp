@@ -2,6 +2,7 @@
 #include "ReferenceData.h"
 #include "Routines.h"
 #include "ServerRoutines.h"
+#include "SqlValueTools.h"
 #include "SuiteConnection.h"
 #include "host/Failure.h"
 
@@ -21,53 +22,111 @@ namespace {
 // documented in docs/address-book.md; every rule is one lookup in the index
 // (IKTIP, IKKEY) of the company's IND_KEY.
 
+// What a search looks for and how: the functions' parameters, or, for
+// many texts searched together (searchAddressBook), a column of the table of
+// texts, whose number then leads every row, and flags written as literals.
+struct SearchTerms
+{
+    QString text;
+    QString email;
+    QString fax;
+    QString server;
+    QString texts;  // the table of texts and a join, in front of a FROM's table
+    QString number; // the text's number and a comma, in front of a select list
+};
+
+const SearchTerms functionParameters{QStringLiteral("@TEXT"),
+                                     QStringLiteral("@EMAIL"),
+                                     QStringLiteral("@FAX"),
+                                     QStringLiteral("@SERVER"),
+                                     QString(),
+                                     QString()};
+
 // Codes, addresses and names are stored in lower case, trimmed.
-const QString searchedText = QStringLiteral("LOWER(LTRIM(RTRIM(@TEXT)))");
+QString searchedText(const SearchTerms &terms)
+{
+    return QStringLiteral("LOWER(LTRIM(RTRIM(") + terms.text + QStringLiteral(")))");
+}
 
 // The same separators as faxKey() below drops.
-const QString searchedNumber =
-    QStringLiteral("REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(@TEXT, ' ', ''), '/', ''), '-', ''), '.', ''), "
-                   "'(', ''), ')', '')");
+QString searchedNumber(const SearchTerms &terms)
+{
+    return QStringLiteral("REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(") + terms.text +
+           QStringLiteral(", ' ', ''), '/', ''), '-', ''), '.', ''), '(', ''), ')', '')");
+}
 
 // Above every character: a name key starting with the searched text sorts
 // between the text and the text followed by this.
 const QString highestCharacter = QString::fromUcs4(U"\U0010FFFF");
 
+// The start of a query of the keys for the columns.
+QString keysSelect(const QString &columns, const SearchTerms &terms)
+{
+    return QStringLiteral("SELECT ") + terms.number + columns + QStringLiteral(" FROM ") + terms.texts +
+           QStringLiteral("$PIND_KEY WHERE ");
+}
+
 // Keys a message can be sent to as typed: user and group codes, e-mail
 // addresses, fax numbers.
-QString deliverableKeys(const QString &columns)
+QString deliverableKeys(const QString &columns, const SearchTerms &terms)
 {
-    const QString select = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM $PIND_KEY WHERE ");
-    return select + QStringLiteral("IKTIP = 'U' AND IKKEY = ") + searchedText + QStringLiteral("\nUNION ") + select +
-           QStringLiteral("IKTIP = 'E' AND IKKEY = ") + searchedText + QStringLiteral(" AND (@EMAIL) <> 0\nUNION ") +
-           select + QStringLiteral("IKTIP = 'F' AND IKKEY = ") + searchedNumber + QStringLiteral(" AND (@FAX) <> 0");
+    const QString select = keysSelect(columns, terms);
+    const QString text = searchedText(terms);
+    return select + QStringLiteral("IKTIP = 'U' AND IKKEY = ") + text + QStringLiteral("\nUNION ") + select +
+           QStringLiteral("IKTIP = 'E' AND IKKEY = ") + text + QStringLiteral(" AND (") + terms.email +
+           QStringLiteral(") <> 0\nUNION ") + select + QStringLiteral("IKTIP = 'F' AND IKKEY = ") +
+           searchedNumber(terms) + QStringLiteral(" AND (") + terms.fax + QStringLiteral(") <> 0");
 }
 
 // Parties found by their code or by the start of a word of their name. Names
 // are left out of server-side resolution, where nobody could choose among
-// namesakes. The list only feeds an IN, so a party found twice needs no
-// sorting out.
-QString partiesByCodeOrName()
+// namesakes. The function's list only feeds an IN, so a party found twice
+// needs no sorting out.
+QString partiesByCodeOrName(const SearchTerms &terms)
 {
-    return QStringLiteral("SELECT IKCOD FROM $PIND_KEY WHERE IKTIP = 'C' AND IKKEY = ") + searchedText +
-           QStringLiteral("\n    UNION ALL SELECT IKCOD FROM $PIND_KEY WHERE IKTIP = 'N' AND IKKEY >= ") +
-           searchedText + QStringLiteral(" AND IKKEY < CONCAT(") + searchedText + QStringLiteral(", '") +
-           highestCharacter + QStringLiteral("') AND LEN(LTRIM(@TEXT)) > 0 AND (@SERVER) = 0");
+    const QString select = keysSelect(QStringLiteral("IKCOD"), terms);
+    const QString text = searchedText(terms);
+    return select + QStringLiteral("IKTIP = 'C' AND IKKEY = ") + text + QStringLiteral("\n    UNION ALL ") + select +
+           QStringLiteral("IKTIP = 'N' AND IKKEY >= ") + text + QStringLiteral(" AND IKKEY < CONCAT(") + text +
+           QStringLiteral(", '") + highestCharacter + QStringLiteral("') AND LEN(LTRIM(") + terms.text +
+           QStringLiteral(")) > 0 AND (") + terms.server + QStringLiteral(") = 0");
 }
 
 // A party found by code or name is offered through each channel it has and
-// the caller allows: internal parties and e-mail by INEEE, fax by INFFF. The
-// cross join keeps the party outermost, so that a name shared by hundreds of
-// parties reads each of their rows once rather than once per channel.
+// the caller allows: internal parties and e-mail by INEEE, fax by INFFF.
+const QString partyRecipientColumns =
+    QStringLiteral("CASE WHEN C.CHANNEL = 'F' THEN A.INFFF ELSE A.INEEE END, A.INCOD, A.INTBC, A.INNAM");
+const QString channels = QStringLiteral("(SELECT 'E' AS CHANNEL UNION ALL SELECT 'F') C");
+
+QString channelAllowed(const SearchTerms &terms)
+{
+    return QStringLiteral("((C.CHANNEL = 'E' AND (A.ININT <> 0 OR (A.INEML <> 0 AND (") + terms.email +
+           QStringLiteral(") <> 0)))\n    OR (C.CHANNEL = 'F' AND A.INFAX <> 0 AND (") + terms.fax +
+           QStringLiteral(") <> 0))");
+}
+
+// The cross join keeps the party outermost, so that a name shared by
+// hundreds of parties reads each of their rows once rather than once per
+// channel.
 QString partyRecipients()
 {
-    return QStringLiteral("SELECT CASE WHEN C.CHANNEL = 'F' THEN A.INFFF ELSE A.INEEE END, A.INCOD, A.INTBC, A.INNAM\n"
-                          "FROM $PIND_ALL A\n"
-                          "CROSS JOIN (SELECT 'E' AS CHANNEL UNION ALL SELECT 'F') C\n"
-                          "WHERE ((C.CHANNEL = 'E' AND (A.ININT <> 0 OR (A.INEML <> 0 AND (@EMAIL) <> 0)))\n"
-                          "    OR (C.CHANNEL = 'F' AND A.INFAX <> 0 AND (@FAX) <> 0))\n"
-                          "  AND A.INCOD IN (\n    ") +
-           partiesByCodeOrName() + QStringLiteral(")");
+    return QStringLiteral("SELECT ") + partyRecipientColumns + QStringLiteral("\nFROM $PIND_ALL A\nCROSS JOIN ") +
+           channels + QStringLiteral("\nWHERE ") + channelAllowed(functionParameters) +
+           QStringLiteral("\n  AND A.INCOD IN (\n    ") + partiesByCodeOrName(functionParameters) + QStringLiteral(")");
+}
+
+// The recipients of XFN_IND_ALL_CHK for the table of texts T (N, SEARCHED),
+// each row led by its text's number, in the function's order within a text.
+// The parties found are joined rather than listed for an IN, which would
+// read every party once per text; UNION removes a party found twice.
+QString recipientsOfTexts(const SearchTerms &terms)
+{
+    return QStringLiteral("SELECT K.N, K.IKIND AS IND, K.IKCOD AS COD, A.INTBC AS TAB, A.INNAM AS DES\nFROM (\n") +
+           deliverableKeys(QStringLiteral("IKCOD, IKIND"), terms) +
+           QStringLiteral("\n) K\nJOIN $PIND_ALL A ON A.INCOD = K.IKCOD\nUNION\nSELECT P.N, ") + partyRecipientColumns +
+           QStringLiteral("\nFROM (\n") + partiesByCodeOrName(terms) +
+           QStringLiteral("\n) P\nJOIN $PIND_ALL A ON A.INCOD = P.IKCOD\nCROSS JOIN ") + channels +
+           QStringLiteral("\nWHERE ") + channelAllowed(terms) + QStringLiteral("\nORDER BY N, DES, IND");
 }
 
 ColumnDef parameter(const QString &name, ColumnType type)
@@ -96,7 +155,7 @@ const QList<ColumnDef> addressBookParameters = {
 FunctionDef addressBookCount()
 {
     return {QStringLiteral("XFN_IND_ALL_CNT"), addressBookParameters, false,
-            QStringLiteral("SELECT COUNT(*) FROM (\n") + deliverableKeys(QStringLiteral("IKCOD")) +
+            QStringLiteral("SELECT COUNT(*) FROM (\n") + deliverableKeys(QStringLiteral("IKCOD"), functionParameters) +
                 QStringLiteral("\n) M")};
 }
 
@@ -106,7 +165,7 @@ FunctionDef addressBookCheck()
 {
     return {QStringLiteral("XFN_IND_ALL_CHK"), addressBookParameters, true,
             QStringLiteral("SELECT K.IKIND AS IND, K.IKCOD AS COD, A.INTBC AS TAB, A.INNAM AS DES\nFROM (\n") +
-                deliverableKeys(QStringLiteral("IKCOD, IKIND")) +
+                deliverableKeys(QStringLiteral("IKCOD, IKIND"), functionParameters) +
                 QStringLiteral("\n) K\nJOIN $PIND_ALL A ON A.INCOD = K.IKCOD\nUNION\n") + partyRecipients() +
                 QStringLiteral("\nORDER BY DES, IND")};
 }
@@ -516,6 +575,34 @@ const RoutineCatalog &RoutineCatalog::standard()
 {
     static const RoutineCatalog catalog = buildStandardRoutines();
     return catalog;
+}
+
+QHash<QString, QList<host::AddressBookEntry>> searchAddressBook(SuiteConnection &connection, const QStringList &texts,
+                                                                bool email, bool fax, bool server)
+{
+    // PostgreSQL reads a rule's keys whole for a large list of texts rather
+    // than look each text up, so a statement is best given many texts.
+    constexpr qsizetype textsPerQuery = 10000;
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    const QString recipients = recipientsOfTexts({QStringLiteral("T.SEARCHED"), flag(email), flag(fax), flag(server),
+                                                  QStringLiteral("T CROSS JOIN "), QStringLiteral("T.N, ")});
+    QStringList distinct = texts;
+    distinct.removeDuplicates();
+    QHash<QString, QList<host::AddressBookEntry>> found;
+    for (qsizetype first = 0; first < distinct.size(); first += textsPerQuery) {
+        const QStringList searched = distinct.mid(first, textsPerQuery);
+        QStringList table;
+        for (qsizetype n = 0; n < searched.size(); ++n)
+            table << u'(' + QString::number(n) + QStringLiteral(", ") + SqlValueTools::quoted(searched.at(n)) + u')';
+        // A list of VALUES, which both engines take as a table; SQLite
+        // would join at most 500 selects with UNION ALL.
+        const QueryResult result =
+            connection.query(QStringLiteral("WITH T (N, SEARCHED) AS (VALUES ") + table.join(QStringLiteral(", ")) +
+                             QStringLiteral(")\n") + recipients);
+        for (const QVariantList &row : result.rows)
+            found[searched.at(row.at(0).toInt())] << host::AddressBookEntry{row.at(1).toString(), row.at(2).toString()};
+    }
+    return found;
 }
 
 } // namespace mrv::suite::db

@@ -3,6 +3,7 @@
 #include "ScriptedInteraction.h"
 #include "SuiteDataBound.h"
 #include "SuiteReports.h"
+#include "db/Routines.h"
 #include "db/SchemaCatalog.h"
 #include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
@@ -212,6 +213,12 @@ bool SuiteRecords::resolveRecipients(QWidget *owner, QString &list, const host::
 QString SuiteRecords::chooseRecipients(QWidget *owner, const QString &codeList, const QString &item)
 {
     return m_interaction->chooseRecipients(owner, codeList, item);
+}
+
+std::optional<QHash<QString, QList<host::AddressBookEntry>>>
+SuiteRecords::searchAddressBook(const QStringList &texts, bool email, bool fax, bool server)
+{
+    return db::searchAddressBook(*m_connection, texts, email, fax, server);
 }
 
 void SuiteRecords::setRecipientResolver(RecipientResolver resolver)

@@ -101,6 +101,9 @@ public:
     // component's facade); Failure when none is installed.
     bool resolveRecipients(QWidget *owner, QString &list, const host::RecipientOptions &options) override;
     QString chooseRecipients(QWidget *owner, const QString &codeList, const QString &item) override;
+    // The rules of the connection's company book, a query per 10,000 texts.
+    std::optional<QHash<QString, QList<host::AddressBookEntry>>> searchAddressBook(const QStringList &texts, bool email,
+                                                                                   bool fax, bool server) override;
     // An empty separator splits at "|", the separator of links and window tags.
     bool splitLink(const QString &link, const QString &separator, QString &table, QString &key) const override;
 

@@ -2,7 +2,9 @@
 
 #include "db/SuiteConnection.h"
 #include "facade/mrvMessage.h"
+#include "host/ConfigClass.h"
 #include "host/Failure.h"
+#include "recipients/RecipientResolver.h"
 #include "services/ScriptedInteraction.h"
 #include "services/SuiteSession.h"
 
@@ -23,14 +25,7 @@ const QString kNothingStored;
 const QString kNoConfigurationObject = QStringLiteral("ACCOUNT/FAXSRV/0/the object left out");
 
 // The optional arguments of ResolveRecipients after the lists.
-struct Call
-{
-    bool showSuggestions = false;
-    bool email = true;
-    bool fax = true;
-    bool addressBookServer = false;
-    bool useServerConfig = false;
-};
+using Call = host::RecipientOptions;
 
 const QString none; // an empty list
 
@@ -64,12 +59,13 @@ class ResolverTest : public QObject
 
     std::unique_ptr<testing::DemoSuite> m_suite;
     std::shared_ptr<ScriptedInteraction> m_chooser;
+    std::shared_ptr<host::ConfigClass> m_config; // the one the component was given
 
     SuiteSession &session() const { return m_suite->session(); }
 
     // Settings not given are removed, so that the defaults apply. A fourth
     // part leaves the configuration object out: what is stored goes unseen.
-    void install(const QString &installation) const
+    void install(const QString &installation)
     {
         session().connection()->query(QStringLiteral(
             "DELETE FROM SYS_CFG WHERE UPPER(CFKEY) IN ('EXCHANGE_MODE', 'FAX_SERVER', 'SHOW_FAX_EVER')"));
@@ -77,7 +73,8 @@ class ResolverTest : public QObject
         const QStringList values = installation.split(QLatin1Char('/'), Qt::SkipEmptyParts);
         for (qsizetype i = 0; i < std::min(values.size(), keys.size()); ++i)
             session().config()->setValue(keys.at(i), values.at(i));
-        session().message()->setConfigClass(values.size() > keys.size() ? nullptr : session().config());
+        m_config = values.size() > keys.size() ? nullptr : session().config();
+        session().message()->setConfigClass(m_config);
     }
 
     Outcome resolve(const QString &typed, const Call &call = {}, const QString &resolved = {},
@@ -173,6 +170,14 @@ private Q_SLOTS:
         QCOMPARE(outcome.resolved, resolved);
         QCOMPARE(outcome.unknown, resolved.isEmpty() ? typed : QString());
         QCOMPARE(outcome.allFound, !resolved.isEmpty());
+        // Resolved at once with other lists, whose items are searched
+        // together with its own, the list comes out the same.
+        RecipientResolver resolver(*session().connection(), m_config.get(), *session().records());
+        const QList<RecipientResolver::Resolution> together =
+            resolver.resolveAll(nullptr, {QStringLiteral("ROSSI"), typed, QStringLiteral("Capo <ROSSI>")}, call);
+        QCOMPARE(together.at(1).resolved, outcome.resolved);
+        QCOMPARE(together.at(1).unknown, outcome.unknown);
+        QCOMPARE(together.at(0).resolved, QStringLiteral("Mario Rossi <ROSSI>"));
         QCOMPARE(m_chooser->calls(QStringLiteral("chooseRecipients")).size(), 0);
         QCOMPARE(m_suite->scalar(QStringLiteral("SELECT COUNT(*) FROM SYS_USR")), users);
     }

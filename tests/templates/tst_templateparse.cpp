@@ -1,5 +1,6 @@
 #include "DemoSuite.h"
 #include "TemplateRows.h"
+#include "TestDatabase.h"
 
 #include "db/SuiteConnection.h"
 #include "platform/richtext/RichTextModel.h"
@@ -8,6 +9,7 @@
 #include "templates/mrvTemplate.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTextDocument>
 
@@ -221,6 +223,70 @@ private Q_SLOTS:
         QCOMPARE(expected.size(), keys.size());
         QCOMPARE(ccEmail, expected);
         QCOMPARE(ccFax, QStringList(keys.size(), QString()));
+    }
+
+    // Filled for all the demo's documents at once, every message gets the
+    // lists it gets on its own, with the address book resolving addresses,
+    // numbers, codes and names.
+    void recipientsOfAllMessagesAtOnce_data()
+    {
+        QTest::addColumn<QString>("types");
+        QTest::addColumn<int>("agentIn");
+        QTest::addColumn<bool>("otherAgents");
+        QTest::addColumn<bool>("contactsOrSites");
+        QTest::newRow("customer slots, agent in Cc") << "1|2|-7|19" << 1 << false << false;
+        QTest::newRow("contacts, sites, agents' numbers in To")
+            << "7|8|9|10|11|12|13|14|15|16|17|18|20|25|26" << 0 << true << true;
+        QTest::newRow("slots and a site, agent in Ccn") << "2|6|22|27|19|3|11" << 2 << true << true;
+        QTest::newRow("contacts by flag, sites by type") << "9|13|1|2" << 1 << false << true;
+    }
+    void recipientsOfAllMessagesAtOnce()
+    {
+        QFETCH(QString, types);
+        QFETCH(int, agentIn);
+        QFETCH(bool, otherAgents);
+        QFETCH(bool, contactsOrSites);
+        db::SuiteConnection &connection = *session().connection();
+        const auto forget = qScopeGuard([&] {
+            connection.query(
+                QStringLiteral("DELETE FROM SYS_CFG WHERE UPPER(CFKEY) IN ('EXCHANGE_MODE', 'FAX_SERVER')"));
+        });
+        session().config()->setValue(QStringLiteral("EXCHANGE_MODE"), QStringLiteral("ACCOUNT"));
+        session().config()->setValue(QStringLiteral("FAX_SERVER"), QStringLiteral("FAXSRV"));
+        const qint32 sales = testing::addTemplate(connection, kBody, {1});
+        connection.query(QStringLiteral("UPDATE SYS_MST SET MTREC = '%1', MTAGE = %2, MTAGN = %3, "
+                                        "MTCCC = 'ROSSI; vendite; Capo <ROSSI>', MTCCN = 'x@y.it; 06 1234567; greco' "
+                                        "WHERE RECORD_ID = %4")
+                             .arg(types)
+                             .arg(agentIn)
+                             .arg(otherAgents ? 1 : 0)
+                             .arg(sales));
+        QList<qint32> keys;
+        for (const QVariantList &row : connection.query(QStringLiteral("SELECT RECORD_ID FROM A01_DOC_VEN")).rows)
+            keys << row.at(0).toInt();
+        auto filler = newTemplate();
+        auto fields = filler->ParseFromArray(sales, QStringLiteral("DOC_VEN"), keys);
+        QCOMPARE(fields->Count(), keys.size());
+        QList<QStringList> all(9);
+        QVERIFY(filler->GetRecipients(fields.get(), all[0], all[1], all[2], all[3], all[4], all[5], all[6], all[7],
+                                      all[8]));
+        QVERIFY(all[1].count(QString()) + all[2].count(QString()) < keys.size());
+        QList<QList<QStringList>> alone;
+        bool eachAlone = true;
+        for (qint32 message = 1; message <= fields->Count(); ++message) {
+            QList<QStringList> &one = alone.emplaceBack(9);
+            eachAlone = filler->GetRecipients(fields.get(), one[0], one[1], one[2], one[3], one[4], one[5], one[6],
+                                              one[7], one[8], message) &&
+                        eachAlone;
+        }
+        // It compares TBKEY, a text, with RECORD_ID.
+        if (testing::TestDatabase::onServer() && contactsOrSites)
+            QEXPECT_FAIL("", "PostgreSQL rejects the single message's query of contacts and sites", Abort);
+        QVERIFY(eachAlone);
+        for (qsizetype message = 0; message < alone.size(); ++message) {
+            for (qsizetype list = 0; list < all.size(); ++list)
+                QCOMPARE(alone.at(message).at(list), QStringList{all.at(list).at(message)});
+        }
     }
 
     // A report's file is named after the attachment-linked column: a name

@@ -175,6 +175,8 @@ private Q_SLOTS:
         QTest::newRow("empty text") << u"  "_s << u"EF"_s << QStringList{};
     }
 
+    // Searched together with other texts, a text gets the function's own
+    // entries, in its order.
     void checkListsTheRecipientsMeant()
     {
         QFETCH(QString, text);
@@ -182,7 +184,17 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         QStringList found;
         for (const QVariantList &row : search(u"SELECT * FROM dbo.A01_XFN_IND_ALL_CHK"_s, text, channels).rows)
-            found << row.first().toString();
+            found << row.at(0).toString() + u' ' + row.at(1).toString();
+        const QStringList others{u"rossi"_s, u"c001"_s, u"061234567"_s, u"carla"_s};
+        QStringList together;
+        for (const host::AddressBookEntry &entry :
+             searchAddressBook(*m_connection, QStringList(others) << text, channels.contains(u'E'),
+                               channels.contains(u'F'), channels.contains(u'S'))
+                 .value(text))
+            together << entry.address + u' ' + entry.code;
+        QCOMPARE(together, found);
+        for (QString &entry : found)
+            entry = entry.section(u' ', 0, -2);
         found.sort();
         expected.sort();
         QCOMPARE(found, expected);
