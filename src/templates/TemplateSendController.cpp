@@ -147,6 +147,7 @@ void TemplateSendController::start(std::shared_ptr<TemplateFieldsObject> fields,
         m_replyToAddress = text(row->field(QStringLiteral("MTRTE")));
         m_sendAs = text(row->field(QStringLiteral("MTSAS")));
         m_sendAsText = truth(row->field(QStringLiteral("MTTXT")));
+        m_recipients = recipientsOfAll();
         m_messages.clear();
         for (qint32 number = 1; number <= m_fields->Count(); ++number) {
             m_messages.append(TemplateMessage());
@@ -208,11 +209,9 @@ void TemplateSendController::load(TemplateMessage &message)
     m_template->GetSubjects(m_fields.get(), subjects, number);
     message.body = bodies.value(0);
     message.subject = subjectLine(subjects.value(0));
-    QStringList to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax;
-    m_template->GetRecipients(m_fields.get(), to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax, number);
-    message.to = (m_mode == 2 ? toEmail : m_mode == 3 ? toFax : to).value(0);
-    message.cc = cc.value(0);
-    message.ccn = ccn.value(0);
+    message.to = m_recipients.to.value(number - 1);
+    message.cc = m_recipients.cc.value(number - 1);
+    message.ccn = m_recipients.ccn.value(number - 1);
     QStringList reports;
     QString keys;
     m_template->GetReports(m_fields.get(), reports, {}, message.reportCode, message.reportTable, keys, number);
@@ -222,6 +221,17 @@ void TemplateSendController::load(TemplateMessage &message)
     if (!message.reportFile.isEmpty())
         message.attachments << message.reportFile;
     message.loaded = true;
+}
+
+// The lists of every message found at once, as the lists of all the
+// messages of a parse are found set-based: message by message they would
+// cost a dozen statements each.
+TemplateSendController::Recipients TemplateSendController::recipientsOfAll() const
+{
+    QStringList to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax;
+    if (!m_template->GetRecipients(m_fields.get(), to, toEmail, toFax, cc, ccEmail, ccFax, ccn, ccnEmail, ccnFax, 0))
+        return {};
+    return {m_mode == 2 ? toEmail : m_mode == 3 ? toFax : to, cc, ccn};
 }
 
 // Written once into a folder of their own under the product's "Temp", named

@@ -106,6 +106,14 @@ Q_SIGNALS:
     void closeRequested();
 
 private:
+    // Per message, from the first: the To list the mode chooses, Cc, Ccn.
+    struct Recipients
+    {
+        QStringList to;
+        QStringList cc;
+        QStringList ccn;
+    };
+
     struct Stored
     {
         qint32 id = 0;
@@ -116,6 +124,7 @@ private:
     qint32 ask(const QString &text, const QStringList &values, qint32 style) const;
     qint32 positionOf(qint32 number) const;
     QString identity(qint32 number) const;
+    Recipients recipientsOfAll() const;
     void load(TemplateMessage &message);
     QStringList templateAttachments();
     bool resolve(TemplateMessage &message, bool sendAll, QString &problem);
@@ -138,6 +147,7 @@ private:
     QString m_replyToAddress;
     QString m_sendAs;
     bool m_sendAsText = false;
+    Recipients m_recipients;
     QList<TemplateMessage> m_messages;
     qint32 m_current = 0;
     // The template's own attachments, written out once for all messages;
