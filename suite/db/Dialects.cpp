@@ -874,8 +874,10 @@ public:
     bool storesRoutines() const override { return true; }
 
     // Texts compared without regard to case (citext, a trusted extension
-    // that the database's owner may create), and "+" between texts as SQL
-    // Server's concatenation: NULL when either side is.
+    // that the database's owner may create), "+" between texts as SQL
+    // Server's concatenation: NULL when either side is, and a text key
+    // compared with a number as SQL Server compares them ("TBKEY IN (SELECT
+    // RECORD_ID ...)" finds the contacts and sites that own an address).
     QStringList schemaPreamble() const override
     {
         return {QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"),
@@ -883,7 +885,12 @@ public:
                                "IMMUTABLE STRICT AS 'SELECT a || b'"),
                 QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '+' AND oprleft "
                                "= 'text'::regtype AND oprright = 'text'::regtype) THEN CREATE OPERATOR + (LEFTARG = "
-                               "TEXT, RIGHTARG = TEXT, FUNCTION = mrv_text_plus); END IF; END $$")};
+                               "TEXT, RIGHTARG = TEXT, FUNCTION = mrv_text_plus); END IF; END $$"),
+                QStringLiteral("CREATE OR REPLACE FUNCTION mrv_citext_eq_int(a citext, b INTEGER) RETURNS BOOLEAN "
+                               "LANGUAGE sql IMMUTABLE STRICT AS 'SELECT a = b::text::citext'"),
+                QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '=' AND oprleft "
+                               "= 'citext'::regtype AND oprright = 'integer'::regtype) THEN CREATE OPERATOR = "
+                               "(LEFTARG = citext, RIGHTARG = INTEGER, FUNCTION = mrv_citext_eq_int); END IF; END $$")};
     }
 };
 
