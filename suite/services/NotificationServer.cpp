@@ -90,7 +90,14 @@ NotificationServer::Round NotificationServer::runRound()
     Round round;
     answerRequests(round);
     runDueGeneric(round);
-    while (consumeChanges(round)) {
+    // The changes there are now: under a steady stream of changes a round
+    // still ends, and the next answers the requests that came meanwhile.
+    const qint64 last = m_session.connection()
+                            ->nativeQuery(QStringLiteral("SELECT MAX(RECORD_ID) FROM SYS_NTL"))
+                            .rows.value(0)
+                            .value(0)
+                            .toLongLong();
+    while (consumeChanges(last, round)) {
     }
     return round;
 }
@@ -218,12 +225,14 @@ void NotificationServer::runGeneric(Rule &rule, Round &round)
     }
 }
 
-bool NotificationServer::consumeChanges(Round &round)
+bool NotificationServer::consumeChanges(qint64 last, Round &round)
 {
     auto &connection = *m_session.connection();
-    const db::QueryResult taken = connection.nativeQuery(
-        QStringLiteral("SELECT RECORD_ID, CDAZI, NLTBL, NLEXE, NLNEW, NLOLD FROM SYS_NTL ORDER BY RECORD_ID LIMIT %1")
-            .arg(kChangesPerTransaction));
+    const db::QueryResult taken =
+        connection.nativeQuery(QStringLiteral("SELECT RECORD_ID, CDAZI, NLTBL, NLEXE, NLNEW, NLOLD FROM SYS_NTL WHERE "
+                                              "RECORD_ID <= ? ORDER BY RECORD_ID LIMIT %1")
+                                   .arg(kChangesPerTransaction),
+                               {last});
     if (taken.rows.isEmpty())
         return false;
     QList<Change> changes;

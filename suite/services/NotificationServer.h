@@ -60,7 +60,8 @@ private:
     void activate(qint32 id, Round &round);
     void runDueGeneric(Round &round);
     void runGeneric(Rule &rule, Round &round);
-    bool consumeChanges(Round &round);
+    // The oldest changes up to `last`, one transaction; false when none is left.
+    bool consumeChanges(qint64 last, Round &round);
     QList<std::pair<const Rule *, const Change *>> deliveries(const QList<Change> &changes, Round &round);
     void send(const Rule &rule, const QString &body);
     void fail(qint32 id, const QString &procedure, const QString &reason, Round &round);

@@ -340,6 +340,19 @@ private Q_SLOTS:
         QTest::newRow("a deactivated one sends nothing")
             << QStringList{u"UPDATE SYS_NTF SET NTUPD = 10 WHERE RECORD_ID = 2"_s, milan} << 1 << 0 << QString()
             << u"0|0|0"_s;
+        // Implicit checks: an update fires when the row comes to match, not
+        // again while it keeps matching.
+        QTest::newRow("updates fire when a row comes to match")
+            << QStringList{u"INSERT INTO SYS_NTF (CDAZI, NTDES, NTTIP, NTTBL, NTEXE, NTREC, NTSUB, NTNOT, NTUPD) "
+                           "VALUES ('A01', 'Trasferito', 1, 'CON_TRO', 2, 'Mario Rossi <ROSSI>', "
+                           "'Cliente trasferito a Milano', 'Trasferito.', 11)"_s,
+                           u"INSERT INTO SYS_NTC (IDNTF, NCDES, NCSEL, NCIMP, NCNOT, NCV1C, NCV1T, NCOPE, NCV2C, "
+                           u"NCV2T, "
+                           "NCLEV) VALUES (4, 'A Milano', 1, 1, 0, 'COLOC', 1, '=', 'Milano', 0, 1)"_s,
+                           u"UPDATE A01_CON_TRO SET COLOC = 'Roma' WHERE RECORD_ID IN (1, 2)"_s,
+                           u"UPDATE A01_CON_TRO SET COLOC = 'Milano' WHERE RECORD_ID = 1"_s,
+                           u"UPDATE A01_CON_TRO SET CORAS = 'Nuovo nome' WHERE RECORD_ID = 1"_s}
+            << 1 << 0 << u"Cliente trasferito a Milano"_s << u"0|1|0|1"_s;
         QTest::newRow("a condition on a missing field fails")
             << QStringList{u"UPDATE SYS_NTC SET NCV1C = 'NOFIELD' WHERE IDNTF = 2 AND NCV1T = 1 AND NCV1C = 'COLOC'"_s,
                            u"UPDATE SYS_NTF SET NTUPD = 11 WHERE RECORD_ID = 2"_s, milan}
