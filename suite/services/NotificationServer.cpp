@@ -164,23 +164,27 @@ void NotificationServer::activate(qint32 id, Round &round)
             throw Failure(QStringLiteral("the notification has no recipients"));
         if (rule->type == 0 && rule->batch.trimmed().isEmpty())
             throw Failure(QStringLiteral("the generic notification has no batch to run"));
-        if (rule->type == 1) {
-            rule->model = std::make_unique<clsSYS_NTF>(m_session.errors());
-            rule->model->setID(id);
-            rule->model->setExecutionStatus(rule->execution);
-            notifications::loadConditions(connection, *rule->model, id);
-            for (const auto &condition : rule->model->NewEnum()) {
-                if (condition->Op1Type() == notValue || condition->Op1Type() == notQuery)
-                    condition->setOp1(
-                        withParameters(condition->Op1(), rule->company, condition->Op1Type() == notQuery));
-                if (condition->Op2Type() == notValue || condition->Op2Type() == notQuery)
-                    condition->setOp2(
-                        withParameters(condition->Op2(), rule->company, condition->Op2Type() == notQuery));
-            }
-        }
+        if (rule->type == 1)
+            loadConditions(*rule);
         m_rules.insert(id, rule);
     } catch (const Failure &failure) {
         fail(id, QStringLiteral("Activate"), failure.message(), round);
+    }
+}
+
+// The conditions with their parameters read once, as the rule is loaded.
+void NotificationServer::loadConditions(Rule &rule)
+{
+    rule.model = std::make_unique<clsSYS_NTF>(m_session.errors());
+    rule.model->setID(rule.id);
+    rule.model->setExecutionStatus(rule.execution);
+    notifications::loadConditions(*m_session.connection(), *rule.model, rule.id);
+    const auto resolved = [&](qint32 type, const QString &operand) {
+        return type == notValue || type == notQuery ? withParameters(operand, rule.company, type == notQuery) : operand;
+    };
+    for (const auto &condition : rule.model->NewEnum()) {
+        condition->setOp1(resolved(condition->Op1Type(), condition->Op1()));
+        condition->setOp2(resolved(condition->Op2Type(), condition->Op2()));
     }
 }
 

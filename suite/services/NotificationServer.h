@@ -58,6 +58,7 @@ private:
 
     void answerRequests(Round &round);
     void activate(qint32 id, Round &round);
+    void loadConditions(Rule &rule);
     void runDueGeneric(Round &round);
     void runGeneric(Rule &rule, Round &round);
     // The oldest changes up to `last`, one transaction; false when none is left.
