@@ -112,9 +112,10 @@ int main(int argc, char *argv[])
     const int expected = kRuns * kNotifications * ((customers + 19) / 20);
 
     QProcess process;
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mrv"),
-                  {QStringLiteral("--db"), suite.databasePath(), QStringLiteral("notify-server"),
-                   QStringLiteral("--interval"), QStringLiteral("0.2")});
+    process.start(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/mrv"),
+        {db::SuiteConnection::isServerLocation(suite.databasePath()) ? QStringLiteral("--url") : QStringLiteral("--db"),
+         suite.databasePath(), QStringLiteral("notify-server"), QStringLiteral("--interval"), QStringLiteral("0.2")});
     process.waitForStarted();
     QThread::msleep(500);
     connection.nativeQuery(QStringLiteral("UPDATE SYS_NTF SET NTUPD = 10 WHERE RECORD_ID > 3 AND RECORD_ID <> "
