@@ -90,6 +90,7 @@ Command watchCommand();
 Command datasetCommand();
 Command templateCommand();
 Command notificationCommand();
+Command notifyServerCommand();
 
 void requireNoMoreOptions(const QStringList &args);
 // The arguments left after the options, when there are exactly `count`;

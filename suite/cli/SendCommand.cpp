@@ -5,6 +5,7 @@
 #include "facade/mrvMessage.h"
 #include "host/Failure.h"
 #include "mail/mrvEmailParams.h"
+#include "services/PlainTextRtf.h"
 #include "services/SuiteSession.h"
 
 #include <QFile>
@@ -16,31 +17,6 @@
 namespace mrv::cli {
 
 namespace {
-
-// Plain text as an RTF document: the markup characters escaped, paragraphs
-// for line breaks, every character beyond ASCII as \uN with "?" for readers
-// that cannot show it.
-QString plainTextAsRtf(const QString &text)
-{
-    QString body;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const bool crBeforeLf = c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n');
-        if (c == QLatin1Char('\\') || c == QLatin1Char('{') || c == QLatin1Char('}'))
-            body += QLatin1Char('\\') + c;
-        else if (crBeforeLf)
-            continue;
-        // LF, CR LF and a CR alone each end a line.
-        else if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
-            body += QStringLiteral("\\par\n");
-        else if (c.unicode() > 0x7F)
-            body += QStringLiteral("\\u%1?").arg(qint16(c.unicode()));
-        else
-            body += c;
-    }
-    return QStringLiteral("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\uc1\\pard\\f0\\fs20 ") +
-           body + QStringLiteral("\\par\n}");
-}
 
 QString fileText(const QString &path)
 {
@@ -224,7 +200,7 @@ int runSend(Context &context, const QStringList &arguments)
 
     QString text = request.bodyFile.isNull() ? request.body : fileText(request.bodyFile);
     if (!request.html && !text.trimmed().startsWith(QLatin1String("{\\rtf")))
-        text = plainTextAsRtf(text);
+        text = suite::plainTextAsRtf(text);
     QString log;
     bool sent = false;
     const bool quiet = reportsNothing(context, [&] {

@@ -48,7 +48,18 @@ public:
     // programs call them too (ServerRoutines.h), rather than having this
     // process expand or run them.
     virtual bool storesRoutines() const { return false; }
+
+    // Statements that make every insert, update and delete on a company's
+    // table (`objectName`, holding `columns`) write a row to the change table
+    // SYS_NTL while a notification of the company watches that kind of
+    // change on the table (its state neither 0 nor 3), replacing what an
+    // earlier schema made: columns may have changed since.
+    virtual QStringList changeCapture(const QString &company, const QString &table, const QString &objectName,
+                                      const QStringList &columns) const = 0;
 };
+
+// The kinds of change a notification on a table runs on (NTEXE, NLEXE).
+enum class ChangeKind : int { Insert = 1, Update = 2, Delete = 3 };
 
 std::unique_ptr<Dialect> makeSqliteDialect();
 std::unique_ptr<Dialect> makePostgresDialect();

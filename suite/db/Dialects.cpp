@@ -828,6 +828,41 @@ public:
     {
         return name + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
     }
+
+    // A trigger per kind of change; the WHEN clause keeps a table that no
+    // notification watches as fast to write as without one.
+    QStringList changeCapture(const QString &company, const QString &table, const QString &objectName,
+                              const QStringList &columns) const override
+    {
+        QStringList statements;
+        for (const ChangeKind kind : {ChangeKind::Insert, ChangeKind::Update, ChangeKind::Delete}) {
+            const QString trigger = QStringLiteral("%1_NTL_%2").arg(objectName).arg(int(kind));
+            const QString event = kind == ChangeKind::Insert   ? QStringLiteral("INSERT")
+                                  : kind == ChangeKind::Update ? QStringLiteral("UPDATE")
+                                                               : QStringLiteral("DELETE");
+            statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger
+                       << QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON %3\n"
+                                         "WHEN EXISTS (SELECT 1 FROM SYS_NTF WHERE NTTIP = 1 AND NTEXE = %4 AND "
+                                         "NTTBL = '%5' AND CDAZI = '%6' AND NTUPD NOT IN (0, 3))\n"
+                                         "BEGIN INSERT INTO SYS_NTL (CDAZI, NLTBL, NLEXE, NLNEW, NLOLD) "
+                                         "VALUES ('%6', '%5', %4, %7, %8); END")
+                              .arg(trigger, event, objectName)
+                              .arg(int(kind))
+                              .arg(table, company,
+                                   kind == ChangeKind::Delete ? QStringLiteral("NULL") : rowAsJson("NEW", columns),
+                                   kind == ChangeKind::Insert ? QStringLiteral("NULL") : rowAsJson("OLD", columns));
+        }
+        return statements;
+    }
+
+private:
+    static QString rowAsJson(const char *row, const QStringList &columns)
+    {
+        QStringList pairs;
+        for (const QString &column : columns)
+            pairs << QStringLiteral("'%1', %2.%1").arg(column, QLatin1String(row));
+        return QStringLiteral("json_object(") + pairs.join(QStringLiteral(", ")) + u')';
+    }
 };
 
 class PostgresDialect : public TranslatingDialect
@@ -890,7 +925,32 @@ public:
                                "LANGUAGE sql IMMUTABLE STRICT AS 'SELECT a = b::text::citext'"),
                 QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '=' AND oprleft "
                                "= 'citext'::regtype AND oprright = 'integer'::regtype) THEN CREATE OPERATOR = "
-                               "(LEFTARG = citext, RIGHTARG = INTEGER, FUNCTION = mrv_citext_eq_int); END IF; END $$")};
+                               "(LEFTARG = citext, RIGHTARG = INTEGER, FUNCTION = mrv_citext_eq_int); END IF; END $$"),
+                QStringLiteral(
+                    "CREATE OR REPLACE FUNCTION mrv_capture_change() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+                    "DECLARE kind INTEGER := CASE TG_OP WHEN 'INSERT' THEN 1 WHEN 'UPDATE' THEN 2 ELSE 3 END;\n"
+                    "BEGIN\n"
+                    "  IF EXISTS (SELECT 1 FROM sys_ntf WHERE nttip = 1 AND ntexe = kind AND nttbl = TG_ARGV[1]\n"
+                    "             AND cdazi = TG_ARGV[0] AND ntupd NOT IN (0, 3)) THEN\n"
+                    "    INSERT INTO sys_ntl (cdazi, nltbl, nlexe, nlnew, nlold) VALUES (TG_ARGV[0], TG_ARGV[1], "
+                    "kind,\n"
+                    "      CASE WHEN TG_OP <> 'DELETE' THEN row_to_json(NEW)::text END,\n"
+                    "      CASE WHEN TG_OP <> 'INSERT' THEN row_to_json(OLD)::text END);\n"
+                    "  END IF;\n"
+                    "  RETURN NULL;\n"
+                    "END $$")};
+    }
+
+    // One function for every table; row_to_json names the columns in lower
+    // case, which the server reads without regard to case.
+    QStringList changeCapture(const QString &company, const QString &table, const QString &objectName,
+                              const QStringList &) const override
+    {
+        const QString trigger = objectName + QStringLiteral("_NTL");
+        return {QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(trigger, objectName),
+                QStringLiteral("CREATE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE ON %2 FOR EACH ROW "
+                               "EXECUTE FUNCTION mrv_capture_change('%3', '%4')")
+                    .arg(trigger, objectName, company, table)};
     }
 };
 

@@ -280,6 +280,9 @@ TableDef notifications()
                      memo("NTQRY"),
                      memo("NTQRF"),
                      withDefault(smallInt("NTUPD"), "0"),
+                     // When the server last ran a generic notification, written
+                     // with its message so that a restart does not run it again.
+                     stamp("NTLST"),
                  },
                  {index({"NTUPD"})});
 }
@@ -314,6 +317,15 @@ TableDef notificationResults()
 {
     return table("SYS_NTT", Scope::Suite, "Risultati delle notifiche",
                  {integer("IDNTF"), text("NTFLD", 255), memo("NTVAL")}, {index({"IDNTF"})});
+}
+
+// Changes to the tables that notifications watch, written by triggers and
+// consumed by the notification server: the row as it is after the change
+// (NLNEW) and as it was before (NLOLD), each a JSON object of its columns.
+TableDef notificationChanges()
+{
+    return since(8, table("SYS_NTL", Scope::Suite, "Modifiche osservate dalle notifiche",
+                          {text("CDAZI", 10), text("NLTBL", 30), smallInt("NLEXE"), memo("NLNEW"), memo("NLOLD")}));
 }
 
 TableDef mailboxMirror()
@@ -609,6 +621,7 @@ QList<TableDef> buildTables()
         notificationConditions(),
         notificationParameters(),
         notificationResults(),
+        notificationChanges(),
         mailboxMirror(),
         users(),
         groups(),
@@ -735,7 +748,7 @@ template <typename Def> const Def *findByName(const QList<Def> &defs, const QStr
 
 int SchemaCatalog::version()
 {
-    return 7;
+    return 8;
 }
 
 const QList<TableDef> &SchemaCatalog::tables()

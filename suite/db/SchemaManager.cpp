@@ -216,6 +216,26 @@ void registerCompany(SuiteConnection &connection, const Company &company)
                                {company.name, company.code});
 }
 
+// The tables a notification may watch are those offered to users; the
+// suite's own (messages among them) are left out, or a notification's
+// message could set off another.
+void installChangeCapture(SuiteConnection &connection, const QString &code)
+{
+    const QString prefix = SchemaManager::companyPrefix(code);
+    for (const TableDef &table : SchemaCatalog::tables()) {
+        if (table.scope != Scope::Company || !table.userVisible)
+            continue;
+        QStringList columns{QStringLiteral("RECORD_ID")};
+        for (const ColumnDef &column : table.columns) {
+            if (column.type != ColumnType::Blob)
+                columns << column.name;
+        }
+        for (const QString &statement :
+             connection.dialect().changeCapture(code, table.name, prefix + table.name, columns))
+            connection.nativeQuery(statement);
+    }
+}
+
 void buildCompany(SchemaBuilder &builder, const QString &code)
 {
     const QString prefix = SchemaManager::companyPrefix(code);
@@ -223,6 +243,7 @@ void buildCompany(SchemaBuilder &builder, const QString &code)
     builder.buildTables(Scope::Company, prefix);
     builder.createViews(Scope::Company, prefix);
     installServerRoutines(builder.connection(), prefix);
+    installChangeCapture(builder.connection(), code);
 }
 
 void requireSchema(SuiteConnection &connection)

@@ -282,6 +282,132 @@ private Q_SLOTS:
         QCOMPARE(messageCount() - before, newMessages);
     }
 
+    // A copy of the untouched demo database for one case of the server.
+    QString freshDemo(const QString &name)
+    {
+        const QString pristine = m_dir.filePath(u"notify/pristine.db"_s);
+        if (!QFile::exists(pristine)) {
+            QDir().mkpath(m_dir.filePath(u"notify"_s));
+            mrv({u"init"_s, u"--demo"_s}, pristine);
+        }
+        const QString path = m_dir.filePath(u"notify/%1.db"_s.arg(name));
+        QFile::remove(path);
+        QFile::copy(pristine, path);
+        return path;
+    }
+
+    QString column(const QString &database, const QString &sql)
+    {
+        const QStringList lines = mrv({u"sql"_s, sql}, database).out.split(u'\n', Qt::SkipEmptyParts);
+        return lines.mid(1).join(u'|');
+    }
+
+    // The demo's notifications: 1 generic (documents over the threshold,
+    // inactive), 2 on new customers of Milan with the zone's agent (active),
+    // 3 on deleted sales documents over 5000 (inactive). Each row: the
+    // statements run before the server, its runs with --once, the exit of
+    // the last, the subjects of the messages sent and the states after.
+    void notificationServer_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<int>("runs");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("states");
+        const QString milan =
+            u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC, CDAGE) VALUES ('N1', 'Nuovo', 'Milano', 'AG01')"_s;
+        const QString rome =
+            u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC, CDAGE) VALUES ('N2', 'Altro', 'Roma', 'AG01')"_s;
+        const QString milanOtherAgent =
+            u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC, CDAGE) VALUES ('N3', 'Terzo', 'Milano', 'AG02')"_s;
+        const QString bigDocument = u"UPDATE A01_DOC_VEN SET DTTOT = 9000 WHERE RECORD_ID = 1"_s;
+        const QString smallDocument = u"UPDATE A01_DOC_VEN SET DTTOT = 10 WHERE RECORD_ID = 2"_s;
+        const QString activate = u"UPDATE SYS_NTF SET NTUPD = 11 WHERE RECORD_ID = %1"_s;
+        QTest::newRow("a matching insert fires, others do not")
+            << QStringList{rome, milan, milanOtherAgent} << 1 << 0 << u"Nuovo cliente a Milano"_s << u"0|1|0"_s;
+        QTest::newRow("deletes are seen once the rule is active")
+            << QStringList{bigDocument, smallDocument, activate.arg(3),
+                           u"DELETE FROM A01_DOC_VEN WHERE RECORD_ID IN (1, 2)"_s}
+            << 1 << 0 << u"Cancellato un documento rilevante"_s << u"0|1|1"_s;
+        QTest::newRow("a generic one with rows sends one message, once while not due")
+            << QStringList{bigDocument, activate.arg(1)} << 2 << 0 << u"Documenti di vendita sopra la soglia"_s
+            << u"1|1|0"_s;
+        QTest::newRow("a failing one fails alone")
+            << QStringList{u"UPDATE SYS_NTF SET NTQRF = 'INSERT INTO NO_SUCH_TABLE SELECT 1', NTUPD = 11 "
+                           "WHERE RECORD_ID = 1"_s,
+                           milan}
+            << 1 << 1 << u"Nuovo cliente a Milano"_s << u"3|1|0"_s;
+        QTest::newRow("a deactivated one sends nothing")
+            << QStringList{u"UPDATE SYS_NTF SET NTUPD = 10 WHERE RECORD_ID = 2"_s, milan} << 1 << 0 << QString()
+            << u"0|0|0"_s;
+        // Implicit checks: an update fires when the row comes to match, not
+        // again while it keeps matching.
+        QTest::newRow("updates fire when a row comes to match")
+            << QStringList{u"INSERT INTO SYS_NTF (CDAZI, NTDES, NTTIP, NTTBL, NTEXE, NTREC, NTSUB, NTNOT, NTUPD) "
+                           "VALUES ('A01', 'Trasferito', 1, 'CON_TRO', 2, 'Mario Rossi <ROSSI>', "
+                           "'Cliente trasferito a Milano', 'Trasferito.', 11)"_s,
+                           u"INSERT INTO SYS_NTC (IDNTF, NCDES, NCSEL, NCIMP, NCNOT, NCV1C, NCV1T, NCOPE, NCV2C, "
+                           u"NCV2T, "
+                           "NCLEV) VALUES (4, 'A Milano', 1, 1, 0, 'COLOC', 1, '=', 'Milano', 0, 1)"_s,
+                           u"UPDATE A01_CON_TRO SET COLOC = 'Roma' WHERE RECORD_ID IN (1, 2)"_s,
+                           u"UPDATE A01_CON_TRO SET COLOC = 'Milano' WHERE RECORD_ID = 1"_s,
+                           u"UPDATE A01_CON_TRO SET CORAS = 'Nuovo nome' WHERE RECORD_ID = 1"_s}
+            << 1 << 0 << u"Cliente trasferito a Milano"_s << u"0|1|0|1"_s;
+        QTest::newRow("a condition on a missing field fails")
+            << QStringList{u"UPDATE SYS_NTC SET NCV1C = 'NOFIELD' WHERE IDNTF = 2 AND NCV1T = 1 AND NCV1C = 'COLOC'"_s,
+                           u"UPDATE SYS_NTF SET NTUPD = 11 WHERE RECORD_ID = 2"_s, milan}
+            << 1 << 1 << QString() << u"0|3|0"_s;
+    }
+
+    void notificationServer()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(int, runs);
+        QFETCH(int, exitCode);
+        QFETCH(QString, sent);
+        QFETCH(QString, states);
+        const QString database = freshDemo(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'));
+        for (const QString &statement : before)
+            QCOMPARE(mrv({u"sql"_s, statement}, database).exitCode, 0);
+        Run run;
+        for (int i = 0; i < runs; ++i)
+            run = mrv({u"notify-server"_s, u"--once"_s}, database);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+        QCOMPARE(column(database, u"SELECT MSOBJ FROM SYS_MSG WHERE MSFLD = 2 ORDER BY RECORD_ID"_s), sent);
+        QCOMPARE(column(database, u"SELECT NTUPD FROM SYS_NTF ORDER BY RECORD_ID"_s), states);
+        QCOMPARE(column(database, u"SELECT COUNT(*) FROM SYS_NTL"_s), u"0"_s);
+        if (exitCode != 0)
+            QVERIFY(column(database, u"SELECT ERDES FROM SYS_ERR WHERE EROBJ = 'NotificationServer'"_s)
+                        .startsWith("Notification "_L1));
+    }
+
+    // Killed again and again while it works, the server still sends one
+    // message per matching change: 1,000 changes, half of them matching.
+    void notificationServerSurvivesKills()
+    {
+        const QString database = freshDemo(u"kills"_s);
+        QStringList rows;
+        for (int i = 0; i < 1000; ++i)
+            rows << u"('K%1', 'Cliente %1', '%2', 'AG01')"_s.arg(i).arg(i % 2 ? u"Roma"_s : u"Milano"_s);
+        QCOMPARE(mrv({u"sql"_s, u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC, CDAGE) VALUES "_s + rows.join(u", "_s)},
+                     database)
+                     .exitCode,
+                 0);
+        QCOMPARE(column(database, u"SELECT COUNT(*) FROM SYS_NTL"_s), u"1000"_s);
+        for (int kill = 0; kill < 8; ++kill) {
+            QProcess server;
+            server.start(qEnvironmentVariable("MRV_BIN") + u"/mrv"_s,
+                         {u"--db"_s, database, u"notify-server"_s, u"--interval"_s, u"0.05"_s});
+            QVERIFY(server.waitForStarted());
+            QTest::qWait(150 + 97 * kill % 200);
+            server.kill();
+            server.waitForFinished();
+        }
+        QCOMPARE(mrv({u"notify-server"_s, u"--once"_s}, database).exitCode, 0);
+        QCOMPARE(column(database, u"SELECT COUNT(*) FROM SYS_NTL"_s), u"0"_s);
+        QCOMPARE(column(database, u"SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 2"_s), u"500"_s);
+    }
+
     void registryFileThroughTheCommandLine()
     {
         QFile registry(m_dir.filePath(u"registry.ini"_s));
@@ -338,7 +464,7 @@ private Q_SLOTS:
             QVERIFY2(out({match.captured(1), u"--help"_s}).startsWith("Usage: mrv"_L1), qPrintable(line));
         }
         QCOMPARE(names.size(), lines.size());
-        QCOMPARE(names.size(), 16);
+        QCOMPARE(names.size(), 17);
         QCOMPARE(descriptionColumns.size(), 1);
         QVERIFY(help.startsWith("Usage: mrv"_L1));
         const QString version = out({u"--version"_s});

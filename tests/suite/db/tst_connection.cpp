@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "db/SqlBatch.h"
 #include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
 #include "host/TypeCodes.h"
@@ -65,6 +66,46 @@ private Q_SLOTS:
         }
         m_connection->execute(u"UPDATE T_ONE SET NOTE = 'n'"_s); // after another insert on the engine
         QCOMPARE(identity(), 1);
+    }
+
+    // Batches as a generic notification stores them: variables declared and
+    // set, statements with or without ";" between them; the rows of T_TWO
+    // after the batch, or "error" when it fails.
+    void batchesRunWithTheirVariables_data()
+    {
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("no semicolons")
+            << u"/**/----\r\n/**/DECLARE @N INT\tSET @N = 3\r\n/**/DECLARE @L NVARCHAR(20)\tSET @L = 'z''s'\r\n"
+               u"/**/DELETE FROM T_TWO WHERE RECORD_ID > @N\r\n/**/----\r\n\r\n"
+               u"INSERT INTO T_TWO (X) SELECT @L FROM T_TWO WHERE RECORD_ID = @N"_s
+            << u"a|b|c|z's"_s;
+        QTest::newRow("several declared, set from a query")
+            << u"DECLARE @A INT, @B INT; SET @A = 1; SET @B = (SELECT COUNT(*) FROM T_TWO);\n"
+               u"UPDATE T_TWO SET X = 'n' WHERE RECORD_ID IN (@A, @B)"_s
+            << u"n|b|c|d|n"_s;
+        QTest::newRow("values, then a select")
+            << u"INSERT INTO T_TWO (X) VALUES ('f') SELECT X FROM T_TWO WHERE X = 'f'"_s << u"a|b|c|d|e|f"_s;
+        QTest::newRow("session options and Null") << u"SET NOCOUNT ON\nDECLARE @X NVARCHAR(5)\tSET @X = NULL\n"
+                                                     u"UPDATE T_TWO SET X = ISNULL(@X, 'q') WHERE RECORD_ID = 1"_s
+                                                  << u"q|b|c|d|e"_s;
+        QTest::newRow("undeclared") << u"UPDATE T_TWO SET X = @Y"_s << u"error"_s;
+    }
+
+    void batchesRunWithTheirVariables()
+    {
+        QFETCH(QString, batch);
+        QFETCH(QString, rows);
+        try {
+            runBatch(*m_connection, batch);
+        } catch (const Failure &) {
+            QCOMPARE(u"error"_s, rows);
+            return;
+        }
+        QStringList values;
+        for (const QVariantList &row : m_connection->query(u"SELECT X FROM T_TWO ORDER BY RECORD_ID"_s).rows)
+            values << row.first().toString();
+        QCOMPARE(values.join(u'|'), rows);
     }
 
     void hostileValuesComeBackIdentical_data()
