@@ -92,8 +92,12 @@ class Recorder:
             "tls": server.transport.get_extra_info("cipher") is not None,
             "auth_user": session.auth_data.login.decode() if session.authenticated else "",
         }
-        # Written before the answer: a client told "queued" finds the message whole.
-        base.with_suffix(".json").write_text(json.dumps(record, ensure_ascii=False), encoding="utf-8")
+        # Written before the answer, so that a client told "queued" finds the
+        # message whole, and renamed into place, so that a test reading while
+        # messages arrive never finds half of one.
+        partial = base.with_suffix(".json.partial")
+        partial.write_text(json.dumps(record, ensure_ascii=False), encoding="utf-8")
+        partial.replace(base.with_suffix(".json"))
         return f"250 2.0.0 Ok: queued as {number:04d}"
 
     @auth_mechanism("CRAM-MD5")
