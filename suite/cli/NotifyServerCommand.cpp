@@ -1,10 +1,14 @@
 #include "Cli.h"
 
+#include "db/SuiteConnection.h"
 #include "host/Failure.h"
 #include "services/NotificationServer.h"
 #include "services/SuiteSession.h"
 
+#include <QLockFile>
 #include <QThread>
+
+#include <memory>
 
 namespace mrv::cli {
 
@@ -24,12 +28,49 @@ double intervalOption(QStringList &args)
     return seconds;
 }
 
+// Two servers on one database would each send the messages of a change. On
+// PostgreSQL the server's session holds an advisory lock; on SQLite a lock
+// file beside the database names the server's process. Both go with the
+// process however it ends, so a killed server never blocks the next.
+class OneServerPerDatabase
+{
+public:
+    explicit OneServerPerDatabase(Context &context)
+    {
+        suite::db::SuiteConnection &connection = *context.session().connection();
+        if (connection.engine() == QLatin1String("postgresql")) {
+            const auto locked = connection.nativeQuery(QStringLiteral("SELECT pg_try_advisory_lock(%1)").arg(kLockKey));
+            if (!locked.rows.value(0).value(0).toBool())
+                throw Failure(QStringLiteral("another notification server runs on this database"));
+            return;
+        }
+        const QString database =
+            context.options().databasePath.isEmpty() ? suite::defaultDatabasePath() : context.options().databasePath;
+        m_file = std::make_unique<QLockFile>(database + QStringLiteral(".notify-server.lock"));
+        m_file->setStaleLockTime(0);
+        if (m_file->tryLock(0))
+            return;
+        qint64 process = 0;
+        QString host, application;
+        m_file->getLockInfo(&process, &host, &application);
+        throw Failure(QStringLiteral("another notification server runs on this database (process %1 on %2)")
+                          .arg(process)
+                          .arg(host));
+    }
+
+private:
+    // "mrv-ntf" in ASCII: the key other programs of the suite may test too.
+    static constexpr qint64 kLockKey = 0x6d72762d6e7466;
+    std::unique_ptr<QLockFile> m_file;
+};
+
 int runNotifyServer(Context &context, const QStringList &arguments)
 {
     QStringList args = arguments;
     const bool once = takeFlag(args, QStringLiteral("--once"));
     const double interval = intervalOption(args);
     exactArguments(args, 0, QString());
+    const OneServerPerDatabase alone(context);
     suite::NotificationServer server(context.session());
     for (;;) {
         suite::NotificationServer::Round round;
@@ -65,7 +106,8 @@ Command notifyServerCommand()
                            "A notification that cannot run is put in state 3, the reason in the error log.\n"
                            "Prints \"sent N, failed M\" after each round that did either (always with --once);\n"
                            "with --once exits with 1 when a notification failed. It can be stopped at any\n"
-                           "point: a change is consumed with the messages it gives, in one transaction."),
+                           "point: a change is consumed with the messages it gives, in one transaction.\n"
+                           "A second server on the same database is refused (exit 1) while the first runs."),
             runNotifyServer};
 }
 

@@ -382,7 +382,8 @@ private Q_SLOTS:
     }
 
     // Killed again and again while it works, the server still sends one
-    // message per matching change: 1,000 changes, half of them matching.
+    // message per matching change: 1,000 changes, half of them matching. A
+    // second server is refused while one runs, never after one was killed.
     void notificationServerSurvivesKills()
     {
         const QString database = freshDemo(u"kills"_s);
@@ -400,6 +401,12 @@ private Q_SLOTS:
                          {u"--db"_s, database, u"notify-server"_s, u"--interval"_s, u"0.05"_s});
             QVERIFY(server.waitForStarted());
             QTest::qWait(150 + 97 * kill % 200);
+            if (kill == 0) { // two servers would each send a change's messages
+                QTRY_VERIFY(QFile::exists(database + u".notify-server.lock"_s));
+                const Run second = mrv({u"notify-server"_s, u"--once"_s}, database);
+                QCOMPARE(second.exitCode, 1);
+                QVERIFY2(second.err.contains("another notification server"_L1), qPrintable(second.err));
+            }
             server.kill();
             server.waitForFinished();
         }
