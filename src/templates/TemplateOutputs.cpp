@@ -35,11 +35,6 @@ QString sqlText(const QString &value)
     return host::valueTools().sqlLiteral(value, host::tcShortText);
 }
 
-QString nullSafeText(const QVariant &value)
-{
-    return host::valueTools().nullSafe(value).toString();
-}
-
 // "; " only between parts that are there.
 QString joined(const QStringList &parts)
 {
@@ -100,16 +95,6 @@ mrv_tRecipientType recipientType(qint32 code, const QString &description)
         type.Field2 = QLatin1String(source.field2);
     }
     return type;
-}
-
-// The value of the first field of a kind that has one.
-QString linkedValue(const QList<mrvTemplateField> &fields, qd_eDatasetLinkedFields kind)
-{
-    for (const mrvTemplateField &field : fields) {
-        if (field.Linked() == kind && !field.Value().isEmpty())
-            return field.Value();
-    }
-    return {};
 }
 
 enum class AddressKind { Email, Fax };

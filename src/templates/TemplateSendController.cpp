@@ -1,5 +1,7 @@
 #include "TemplateSendController.h"
 
+#include "TemplateMessages.h"
+
 #include "facade/Guard.h"
 #include "facade/ScreenPointer.h"
 #include "facade/Types.h"
@@ -45,11 +47,6 @@ QString literal(const QVariant &value, qint32 typeCode)
     return host::valueTools().sqlLiteral(value, typeCode);
 }
 
-QString text(const QVariant &value)
-{
-    return host::valueTools().nullSafe(value).toString();
-}
-
 bool truth(const QVariant &value)
 {
     const QVariant safe = host::valueTools().nullSafe(value);
@@ -66,15 +63,6 @@ QString subjectLine(const QByteArray &rtf)
             c = u' ';
     }
     return line.trimmed();
-}
-
-QString fieldValue(const QList<mrvTemplateField> &fields, qd_eDatasetLinkedFields kind)
-{
-    for (const mrvTemplateField &field : fields) {
-        if (field.Linked() == kind && !field.Value().isEmpty())
-            return field.Value();
-    }
-    return {};
 }
 
 bool namesNobody(const TemplateMessage &message)
@@ -142,10 +130,10 @@ void TemplateSendController::start(std::shared_ptr<TemplateFieldsObject> fields,
             literal(m_fields->Template(), host::tcInt32));
         if (row->eof())
             throw Failure(QStringLiteral("The template %1 does not exist").arg(m_fields->Template()));
-        m_description = text(row->field(QStringLiteral("MTDES")));
-        m_replyToName = text(row->field(QStringLiteral("MTRTN")));
-        m_replyToAddress = text(row->field(QStringLiteral("MTRTE")));
-        m_sendAs = text(row->field(QStringLiteral("MTSAS")));
+        m_description = nullSafeText(row->field(QStringLiteral("MTDES")));
+        m_replyToName = nullSafeText(row->field(QStringLiteral("MTRTN")));
+        m_replyToAddress = nullSafeText(row->field(QStringLiteral("MTRTE")));
+        m_sendAs = nullSafeText(row->field(QStringLiteral("MTSAS")));
         m_sendAsText = truth(row->field(QStringLiteral("MTTXT")));
         m_recipients = recipientsOfAll();
         m_messages.clear();
@@ -212,11 +200,11 @@ void TemplateSendController::load(TemplateMessage &message)
     message.to = m_recipients.to.value(number - 1);
     message.cc = m_recipients.cc.value(number - 1);
     message.ccn = m_recipients.ccn.value(number - 1);
+    // For one message the report's keys are that message's print key.
     QStringList reports;
-    QString keys;
-    m_template->GetReports(m_fields.get(), reports, {}, message.reportCode, message.reportTable, keys, number);
+    m_template->GetReports(m_fields.get(), reports, {}, message.reportCode, message.reportTable, message.reportKeys,
+                           number);
     message.reportFile = reports.value(0);
-    message.reportKeys = fieldValue(m_fields->Fields(number), eDatasetLinkedField_PrintKey);
     message.attachments = templateAttachments() + m_filesToAttach;
     if (!message.reportFile.isEmpty())
         message.attachments << message.reportFile;
@@ -253,7 +241,7 @@ QStringList TemplateSendController::templateAttachments()
         throw Failure(QStringLiteral("The folder %1 cannot be created").arg(folder));
     m_writtenFolders << folder;
     for (; !rows->eof(); rows->moveNext()) {
-        const QString path = attachmentPathIn(folder, text(rows->field(QStringLiteral("ATNAM"))));
+        const QString path = attachmentPathIn(folder, nullSafeText(rows->field(QStringLiteral("ATNAM"))));
         if (m_records->extractAttachment(qint32(host::valueTools().toNumber(rows->field(QStringLiteral("RECORD_ID")))),
                                          path))
             *m_templateFiles << path;
@@ -429,7 +417,7 @@ TemplateSendController::Stored TemplateSendController::saveAsSent(const Template
     auto users = m_records->userManager();
     const QDateTime now = QDateTime::currentDateTime();
     const QString table = m_fields->Table();
-    const QString key = fieldValue(m_fields->Fields(message.number), eDatasetLinkedField_PrintKey);
+    const QString key = linkedValue(m_fields->Fields(message.number), eDatasetLinkedField_PrintKey);
     const QList<ColumnValue> columns{
         {QStringLiteral("MSTYP"), qint32(mstMessage), host::tcInt16},
         {QStringLiteral("MSFLD"), qint32(msfSent), host::tcInt16},

@@ -1,5 +1,7 @@
 #include "mrvDataset.h"
 
+#include "TemplateMessages.h"
+
 #include "facade/Factories.h"
 #include "facade/Guard.h"
 #include "facade/ScreenPointer.h"
@@ -60,11 +62,6 @@ QString replaceVariables(const QString &query, const VariableValue &valueOf)
 QString sqlNumber(qint32 value)
 {
     return host::valueTools().sqlLiteral(value, host::tcInt32);
-}
-
-QString nullSafeText(const QVariant &value)
-{
-    return host::valueTools().nullSafe(value).toString();
 }
 
 void appendLine(QString &text, const QString &line)

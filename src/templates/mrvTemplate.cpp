@@ -58,16 +58,26 @@ QList<qint32> messageRange(const mrvTemplateFields &fields, qint32 index)
     return all;
 }
 
+QString nullSafeText(const QVariant &value)
+{
+    return host::valueTools().nullSafe(value).toString();
+}
+
+// The value of the first field of a kind that has one.
+QString linkedValue(const QList<mrvTemplateField> &fields, qd_eDatasetLinkedFields kind)
+{
+    for (const mrvTemplateField &field : fields) {
+        if (field.Linked() == kind && !field.Value().isEmpty())
+            return field.Value();
+    }
+    return {};
+}
+
 namespace {
 
 QString sqlLiteral(const QVariant &value, qint32 typeCode)
 {
     return host::valueTools().sqlLiteral(value, typeCode);
-}
-
-QString nullSafeText(const QVariant &value)
-{
-    return host::valueTools().nullSafe(value).toString();
 }
 
 qint32 toKey(const QVariant &value)
