@@ -18,15 +18,6 @@ namespace mrv::cli {
 
 namespace {
 
-// The arguments left after the options, exactly `count` of them.
-QStringList positional(const QStringList &args, qsizetype count, const QString &names)
-{
-    requireNoMoreOptions(args);
-    if (args.size() != count)
-        throw UsageError{QStringLiteral("expected %1").arg(names)};
-    return args;
-}
-
 QList<qint32> keyList(const QString &text, const QString &separator)
 {
     QList<qint32> keys;
@@ -43,7 +34,7 @@ void printLines(Context &context, const QStringList &lines)
 
 int expandDataset(Context &context, const QStringList &args)
 {
-    const QStringList given = positional(args, 2, QStringLiteral("QUERY KEYS"));
+    const QStringList given = exactArguments(args, 2, QStringLiteral("QUERY KEYS"));
     QList<qint32> keys = keyList(given.at(1), QStringLiteral(","));
     const auto dataset = context.session().create<mrvDataset>(QStringLiteral("mrvDataset"));
     context.out() << dataset->InsertVariables(given.at(0), keys) << '\n';
@@ -52,7 +43,7 @@ int expandDataset(Context &context, const QStringList &args)
 
 int datasetFields(Context &context, const QStringList &args)
 {
-    const QStringList given = positional(args, 1, QStringLiteral("ID"));
+    const QStringList given = exactArguments(args, 1, QStringLiteral("ID"));
     const qint32 id = wholeNumber(given.at(0), QStringLiteral("ID"));
     const auto dataset = context.session().create<mrvDataset>(QStringLiteral("mrvDataset"));
     QStringList fields;
@@ -69,7 +60,7 @@ int datasetFields(Context &context, const QStringList &args)
 int templateFields(Context &context, QStringList args)
 {
     const qint32 datasetId = numberOption(args, QStringLiteral("--dataset"), 0);
-    const QStringList given = positional(args, 1, QStringLiteral("ID"));
+    const QStringList given = exactArguments(args, 1, QStringLiteral("ID"));
     const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
     QStringList fields;
     if (!templates->GetCommonFields(wholeNumber(given.at(0), QStringLiteral("ID")), fields, datasetId)) {
@@ -82,7 +73,7 @@ int templateFields(Context &context, QStringList args)
 
 int recipientTypes(Context &context, const QStringList &args)
 {
-    const QStringList given = positional(args, 1, QStringLiteral("ID"));
+    const QStringList given = exactArguments(args, 1, QStringLiteral("ID"));
     const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
     QList<mrv_tRecipientType> types;
     templates->GetRecipientsTypeList(wholeNumber(given.at(0), QStringLiteral("ID")), types);
@@ -98,7 +89,7 @@ int recipientTypes(Context &context, const QStringList &args)
 std::shared_ptr<mrvTemplateFields> parseForKeys(Context &context, mrvTemplate &templates, const QStringList &args,
                                                 const QString &separator, const char *subcommand)
 {
-    const QStringList given = positional(args, 3, QStringLiteral("ID TABLE KEYS"));
+    const QStringList given = exactArguments(args, 3, QStringLiteral("ID TABLE KEYS"));
     QList<qint32> keys = keyList(given.at(2), separator);
     std::shared_ptr<mrvTemplateFields> parsed =
         templates.ParseFromArray(wholeNumber(given.at(0), QStringLiteral("ID")), given.at(1), keys);
@@ -276,7 +267,7 @@ QString earlierOutcome(const suite::TemplateBatch &batch, qint32 number)
 int sendTemplate(Context &context, QStringList args)
 {
     const SendOptions options = sendOptionsOf(args);
-    const QStringList given = positional(args, 3, QStringLiteral("ID TABLE KEYS"));
+    const QStringList given = exactArguments(args, 3, QStringLiteral("ID TABLE KEYS"));
     const auto templates = context.session().create<mrvTemplate>(QStringLiteral("mrvTemplate"));
     const std::shared_ptr<mrvTemplateFields> parsed =
         parseForKeys(context, *templates, args, QStringLiteral(","), "send");
@@ -321,16 +312,6 @@ int sendTemplate(Context &context, QStringList args)
     return whole && quiet && failed == 0 ? exitOk : exitFailed;
 }
 
-using Subcommand = std::function<int(Context &, const QStringList &)>;
-
-int runSubcommand(Context &context, QStringList args, const QHash<QString, Subcommand> &subcommands)
-{
-    if (args.isEmpty() || !subcommands.contains(args.first()))
-        throw UsageError{QStringLiteral("expected one of: ") + subcommands.keys().join(QStringLiteral(", "))};
-    const QString name = args.takeFirst();
-    return subcommands.value(name)(context, args);
-}
-
 } // namespace
 
 Command datasetCommand()
@@ -342,7 +323,7 @@ Command datasetCommand()
                            "component runs it. \"fields\" prints the columns of dataset ID, one per line;\n"
                            "a query that cannot run exits with 1 and the database's reason on stderr."),
             [](Context &context, const QStringList &args) {
-                return runSubcommand(
+                return dispatchSubcommand(
                     context, args,
                     {{QStringLiteral("expand"), expandDataset}, {QStringLiteral("fields"), datasetFields}});
             }};
@@ -377,12 +358,12 @@ Command templateCommand()
                            "Exits with 0 only when every message was sent (or checked). On a terminal\n"
                            "stderr shows the progress of render and send."),
             [](Context &context, const QStringList &args) {
-                return runSubcommand(context, args,
-                                     {{QStringLiteral("fields"), templateFields},
-                                      {QStringLiteral("recipient-types"), recipientTypes},
-                                      {QStringLiteral("parse"), parseTemplate},
-                                      {QStringLiteral("render"), renderTemplate},
-                                      {QStringLiteral("send"), sendTemplate}});
+                return dispatchSubcommand(context, args,
+                                          {{QStringLiteral("fields"), templateFields},
+                                           {QStringLiteral("recipient-types"), recipientTypes},
+                                           {QStringLiteral("parse"), parseTemplate},
+                                           {QStringLiteral("render"), renderTemplate},
+                                           {QStringLiteral("send"), sendTemplate}});
             }};
 }
 
