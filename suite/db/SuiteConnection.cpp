@@ -16,6 +16,7 @@
 #include <QSqlQuery>
 
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace mrv::suite::db {
@@ -187,7 +188,21 @@ struct SuiteConnection::Private
     // ROLLBACK, bulk loads), which may have changed any table.
     QHash<QString, quint64> tableWrites;
     quint64 anyTableWrites = 0;
-    qint64 othersCommitsAtWork = -1; // when the outermost unit of work began
+    qint64 othersCommitsAtStart = -1; // when the outermost transaction began
+    // Signals raised inside a transaction, each once, sent as it commits:
+    // listeners see them only with the rows they announce, and a transaction
+    // that sends a hundred messages to one user wakes that user once.
+    QStringList pendingSignals;
+    // Lookups by their text, valid while their table's content version
+    // holds: a transaction that sends many messages to one user asks
+    // whether that user is a group once.
+    struct Looked
+    {
+        ContentVersion version;
+        QVariant value;
+    };
+    QHash<QString, Looked> lookups;
+    static constexpr qsizetype kLookupsKept = 256;
     // Translations of queries by text, for the company and routines in use;
     // a few hundred cover a session's repeated queries, and the lot is
     // dropped when full.
@@ -442,7 +457,10 @@ void SuiteConnection::copyBlob(const QString &table, const QString &column, qint
 
 void SuiteConnection::notify(const QString &payload)
 {
-    d->engine->notify(payload);
+    if (d->transactionDepth == 0)
+        d->engine->notify(payload);
+    else if (!d->pendingSignals.contains(payload))
+        d->pendingSignals.append(payload);
 }
 
 void SuiteConnection::listen()
@@ -488,12 +506,19 @@ QVariant SuiteConnection::lookup(const QString &table, const QString &keyColumn,
                                  qint32 keyKind, const QString &column)
 {
     const qint32 literalKind = keyKind == host::kkNumber ? host::tcInt32 : host::tcShortText;
-    const QueryResult result =
-        query(QStringLiteral("SELECT TOP 1 ") + column + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") +
-              keyColumn + QStringLiteral(" = ") + d->values.sqlLiteral(keyValue, literalKind));
-    if (result.rows.isEmpty())
-        return {};
-    return result.rows.first().first();
+    const QString sql = QStringLiteral("SELECT TOP 1 ") + column + QStringLiteral(" FROM ") + table +
+                        QStringLiteral(" WHERE ") + keyColumn + QStringLiteral(" = ") +
+                        d->values.sqlLiteral(keyValue, literalKind);
+    const ContentVersion version = contentVersion(table);
+    const auto found = d->lookups.constFind(sql);
+    if (found != d->lookups.constEnd() && found->version == version)
+        return found->value;
+    const QueryResult result = query(sql);
+    const QVariant value = result.rows.isEmpty() ? QVariant() : result.rows.first().first();
+    if (d->lookups.size() >= Private::kLookupsKept)
+        d->lookups.clear();
+    d->lookups.insert(sql, {version, value});
+    return value;
 }
 
 QString SuiteConnection::valueListCaption(const QString &table, const QString &column, const QVariant &value)
@@ -545,8 +570,6 @@ QString SuiteConnection::connectionText() const
 
 void SuiteConnection::beginWork()
 {
-    if (d->work.empty())
-        d->othersCommitsAtWork = d->engine->othersCommits();
     d->work.push_back(std::make_unique<Transaction>(*this));
 }
 
@@ -561,10 +584,10 @@ void SuiteConnection::endWork()
 
 ContentVersion SuiteConnection::contentVersion(const QString &table) const
 {
-    // Within a unit of work what others committed meanwhile is not looked
-    // for: the work reads the configuration once, as it found it.
+    // Within a transaction what others committed meanwhile is not looked
+    // for: the transaction reads the configuration once, as it found it.
     return {d->anyTableWrites + d->tableWrites.value(table.toUpper()),
-            d->work.empty() ? d->engine->othersCommits() : d->othersCommitsAtWork};
+            d->transactionDepth == 0 ? d->engine->othersCommits() : d->othersCommitsAtStart};
 }
 
 const Dialect &SuiteConnection::dialect() const
@@ -622,8 +645,11 @@ SuiteConnection::SeparateScope::~SeparateScope()
 SuiteConnection::Transaction::Transaction(SuiteConnection &connection) : m_connection(connection)
 {
     m_outermost = m_connection.d->transactionDepth == 0;
-    if (m_outermost)
+    if (m_outermost) {
         m_connection.nativeQuery(m_connection.d->engine->beginTransaction());
+        m_connection.d->othersCommitsAtStart = m_connection.d->engine->othersCommits();
+        m_connection.d->pendingSignals.clear();
+    }
     ++m_connection.d->transactionDepth;
 }
 
@@ -644,8 +670,17 @@ void SuiteConnection::Transaction::commit()
     if (m_done)
         return;
     m_done = true;
-    if (m_outermost)
-        m_connection.nativeQuery(QStringLiteral("COMMIT"));
+    if (!m_outermost)
+        return;
+    // Signals are best effort: one that cannot be sent costs no data.
+    const QStringList signalsToSend = std::exchange(m_connection.d->pendingSignals, {});
+    for (const QString &payload : signalsToSend) {
+        try {
+            m_connection.d->engine->notify(payload);
+        } catch (const Failure &) {
+        }
+    }
+    m_connection.nativeQuery(QStringLiteral("COMMIT"));
 }
 
 } // namespace mrv::suite::db

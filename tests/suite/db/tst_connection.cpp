@@ -45,6 +45,9 @@ private Q_SLOTS:
                                   u"F INTEGER, D TEXT)"_s.arg(key));
         m_connection->nativeQuery(u"CREATE TABLE T_TWO (%1, X TEXT)"_s.arg(key));
         m_connection->nativeQuery(u"INSERT INTO T_TWO (X) VALUES ('a'), ('b'), ('c'), ('d'), ('e')"_s);
+        // Where signals travel on a file (the schema's table, without the schema).
+        if (!testing::TestDatabase::onServer())
+            m_connection->nativeQuery(u"CREATE TABLE IF NOT EXISTS SYS_SIG (%1, SGTXT TEXT)"_s.arg(key));
     }
 
     void cleanup() { m_connection.reset(); }
@@ -267,6 +270,45 @@ private Q_SLOTS:
         } // ended by the destructor, as when an exception unwinds
         QCOMPARE(othersCount(), 9);
         QVERIFY_THROWS_EXCEPTION(Failure, m_connection->endWork());
+    }
+
+    // A lookup answers from what it read before only while its table is as
+    // it was: an own write or another connection's commit is seen at once.
+    void lookupsFollowTheirTable()
+    {
+        const auto lookup = [this] {
+            return m_connection->lookup(u"T_TWO"_s, u"RECORD_ID"_s, 1, host::kkNumber, u"X"_s);
+        };
+        QCOMPARE(lookup().toString(), u"a"_s);
+        m_connection->execute(u"UPDATE T_TWO SET X = 'mine' WHERE RECORD_ID = 1"_s);
+        QCOMPARE(lookup().toString(), u"mine"_s);
+        open()->execute(u"UPDATE T_TWO SET X = 'theirs' WHERE RECORD_ID = 1"_s);
+        QCOMPARE(lookup().toString(), u"theirs"_s);
+        SuiteConnection::Transaction transaction(*m_connection);
+        QCOMPARE(lookup().toString(), u"theirs"_s);
+        m_connection->execute(u"UPDATE T_TWO SET X = 'in work' WHERE RECORD_ID = 1"_s);
+        QCOMPARE(lookup().toString(), u"in work"_s);
+    }
+
+    // Signals raised in a transaction reach listeners as it commits, each
+    // once, and not at all when it is rolled back.
+    void signalsOfATransactionArriveOnceAtCommit()
+    {
+        auto listener = open();
+        listener->listen();
+        {
+            SuiteConnection::Transaction dropped(*m_connection);
+            m_connection->notify(u"lost"_s);
+        }
+        SuiteConnection::Transaction transaction(*m_connection);
+        for (const QString &payload : {u"one"_s, u"two"_s, u"one"_s})
+            m_connection->notify(payload);
+        QCOMPARE(listener->waitForNotifications(150), QStringList());
+        transaction.commit();
+        QStringList received;
+        for (int wait = 0; wait < 20 && received.size() < 2; ++wait)
+            received += listener->waitForNotifications(100);
+        QCOMPARE(received, (QStringList{u"one"_s, u"two"_s}));
     }
 
     // The server ends the session (a restart, an administrator): while idle,
