@@ -7,6 +7,7 @@
 #include "services/SuiteSession.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
@@ -554,6 +555,49 @@ private Q_SLOTS:
         QCOMPARE(editor.form.field(u"NTSUB"_s).toString(), u"Da A01_CON_TRO e X_A01"_s);
         QCOMPARE(editor.form.field(u"CDAZI"_s).toString(), u"A01"_s);
         QCOMPARE(texts().shownBoxes().size(), 1);
+    }
+
+    // Killed again and again while it works, the server still sends one
+    // message per matching change: 1,000 new customers, half of them of
+    // Milan (the demo's notification 2). A second server is refused while
+    // one runs, never after one was killed. On a database of its own: the
+    // last test, as it installs its suite's services.
+    void serverSurvivesKills()
+    {
+        const testing::DemoSuite suite;
+        auto &connection = *suite.session().connection();
+        QStringList rows;
+        for (int i = 0; i < 1000; ++i)
+            rows << u"('K%1', 'Cliente %1', '%2', 'AG01')"_s.arg(i).arg(i % 2 ? u"Roma"_s : u"Milano"_s);
+        connection.nativeQuery(u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC, CDAGE) VALUES "_s + rows.join(u", "_s));
+        const auto changesLeft = [&] { return suite.scalar(u"SELECT COUNT(*) FROM SYS_NTL"_s).toInt(); };
+        QCOMPARE(changesLeft(), 1000);
+        const QString program = qEnvironmentVariable("MRV_BIN") + u"/mrv"_s;
+        const QStringList database{suite::db::SuiteConnection::isServerLocation(suite.databasePath()) ? u"--url"_s
+                                                                                                      : u"--db"_s,
+                                   suite.databasePath()};
+        for (int kill = 0; kill < 8; ++kill) {
+            QProcess server;
+            server.start(program, database + QStringList{u"notify-server"_s, u"--interval"_s, u"0.05"_s});
+            QVERIFY(server.waitForStarted());
+            if (kill == 0) { // two servers would each send a change's messages
+                QTRY_VERIFY_WITH_TIMEOUT(changesLeft() < 1000, 20000);
+                QProcess second;
+                second.start(program, database + QStringList{u"notify-server"_s, u"--once"_s});
+                QVERIFY(second.waitForFinished(30000));
+                QCOMPARE(second.exitCode(), 1);
+                QVERIFY(second.readAllStandardError().contains("another notification server"));
+            }
+            QTest::qWait(150 + 97 * kill % 200);
+            server.kill();
+            server.waitForFinished();
+        }
+        QProcess last;
+        last.start(program, database + QStringList{u"notify-server"_s, u"--once"_s});
+        QVERIFY(last.waitForFinished(60000));
+        QCOMPARE(last.exitCode(), 0);
+        QCOMPARE(changesLeft(), 0);
+        QCOMPARE(suite.scalar(u"SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 2"_s).toInt(), 500);
     }
 };
 

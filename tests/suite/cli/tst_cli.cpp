@@ -381,40 +381,6 @@ private Q_SLOTS:
                         .startsWith("Notification "_L1));
     }
 
-    // Killed again and again while it works, the server still sends one
-    // message per matching change: 1,000 changes, half of them matching. A
-    // second server is refused while one runs, never after one was killed.
-    void notificationServerSurvivesKills()
-    {
-        const QString database = freshDemo(u"kills"_s);
-        QStringList rows;
-        for (int i = 0; i < 1000; ++i)
-            rows << u"('K%1', 'Cliente %1', '%2', 'AG01')"_s.arg(i).arg(i % 2 ? u"Roma"_s : u"Milano"_s);
-        QCOMPARE(mrv({u"sql"_s, u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC, CDAGE) VALUES "_s + rows.join(u", "_s)},
-                     database)
-                     .exitCode,
-                 0);
-        QCOMPARE(column(database, u"SELECT COUNT(*) FROM SYS_NTL"_s), u"1000"_s);
-        for (int kill = 0; kill < 8; ++kill) {
-            QProcess server;
-            server.start(qEnvironmentVariable("MRV_BIN") + u"/mrv"_s,
-                         {u"--db"_s, database, u"notify-server"_s, u"--interval"_s, u"0.05"_s});
-            QVERIFY(server.waitForStarted());
-            QTest::qWait(150 + 97 * kill % 200);
-            if (kill == 0) { // two servers would each send a change's messages
-                QTRY_VERIFY(QFile::exists(database + u".notify-server.lock"_s));
-                const Run second = mrv({u"notify-server"_s, u"--once"_s}, database);
-                QCOMPARE(second.exitCode, 1);
-                QVERIFY2(second.err.contains("another notification server"_L1), qPrintable(second.err));
-            }
-            server.kill();
-            server.waitForFinished();
-        }
-        QCOMPARE(mrv({u"notify-server"_s, u"--once"_s}, database).exitCode, 0);
-        QCOMPARE(column(database, u"SELECT COUNT(*) FROM SYS_NTL"_s), u"0"_s);
-        QCOMPARE(column(database, u"SELECT COUNT(*) FROM SYS_MSG WHERE MSFLD = 2"_s), u"500"_s);
-    }
-
     void registryFileThroughTheCommandLine()
     {
         QFile registry(m_dir.filePath(u"registry.ini"_s));
