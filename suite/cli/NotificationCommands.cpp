@@ -4,6 +4,7 @@
 #include "db/SuiteConnection.h"
 #include "host/Failure.h"
 #include "notifications/NotificationWindowController.h"
+#include "services/NotificationServer.h"
 #include "services/SuiteSession.h"
 
 #include <QFile>
@@ -336,6 +337,28 @@ int changeState(Context &context, const QStringList &args, qint32 command)
     return exitOk;
 }
 
+// The error state is the server's and the editor leaves it alone; the
+// reason is in the error log. Back to inactive, the notification can be
+// corrected and activated again.
+int resetNotification(Context &context, const QStringList &args)
+{
+    const qint32 id = idArgument(args, 1, QStringLiteral("ID"));
+    auto &connection = *context.session().connection();
+    const auto found =
+        connection.nativeQuery(QStringLiteral("SELECT NTUPD FROM SYS_NTF WHERE RECORD_ID = ?"), {id}).rows;
+    if (found.isEmpty())
+        throw Failure(QStringLiteral("notification %1 does not exist").arg(id));
+    const qint32 state = found.first().first().toInt();
+    if (state != suite::nsFailed)
+        throw Failure(QStringLiteral("notification %1 is in state %2, not in error (%3)")
+                          .arg(id)
+                          .arg(state)
+                          .arg(qint32(suite::nsFailed)));
+    connection.nativeQuery(QStringLiteral("UPDATE SYS_NTF SET NTUPD = ? WHERE RECORD_ID = ? AND NTUPD = ?"),
+                           {qint32(suite::nsInactive), id, qint32(suite::nsFailed)});
+    return exitOk;
+}
+
 int exportNotification(Context &context, const QStringList &args)
 {
     const QStringList given = exactArguments(args, 2, QStringLiteral("ID FILE"));
@@ -368,7 +391,7 @@ Command notificationCommand()
 {
     return {QStringLiteral("notification"),
             QStringLiteral("notification (list | show ID | batch QUERY | save FILE | activate ID | deactivate ID | "
-                           "export ID FILE | import FILE) [--id N] [--keep-results] [--recipients LIST]"),
+                           "reset ID | export ID FILE | import FILE) [--id N] [--keep-results] [--recipients LIST]"),
             QStringLiteral("list, show, edit, activate and transfer notifications"),
             QStringLiteral("\"list\" prints a line per notification of the company: id, type (0 generic, 1 on a\n"
                            "table), table, state (NTUPD), description, tab-separated. \"show\" prints ID and the\n"
@@ -379,7 +402,9 @@ Command notificationCommand()
                            "\"save\" creates a notification, or updates notification ID, from a file of\n"
                            "KEY=value lines (docs/notifications.md) through the editor's save, and prints\n"
                            "its id; a rule that refuses prints its message and exits with 1. \"activate\"\n"
-                           "and \"deactivate\" ask the notification server to start or stop it. \"export\"\n"
+                           "and \"deactivate\" ask the notification server to start or stop it. \"reset\"\n"
+                           "puts a notification the server could not run (state 3, the reason in the\n"
+                           "error log) back to inactive (0), to be corrected and activated. \"export\"\n"
                            "writes the notification with its conditions and parameters to FILE (.qdn);\n"
                            "\"import\" reads one, adds its parameters, saves it as a new notification with\n"
                            "the recipients of --recipients (the file has none) and prints its id."),
@@ -394,6 +419,7 @@ Command notificationCommand()
                       [](Context &c, const QStringList &a) { return changeState(c, a, cmdActivateNotification); }},
                      {QStringLiteral("deactivate"),
                       [](Context &c, const QStringList &a) { return changeState(c, a, cmdDeactivateNotification); }},
+                     {QStringLiteral("reset"), resetNotification},
                      {QStringLiteral("export"), exportNotification},
                      {QStringLiteral("import"), importNotification}});
             }};

@@ -240,6 +240,10 @@ private Q_SLOTS:
         row("notification activated", {"notification", "activate", "4"}, 0, QString());
         row("notification activated twice", {"notification", "activate", "4"}, 1, u"state 11"_s);
         row("notification deactivated", {"notification", "deactivate", "4"}, 0, QString());
+        row("notification reset when not in error", {"notification", "reset", "4"}, 1, u"not in error (3)"_s);
+        row("notification put in error", {"sql", "UPDATE SYS_NTF SET NTUPD = 3 WHERE RECORD_ID = 4"}, 0, QString());
+        row("notification reset", {"notification", "reset", "4"}, 0, QString());
+        shows("notification inactive after a reset", {"notification", "list"}, {"\n4\t1\tCON_TRO\t0\t"});
         row("notification exported", {"notification", "export", "2", exported}, 0, QString());
         row("notification imported", {"--company", "A02", "notification", "import", exported, "--recipients", "VERDI"},
             0, u"5\n"_s);
