@@ -1,5 +1,7 @@
 #include "ChangeConditions.h"
 
+#include "db/SqlTokenizer.h"
+#include "db/SqlValueTools.h"
 #include "host/Failure.h"
 #include "notifications/clsSYS_NTF.h"
 
@@ -50,17 +52,20 @@ bool compare(const QVariant &left, const QString &op, const QVariant &right)
 class Evaluation
 {
 public:
-    Evaluation(const clsSYS_NTF &notification, const ChangedRow &row, const QueryValue &queryValue)
-        : m_notification(notification), m_row(row), m_queryValue(queryValue)
+    Evaluation(const clsSYS_NTF &notification, const ChangedRow &row, const QueryValue &queryValue,
+               ConditionResults *results)
+        : m_notification(notification), m_row(row), m_queryValue(queryValue), m_results(results)
     {}
 
     bool holds(const clsSYS_NTC &condition, bool active, int depth) const
     {
         if (depth > m_notification.ConditionCount())
             throw Failure(QStringLiteral("condition %1 refers to itself through its relations").arg(condition.ID()));
-        const bool result =
-            condition.isRelation() ? relationHolds(condition, depth) : comparisonHolds(condition, active);
-        return result != condition.Reversed();
+        const bool result = (condition.isRelation() ? relationHolds(condition, depth)
+                                                    : comparisonHolds(condition, active)) != condition.Reversed();
+        if (m_results)
+            m_results->insert(condition.ID(), result);
+        return result;
     }
 
 private:
@@ -104,7 +109,7 @@ private:
         case notField:
             return field(row, text);
         case notQuery:
-            return m_queryValue(text);
+            return m_queryValue(queryWithFields(text, row));
         case notFieldBefore:
             return m_row.kind == 2 ? field(m_row.previous, text) : QVariant();
         default:
@@ -123,13 +128,44 @@ private:
     const clsSYS_NTF &m_notification;
     const ChangedRow &m_row;
     const QueryValue &m_queryValue;
+    ConditionResults *m_results;
 };
+
+QString literalOf(const QVariant &value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::UnknownType:
+    case QMetaType::Nullptr:
+        return QStringLiteral("NULL");
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+        return value.toString();
+    default:
+        return value.isNull() ? QStringLiteral("NULL") : db::SqlValueTools::quoted(value.toString());
+    }
+}
 
 } // namespace
 
-bool conditionsHold(const clsSYS_NTF &notification, const ChangedRow &row, const QueryValue &queryValue)
+QString queryWithFields(const QString &query, const QVariantMap &row)
 {
-    const Evaluation evaluation(notification, row, queryValue);
+    QString result;
+    for (const db::SqlToken &token : db::tokenizeSql(query)) {
+        const bool variable = token.kind == db::SqlToken::Kind::Identifier && token.text.startsWith(u'@') &&
+                              !token.text.startsWith(QLatin1String("@@"));
+        const auto field = variable ? row.constFind(token.text.mid(1).toUpper()) : row.constEnd();
+        result += field == row.constEnd() ? token.text : literalOf(*field);
+    }
+    return result;
+}
+
+bool conditionsHold(const clsSYS_NTF &notification, const ChangedRow &row, const QueryValue &queryValue,
+                    ConditionResults *results)
+{
+    const Evaluation evaluation(notification, row, queryValue, results);
     for (const auto &condition : notification.activeConditions()) {
         if (!evaluation.holds(*condition, true, 0))
             return false;

@@ -167,6 +167,11 @@ void NotificationServer::activate(qint32 id, Round &round)
         if (rule->type == 1)
             loadConditions(*rule);
         m_rules.insert(id, rule);
+        // The editor's save wrote False into every condition's NCVAL.
+        if (rule->model) {
+            for (const auto &condition : rule->model->NewEnum())
+                m_recorded.remove(condition->ID());
+        }
     } catch (const Failure &failure) {
         fail(id, QStringLiteral("Activate"), failure.message(), round);
     }
@@ -251,7 +256,8 @@ bool NotificationServer::consumeChanges(qint64 last, Round &round)
     // A notification whose message cannot be sent fails alone: the changes
     // are taken again without it.
     for (;;) {
-        const auto toSend = deliveries(changes, round);
+        QHash<qint32, bool> results;
+        const auto toSend = deliveries(changes, round, results);
         const Rule *sending = nullptr;
         QString reason;
         {
@@ -266,9 +272,11 @@ bool NotificationServer::consumeChanges(qint64 last, Round &round)
                 reason = failure.message();
             }
             if (!sending) {
+                recordResults(results);
                 connection.nativeQuery(
                     QStringLiteral("DELETE FROM SYS_NTL WHERE RECORD_ID IN (%1)").arg(ids.join(QStringLiteral(", "))));
                 transaction.commit();
+                m_recorded.insert(results);
                 round.sent += int(toSend.size());
                 return true;
             }
@@ -278,7 +286,7 @@ bool NotificationServer::consumeChanges(qint64 last, Round &round)
 }
 
 QList<std::pair<const NotificationServer::Rule *, const NotificationServer::Change *>>
-NotificationServer::deliveries(const QList<Change> &changes, Round &round)
+NotificationServer::deliveries(const QList<Change> &changes, Round &round, QHash<qint32, bool> &results)
 {
     auto &connection = *m_session.connection();
     const QueryValue queryValue = [&connection](const QString &query) {
@@ -299,7 +307,7 @@ NotificationServer::deliveries(const QList<Change> &changes, Round &round)
                 rule->company.compare(change.company, Qt::CaseInsensitive) != 0)
                 continue;
             try {
-                if (conditionsHold(*rule->model, change.row, queryValue))
+                if (conditionsHold(*rule->model, change.row, queryValue, &results))
                     found.append({rule.get(), &change});
             } catch (const Failure &failure) {
                 fail(rule->id, QStringLiteral("Evaluate"), failure.message(), round);
@@ -309,6 +317,20 @@ NotificationServer::deliveries(const QList<Change> &changes, Round &round)
     // A rule failed on a later change sends nothing for the earlier ones.
     found.removeIf([&](const auto &delivery) { return !m_rules.contains(delivery.first->id); });
     return found;
+}
+
+// NCVAL: what each condition gave on the last change it was evaluated for,
+// written with the messages of that change and only where it moved, so
+// that a steady stream of changes costs few writes.
+void NotificationServer::recordResults(const QHash<qint32, bool> &results)
+{
+    for (auto it = results.cbegin(); it != results.cend(); ++it) {
+        const auto recorded = m_recorded.constFind(it.key());
+        if (recorded != m_recorded.cend() && *recorded == it.value())
+            continue;
+        m_session.connection()->nativeQuery(QStringLiteral("UPDATE SYS_NTC SET NCVAL = ? WHERE RECORD_ID = ?"),
+                                            {it.value() ? 1 : 0, it.key()});
+    }
 }
 
 void NotificationServer::send(const Rule &rule, const QString &body)

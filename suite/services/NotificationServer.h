@@ -63,7 +63,9 @@ private:
     void runGeneric(Rule &rule, Round &round);
     // The oldest changes up to `last`, one transaction; false when none is left.
     bool consumeChanges(qint64 last, Round &round);
-    QList<std::pair<const Rule *, const Change *>> deliveries(const QList<Change> &changes, Round &round);
+    QList<std::pair<const Rule *, const Change *>> deliveries(const QList<Change> &changes, Round &round,
+                                                              QHash<qint32, bool> &results);
+    void recordResults(const QHash<qint32, bool> &results);
     void send(const Rule &rule, const QString &body);
     void fail(qint32 id, const QString &procedure, const QString &reason, Round &round);
     void setState(qint32 id, NotificationState state);
@@ -71,6 +73,7 @@ private:
 
     SuiteSession &m_session;
     QHash<qint32, std::shared_ptr<Rule>> m_rules;
+    QHash<qint32, bool> m_recorded; // NCVAL by condition, as this server last wrote it
     qint64 m_genericInterval;
 };
 

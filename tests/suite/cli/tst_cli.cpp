@@ -310,7 +310,9 @@ private Q_SLOTS:
     // inactive), 2 on new customers of Milan with the zone's agent (active),
     // 3 on deleted sales documents over 5000 (inactive). Each row: the
     // statements run before the server, its runs with --once, the exit of
-    // the last, the subjects of the messages sent and the states after.
+    // the last, the subjects of the messages sent, the states after and,
+    // where given, what each condition gave on the last change it was
+    // evaluated for (NCVAL; the relation stops at its first false side).
     void notificationServer_data()
     {
         QTest::addColumn<QStringList>("before");
@@ -318,6 +320,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QString>("states");
+        QTest::addColumn<QString>("results");
         const QString milan =
             u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC, CDAGE) VALUES ('N1', 'Nuovo', 'Milano', 'AG01')"_s;
         const QString rome =
@@ -328,22 +331,23 @@ private Q_SLOTS:
         const QString smallDocument = u"UPDATE A01_DOC_VEN SET DTTOT = 10 WHERE RECORD_ID = 2"_s;
         const QString activate = u"UPDATE SYS_NTF SET NTUPD = 11 WHERE RECORD_ID = %1"_s;
         QTest::newRow("a matching insert fires, others do not")
-            << QStringList{rome, milan, milanOtherAgent} << 1 << 0 << u"Nuovo cliente a Milano"_s << u"0|1|0"_s;
+            << QStringList{rome, milan, milanOtherAgent} << 1 << 0 << u"Nuovo cliente a Milano"_s << u"0|1|0"_s
+            << u"1|0|0|0"_s;
         QTest::newRow("deletes are seen once the rule is active")
             << QStringList{bigDocument, smallDocument, activate.arg(3),
                            u"DELETE FROM A01_DOC_VEN WHERE RECORD_ID IN (1, 2)"_s}
-            << 1 << 0 << u"Cancellato un documento rilevante"_s << u"0|1|1"_s;
+            << 1 << 0 << u"Cancellato un documento rilevante"_s << u"0|1|1"_s << QString();
         QTest::newRow("a generic one with rows sends one message, once while not due")
             << QStringList{bigDocument, activate.arg(1)} << 2 << 0 << u"Documenti di vendita sopra la soglia"_s
-            << u"1|1|0"_s;
+            << u"1|1|0"_s << QString();
         QTest::newRow("a failing one fails alone")
             << QStringList{u"UPDATE SYS_NTF SET NTQRF = 'INSERT INTO NO_SUCH_TABLE SELECT 1', NTUPD = 11 "
                            "WHERE RECORD_ID = 1"_s,
                            milan}
-            << 1 << 1 << u"Nuovo cliente a Milano"_s << u"3|1|0"_s;
+            << 1 << 1 << u"Nuovo cliente a Milano"_s << u"3|1|0"_s << QString();
         QTest::newRow("a deactivated one sends nothing")
             << QStringList{u"UPDATE SYS_NTF SET NTUPD = 10 WHERE RECORD_ID = 2"_s, milan} << 1 << 0 << QString()
-            << u"0|0|0"_s;
+            << u"0|0|0"_s << QString();
         // Implicit checks: an update fires when the row comes to match, not
         // again while it keeps matching.
         QTest::newRow("updates fire when a row comes to match")
@@ -356,11 +360,23 @@ private Q_SLOTS:
                            u"UPDATE A01_CON_TRO SET COLOC = 'Roma' WHERE RECORD_ID IN (1, 2)"_s,
                            u"UPDATE A01_CON_TRO SET COLOC = 'Milano' WHERE RECORD_ID = 1"_s,
                            u"UPDATE A01_CON_TRO SET CORAS = 'Nuovo nome' WHERE RECORD_ID = 1"_s}
-            << 1 << 0 << u"Cliente trasferito a Milano"_s << u"0|1|0|1"_s;
+            << 1 << 0 << u"Cliente trasferito a Milano"_s << u"0|1|0|1"_s << QString();
         QTest::newRow("a condition on a missing field fails")
             << QStringList{u"UPDATE SYS_NTC SET NCV1C = 'NOFIELD' WHERE IDNTF = 2 AND NCV1T = 1 AND NCV1C = 'COLOC'"_s,
                            u"UPDATE SYS_NTF SET NTUPD = 11 WHERE RECORD_ID = 2"_s, milan}
-            << 1 << 1 << QString() << u"0|3|0"_s;
+            << 1 << 1 << QString() << u"0|3|0"_s << QString();
+        // A query operand reads the changed row's fields as "@FIELD",
+        // quotes in their values included; "@COLOC" inside a literal is text.
+        QTest::newRow("a query sees the changed row")
+            << QStringList{u"INSERT INTO SYS_NTF (CDAZI, NTDES, NTTIP, NTTBL, NTEXE, NTREC, NTSUB, NTNOT, NTUPD) "
+                           "VALUES ('A01', 'Citta nota', 1, 'CON_TRO', 1, 'Mario Rossi <ROSSI>', "
+                           "'Cliente in una citta nota', 'Nota.', 11)"_s,
+                           u"INSERT INTO SYS_NTC (IDNTF, NCDES, NCSEL, NCIMP, NCNOT, NCV1C, NCV1T, NCOPE, NCV2C, "
+                           "NCV2T, NCLEV) VALUES (4, 'Altri clienti', 1, 1, 0, 'SELECT COUNT(*) FROM A01_CON_TRO "
+                           "WHERE COLOC = @coloc AND CORAS <> @CORAS AND CORAS <> ''@COLOC''', 2, '>', '0', 0, 1)"_s,
+                           u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC) VALUES ('N4', 'D''Angelo', 'Torino')"_s,
+                           u"INSERT INTO A01_CON_TRO (CDCON, CORAS, COLOC) VALUES ('N5', 'Solo', 'Aosta')"_s}
+            << 1 << 0 << u"Cliente in una citta nota"_s << u"0|1|0|1"_s << u"0|0|0|0|0"_s;
     }
 
     void notificationServer()
@@ -370,6 +386,7 @@ private Q_SLOTS:
         QFETCH(int, exitCode);
         QFETCH(QString, sent);
         QFETCH(QString, states);
+        QFETCH(QString, results);
         const QString database = freshDemo(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'));
         for (const QString &statement : before)
             QCOMPARE(mrv({u"sql"_s, statement}, database).exitCode, 0);
@@ -379,6 +396,8 @@ private Q_SLOTS:
         QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
         QCOMPARE(column(database, u"SELECT MSOBJ FROM SYS_MSG WHERE MSFLD = 2 ORDER BY RECORD_ID"_s), sent);
         QCOMPARE(column(database, u"SELECT NTUPD FROM SYS_NTF ORDER BY RECORD_ID"_s), states);
+        if (!results.isNull())
+            QCOMPARE(column(database, u"SELECT NCVAL FROM SYS_NTC ORDER BY RECORD_ID"_s), results);
         QCOMPARE(column(database, u"SELECT COUNT(*) FROM SYS_NTL"_s), u"0"_s);
         if (exitCode != 0)
             QVERIFY(column(database, u"SELECT ERDES FROM SYS_ERR WHERE EROBJ = 'NotificationServer'"_s)
