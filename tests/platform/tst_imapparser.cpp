@@ -39,14 +39,6 @@ QString valueText(const ResponseValue &value)
     return '(' + items.join(' ') + ')';
 }
 
-QString addressesText(const QList<Address> &addresses)
-{
-    QStringList texts;
-    for (const Address &address : addresses)
-        texts << address.display();
-    return texts.join(QStringLiteral(", "));
-}
-
 QString partText(const BodyPart &part)
 {
     if (part.malformed)
@@ -82,9 +74,8 @@ QString fetchText(const FetchedMessage &message)
     if (const auto &envelope = message.envelope) {
         fields << QStringLiteral("date=") + envelope->date.toString(Qt::ISODate)
                << QStringLiteral("subject=") + envelope->subject
-               << QStringLiteral("from=") + addressesText(envelope->from)
-               << QStringLiteral("to=") + addressesText(envelope->to)
-               << QStringLiteral("cc=") + addressesText(envelope->cc)
+               << QStringLiteral("from=") + displayList(envelope->from)
+               << QStringLiteral("to=") + displayList(envelope->to) << QStringLiteral("cc=") + displayList(envelope->cc)
                << QStringLiteral("reply=") + QString::fromLatin1(envelope->inReplyTo + ' ' + envelope->messageId);
     }
     if (const auto &structure = message.bodyStructure) {

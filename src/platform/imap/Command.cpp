@@ -67,9 +67,10 @@ Command &Command::literal(QByteArray bytes)
     return *this;
 }
 
-Command &Command::secret()
+Command &Command::hidden()
 {
-    m_secret = true;
+    if (!m_arguments.isEmpty())
+        m_arguments.last().hidden = true;
     return *this;
 }
 
@@ -96,12 +97,14 @@ QList<QByteArray> Command::pieces(const QByteArray &tag, LiteralPolicy policy) c
 QString Command::logText(const QByteArray &tag) const
 {
     QString text = QString::fromLatin1(tag + ' ' + m_verb);
-    if (m_secret)
-        return text + QStringLiteral(" [hidden]");
     for (const Argument &argument : m_arguments) {
         text += QLatin1Char(' ');
-        text += argument.literal ? QStringLiteral("{%1 bytes}").arg(argument.bytes.size())
-                                 : QString::fromUtf8(argument.bytes);
+        if (argument.hidden)
+            text += QStringLiteral("[hidden]");
+        else if (argument.literal)
+            text += QStringLiteral("{%1 bytes}").arg(argument.bytes.size());
+        else
+            text += QString::fromUtf8(argument.bytes);
     }
     return text;
 }

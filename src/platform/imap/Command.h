@@ -31,11 +31,10 @@ public:
     Command &mailbox(const MailboxName &name) { return string(name.wire()); }
     // Always a literal: the message of APPEND.
     Command &literal(QByteArray bytes);
-    // The arguments carry credentials: the transcript shows only the verb.
-    Command &secret();
+    // The argument added last is a credential: the log shows "[hidden]".
+    Command &hidden();
 
     const QByteArray &verb() const { return m_verb; }
-    bool isSecret() const { return m_secret; }
 
     // The bytes to send, cut where the client must wait for the server's
     // "+" before going on: every piece but the last ends with a literal
@@ -50,11 +49,11 @@ private:
     {
         QByteArray bytes;
         bool literal = false;
+        bool hidden = false;
     };
 
     QByteArray m_verb;
     QList<Argument> m_arguments;
-    bool m_secret = false;
 };
 
 } // namespace mrv::imap

@@ -209,6 +209,14 @@ QString Address::display() const
     return name.isEmpty() ? address() : QStringLiteral("%1 <%2>").arg(name, address());
 }
 
+QString displayList(const QList<Address> &addresses)
+{
+    QStringList texts;
+    for (const Address &address : addresses)
+        texts << address.display();
+    return texts.join(QStringLiteral(", "));
+}
+
 bool BodyPart::isAttachment() const
 {
     if (disposition == "attachment" || (type == "message" && (subtype == "rfc822" || subtype == "global")))

@@ -25,6 +25,10 @@ struct Address
     bool operator==(const Address &) const = default;
 };
 
+// "Anna Bianchi <anna@example.it>, bob@example.com": an address list as
+// one line, for a list of messages.
+QString displayList(const QList<Address> &addresses);
+
 // The ENVELOPE of a message, every text decoded.
 struct Envelope
 {
