@@ -60,9 +60,9 @@ void MailboxTracker::close()
 bool MailboxTracker::apply(const Response &response)
 {
     const QByteArray &keyword = response.keyword;
-    if (response.isStatus()) {
-        applyCode(response.code);
-    } else if (keyword == "EXISTS" && response.number) {
+    if (response.isStatus())
+        return applyCode(response.code);
+    if (keyword == "EXISTS" && response.number) {
         setExists(*response.number);
     } else if (keyword == "RECENT" && response.number) {
         m_state.recent = *response.number;
@@ -85,22 +85,27 @@ bool MailboxTracker::apply(const Response &response)
     return true;
 }
 
-void MailboxTracker::applyCode(const ResponseCode &code)
+bool MailboxTracker::applyCode(const ResponseCode &code)
 {
-    if (code.name == "UIDVALIDITY")
-        m_state.uidValidity = firstNumber(code);
-    else if (code.name == "UIDNEXT")
+    if (code.name == "UIDVALIDITY") {
+        // Every UID known would be void: nothing said about the mailbox
+        // since can be trusted, so the session cannot go on.
+        const std::optional<quint32> uidValidity = firstNumber(code);
+        if (m_state.uidValidity && uidValidity != m_state.uidValidity)
+            return false;
+        m_state.uidValidity = uidValidity;
+    } else if (code.name == "UIDNEXT") {
         m_state.uidNext = firstNumber(code);
-    else if (code.name == "HIGHESTMODSEQ" && !code.arguments.isEmpty())
+    } else if (code.name == "HIGHESTMODSEQ" && !code.arguments.isEmpty()) {
         m_state.highestModSeq = code.arguments.first().number(std::numeric_limits<quint64>::max()).value_or(0);
-    else if (code.name == "NOMODSEQ")
+    } else if (code.name == "NOMODSEQ") {
         m_state.highestModSeq = 0;
-    else if (code.name == "PERMANENTFLAGS" && !code.arguments.isEmpty())
+    } else if (code.name == "PERMANENTFLAGS" && !code.arguments.isEmpty()) {
         m_state.permanentFlags = flagsOf(code.arguments.first().items);
-    else if (code.name == "READ-ONLY")
-        m_state.readOnly = true;
-    else if (code.name == "READ-WRITE")
-        m_state.readOnly = false;
+    } else if (code.name == "READ-ONLY" || code.name == "READ-WRITE") {
+        m_state.readOnly = code.name == "READ-ONLY";
+    }
+    return true;
 }
 
 void MailboxTracker::setExists(quint32 exists)

@@ -50,7 +50,8 @@ public:
     const SelectedMailbox &state() const { return m_state; }
 
     // Untagged mailbox responses: EXISTS, RECENT, EXPUNGE, VANISHED, FETCH,
-    // FLAGS and the codes of OK responses. False for a malformed one.
+    // FLAGS and the codes of OK responses. False for a malformed one, and
+    // for a UIDVALIDITY that changed while the mailbox is selected.
     bool apply(const Response &response);
     // The UID a FETCH response is about: its own, else the one mapped to
     // its message number (0: unknown).
@@ -59,7 +60,7 @@ public:
     void recordChange(const FetchedMessage &message);
 
 private:
-    void applyCode(const ResponseCode &code);
+    bool applyCode(const ResponseCode &code);
     void setExists(quint32 exists);
     void expunge(quint32 sequence);
     void vanish(const UidSet &uids, bool earlier);
