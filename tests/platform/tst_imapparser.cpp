@@ -235,6 +235,9 @@ private Q_SLOTS:
         QTest::newRow("vanished, UID 0") << QByteArray("* VANISHED (EARLIER) 0:3") << "error";
         QTest::newRow("modseq overflow") << QByteArray("* 1 FETCH (UID 1 MODSEQ (18446744073709551616))") << "error";
         QTest::newRow("uid 0") << QByteArray("* 1 FETCH (UID 0 FLAGS ())") << "error";
+        QTest::newRow("overlong date fields") << QByteArray("* 1 FETCH (INTERNALDATE \"99999999999-Jul-1996 02:44:25 "
+                                                            "-0700\" UID 5)")
+                                              << "#1 uid=5";
         QTest::newRow("object ids") << QByteArray("* 2 FETCH (UID 7 EMAILID (M6d99ac3275bb4e) THREADID NIL)")
                                     << "#2 uid=7 emailid=M6d99ac3275bb4e";
 

@@ -37,6 +37,9 @@ ImapError refusal(const Response &response)
     return {kind, response.code.name, response.text};
 }
 
+// A day: anything longer is a mistake, and the milliseconds must fit an int.
+constexpr qint32 kMaxTimeoutSeconds = 24 * 3600;
+
 } // namespace
 
 struct ImapConnection::Private
@@ -53,7 +56,7 @@ struct ImapConnection::Private
     Result<void> route(const Response &response, const Handlers &handlers);
     ImapError fail(ImapError error);
     ImapError socketError(const QString &action);
-    int timeoutMs() const { return std::max(1, account.timeoutSeconds) * 1000; }
+    int timeoutMs() const { return std::clamp(account.timeoutSeconds, 1, kMaxTimeoutSeconds) * 1000; }
     LiteralPolicy literalPolicy() const;
     bool hasCapability(QByteArrayView name) const;
 

@@ -186,8 +186,11 @@ int monthOf(QByteArrayView name)
     return 0;
 }
 
+// The value of a date field: a few digits, -1 for anything else.
 int digitsValue(QByteArrayView text)
 {
+    if (text.size() > 4)
+        return -1;
     int value = 0;
     for (const char digit : text) {
         if (digit < '0' || digit > '9')

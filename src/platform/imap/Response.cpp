@@ -139,9 +139,9 @@ private:
         qint64 length = 0;
         qsizetype digits = 0;
         while (peek() >= '0' && peek() <= '9') {
-            length = length * 10 + (m_line.at(m_at++) - '0');
             if (++digits > 18)
                 return failure(QStringLiteral("Literal length out of range"));
+            length = length * 10 + (m_line.at(m_at++) - '0');
         }
         consume('+');
         if (digits == 0 || !consume('}') || !consume('\r') || !consume('\n'))
