@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang (ASan and UBSan on) into
 # build-fuzz/ and runs each for RUNS executions (default 10 million).
-# Usage: scripts/fuzz.sh [RUNS] [TARGET...]   targets: rtfreader sqltokenizer notificationfile
+# Usage: scripts/fuzz.sh [RUNS] [TARGET...]   targets: rtfreader sqltokenizer notificationfile imapparser
 # A finding stops its target with a non-zero exit and leaves the input
 # (crash-*, timeout-*, leak-*) in build-fuzz/.
 set -eu
@@ -10,9 +10,9 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 out=${MRV_FUZZ_DIR:-$here/build-fuzz}
 runs=${1:-10000000}
 [ $# -gt 0 ] && shift
-targets=${*:-rtfreader sqltokenizer notificationfile}
+targets=${*:-rtfreader sqltokenizer notificationfile imapparser}
 
-for package in clang libclang-rt-14-dev qt6-base-dev pkg-config; do
+for package in clang libclang-rt-14-dev qt6-base-dev pkg-config libgmime-3.0-dev; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
         echo "mrv fuzz: installing $package"
         if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
@@ -48,6 +48,14 @@ for target in $targets; do
             src/notifications/NotificationFile.cpp src/notifications/NotificationBatch.cpp src/host/HostServices.cpp \
             $(pkg-config --libs Qt6Core) -o "$out/fuzz_notificationfile"
         options="-max_len=4096" ;;
+    imapparser)
+        # shellcheck disable=SC2086
+        clang++ $flags $(pkg-config --cflags Qt6Core gmime-3.0) fuzz/fuzz_imapparser.cpp \
+            src/platform/imap/LineAssembler.cpp src/platform/imap/Response.cpp src/platform/imap/MailboxData.cpp \
+            src/platform/imap/MessageData.cpp src/platform/imap/HeaderText.cpp src/platform/imap/UidSet.cpp \
+            src/platform/imap/MailboxName.cpp src/platform/imap/ImapError.cpp src/platform/mime/GMimeSetup.cpp \
+            $(pkg-config --libs Qt6Core gmime-3.0) -o "$out/fuzz_imapparser"
+        options="-max_len=8192" ;;
     *)
         echo "mrv fuzz: unknown target $target" >&2
         exit 2 ;;

@@ -11,7 +11,7 @@ packages="cmake ninja-build g++ ccache pkg-config
 qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev
 libgmime-3.0-dev libcurl4-gnutls-dev libpq-dev postgresql-15 python3-aiosmtpd openssl
 qt6-pdf-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools poppler-utils
-qt6-svg-dev libqt6svg6"
+qt6-svg-dev libqt6svg6 dovecot-imapd"
 
 missing=""
 for package in $packages; do

@@ -1,6 +1,7 @@
 #include "MimeMessage.h"
 
 #include "host/Failure.h"
+#include "platform/mime/GMimeSetup.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 
 namespace mrv::smtp {
 
@@ -29,12 +29,6 @@ struct GObjectUnref
     void operator()(gpointer object) const { g_object_unref(object); }
 };
 template <typename T> using GRef = std::unique_ptr<T, GObjectUnref>;
-
-void ensureGMime()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
-}
 
 // Line breaks become blanks and other control characters go: a header value
 // must stay one header.
@@ -101,7 +95,7 @@ MimeFile MimeFile::onDisk(const QString &path)
 class MimeWriter
 {
 public:
-    explicit MimeWriter(const MimeMessage &message) : m_message(message) { ensureGMime(); }
+    explicit MimeWriter(const MimeMessage &message) : m_message(message) { mime::ensureGMime(); }
 
     EncodedMessage write() const
     {
