@@ -1,15 +1,16 @@
 #include "mrvExchange.h"
 
+#include "ImapMailbox.h"
 #include "MailboxConnection.h"
 #include "facade/Guard.h"
 #include "facade/ScreenPointer.h"
 #include "facade/Types.h"
 #include "host/ConfigClass.h"
 #include "host/Connection.h"
+#include "host/HostServices.h"
 #include "host/TreeControl.h"
 #include "host/TypeCodes.h"
 #include "host/UserManager.h"
-#include "host/HostServices.h"
 #include "host/ValueTools.h"
 
 #include <QSet>
@@ -101,7 +102,10 @@ private:
 
 } // namespace
 
-mrvExchange::mrvExchange(std::unique_ptr<exchange::MailboxConnection> mailbox) : m_mailbox(std::move(mailbox)) {}
+mrvExchange::mrvExchange(std::unique_ptr<exchange::MailboxConnection> mailbox)
+    : m_mailbox(mailbox ? std::move(mailbox)
+                        : exchange::ImapMailbox::fromConfiguration([this] { return m_config.get(); }))
+{}
 
 mrvExchange::~mrvExchange() = default;
 
