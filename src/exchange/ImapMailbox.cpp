@@ -7,6 +7,8 @@
 #include "mail/mrvEmailParams.h"
 #include "platform/imap/ImapSession.h"
 
+#include <algorithm>
+
 namespace mrv::exchange {
 
 namespace {
@@ -275,13 +277,19 @@ MailboxFolder ImapMailbox::folder(const QString &folderId, const QString &storeI
 
 QList<MailboxFolder> ImapMailbox::subfolders(const QString &folderId, const QString &storeId)
 {
-    Q_UNUSED(storeId);
     readFolders();
     QList<MailboxFolder> children;
     for (const Folder &folder : std::as_const(m_folders)) {
         if (folder.parentId == folderId)
             children.append({folder.id, folder.name});
     }
+    // As mail programs show them: the inbox first, the rest by name.
+    const QString inbox = defaultFolderId(storeId, 6);
+    std::sort(children.begin(), children.end(), [&](const MailboxFolder &a, const MailboxFolder &b) {
+        if ((a.entryId == inbox) != (b.entryId == inbox))
+            return a.entryId == inbox;
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
     return children;
 }
 
@@ -331,6 +339,8 @@ FolderItems ImapMailbox::items(const QString &folderId, const QString &storeId, 
 {
     Q_UNUSED(storeId);
     readFolders();
+    if (folderId == topFolderId())
+        return {};
     const Folder &folder = folderById(folderId);
     if (!folder.selectable)
         return {};

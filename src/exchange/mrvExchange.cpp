@@ -248,6 +248,11 @@ void mrvExchange::SyncFolders(const cExchangeNode &root)
     m_connection->execute(QStringLiteral("DELETE SYS_EXC") + kCR + QStringLiteral("WHERE EXUSR = ") + userLiteral() +
                           kCR + QStringLiteral("AND   EXOID NOT IN (") + list + QStringLiteral(")") + kCR +
                           QStringLiteral("AND   EXPAR NOT IN (") + list + QStringLiteral(")"));
+    // A folder gone from directly under a listed one (the top folder) still
+    // has its parent in the list: it goes too, with its messages.
+    m_connection->execute(QStringLiteral("DELETE SYS_EXC WHERE EXUSR = ") + userLiteral() +
+                          QStringLiteral(" AND ((EXTYP <> 4 AND EXOID NOT IN (") + list +
+                          QStringLiteral(")) OR (EXTYP = 4 AND EXPAR NOT IN (") + list + QStringLiteral(")))"));
     RefreshFolders(root, QString());
 }
 
