@@ -102,10 +102,9 @@ private:
 
 } // namespace
 
-mrvExchange::mrvExchange(std::unique_ptr<exchange::MailboxConnection> mailbox)
-    : m_mailbox(mailbox ? std::move(mailbox)
-                        : exchange::ImapMailbox::fromConfiguration([this] { return m_config.get(); }))
-{}
+mrvExchange::mrvExchange() : m_mailbox(exchange::ImapMailbox::fromConfiguration([this] { return m_config.get(); })) {}
+
+mrvExchange::mrvExchange(std::unique_ptr<exchange::MailboxConnection> mailbox) : m_mailbox(std::move(mailbox)) {}
 
 mrvExchange::~mrvExchange() = default;
 

@@ -31,9 +31,9 @@ struct MailboxMessage;
 class mrvExchange : public ComObject
 {
 public:
-    // Without a mailbox the mirror reaches the user's mailbox server as the
-    // configuration says.
-    explicit mrvExchange(std::unique_ptr<exchange::MailboxConnection> mailbox = {});
+    // Reaches the user's mailbox server as the configuration says.
+    mrvExchange();
+    explicit mrvExchange(std::unique_ptr<exchange::MailboxConnection> mailbox);
     ~mrvExchange() override;
 
     std::shared_ptr<host::Connection> Connection() const { return m_connection; }
