@@ -7,6 +7,7 @@
 #include "platform/imap/ImapSession.h"
 #include "services/SuiteSession.h"
 
+#include <QProcess>
 #include <QTest>
 
 using namespace mrv;
@@ -239,6 +240,49 @@ private Q_SLOTS:
         QVERIFY(std::any_of(fetched.value().begin(), fetched.value().end(), [](const imap::FetchedMessage &message) {
             return message.envelope && message.envelope->subject == u"Fattura n° 12"_s && message.hasFlag("\\Seen");
         }));
+    }
+
+    // The mirror through the command line; {INBOX}, {STORE} and {MESSAGE}
+    // stand for the keys of the mirrored inbox, store and a message.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("tree") << QStringList{u"tree"_s} << 0 << u"1\t{STORE}\tmario@127.0.0.1\n  2\t{INBOX}\tINBOX\n"_s;
+        QTest::newRow("refresh") << QStringList{u"refresh"_s, u"{INBOX}"_s, u"--force"_s} << 0 << u"4\n"_s;
+        QTest::newRow("refresh of no folder") << QStringList{u"refresh"_s, u"nowhere"_s} << 1 << u"not in the mirror"_s;
+        QTest::newRow("check") << QStringList{u"check"_s, u"{STORE}"_s} << 0 << u"0\n"_s;
+        QTest::newRow("open") << QStringList{u"open"_s, u"{MESSAGE}"_s} << 0
+                              << u"From: José Pérez <jose@example.es>\nTo: anna@example.it\n"_s;
+        QTest::newRow("status") << QStringList{u"status"_s, u"{MESSAGE}"_s, u"2"_s} << 0 << QString();
+        QTest::newRow("status out of range") << QStringList{u"status"_s, u"{MESSAGE}"_s, u"9"_s} << 2 << u"0 to 4"_s;
+        QTest::newRow("status of no message")
+            << QStringList{u"status"_s, u"99999"_s, u"1"_s} << 1 << u"does not exist"_s;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        const auto keys = [this](QString text) {
+            return text.replace(u"{INBOX}"_s, folderId(u"INBOX"_s))
+                .replace(u"{STORE}"_s, storeId())
+                .replace(u"{MESSAGE}"_s, rows(u"SELECT RECORD_ID FROM SYS_EXC WHERE EXDES = 'Fattura n° 12'"_s));
+        };
+        QStringList command{suite::db::SuiteConnection::isServerLocation(m_suite->databasePath()) ? u"--url"_s
+                                                                                                  : u"--db"_s,
+                            m_suite->databasePath(), u"--user"_s, u"ROSSI"_s, u"mailbox"_s};
+        for (const QString &argument : arguments)
+            command << keys(argument);
+        QProcess mrv;
+        mrv.start(qEnvironmentVariable("MRV_BIN") + u"/mrv"_s, command);
+        QVERIFY(mrv.waitForFinished(60000));
+        const QString out = QString::fromUtf8(mrv.readAllStandardOutput());
+        const QString err = QString::fromUtf8(mrv.readAllStandardError());
+        QVERIFY2(mrv.exitCode() == exitCode, qPrintable(out + err));
+        QVERIFY2((exitCode == 0 ? out : err).contains(keys(output)), qPrintable(out + err));
     }
 
     // A refused login gives False and the stored tree.
