@@ -2,6 +2,7 @@
 
 #include "WindowRegistry.h"
 #include "mail/mrvEmailParams.h"
+#include "exchange/mrvExchange.h"
 #include "mail/mrvSMTP.h"
 #include "mrvMessage.h"
 #include "templates/mrvDataset.h"
@@ -100,6 +101,8 @@ const std::vector<std::unique_ptr<ClassFactory>> &classFactories()
                                                       [] { return std::make_unique<mrvDataset>(); }));
         list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvTemplate"),
                                                       [] { return std::make_unique<mrvTemplate>(); }));
+        list.push_back(std::make_unique<ClassFactory>(QStringLiteral("mrvExchange"),
+                                                      [] { return std::make_unique<mrvExchange>(); }));
         return list;
     }();
     return factories;

@@ -121,13 +121,14 @@ QString mrvEmailParams::effectivePrefix(const QString &sConfigurationPrefix) con
 
 void mrvEmailParams::LoadConfig(const QString &sConfigurationPrefix)
 {
-    guardedVoid(m_errors.get(), kObjectName, "LoadConfig", [&] {
-        const QString prefix = effectivePrefix(sConfigurationPrefix);
-        host::ConfigClass &configuration = config();
-        for (const Field &field : fields())
-            field.load(*this,
-                       configuration.value(prefix + QLatin1String(field.key), QLatin1String(field.defaultValue)));
-    });
+    guardedVoid(m_errors.get(), kObjectName, "LoadConfig",
+                [&] { loadAccount(config(), effectivePrefix(sConfigurationPrefix)); });
+}
+
+void mrvEmailParams::loadAccount(const host::ConfigClass &configuration, const QString &prefix)
+{
+    for (const Field &field : fields())
+        field.load(*this, configuration.value(prefix + QLatin1String(field.key), QLatin1String(field.defaultValue)));
 }
 
 void mrvEmailParams::SaveConfig(const QString &sConfigurationPrefix, const QString &sConfigurationFlag)

@@ -51,6 +51,9 @@ public:
     // The prefix every key gets: the explicit one (with "_"), or the company
     // code and "_" when "EMAIL_CONFIG_FOR_FIRM" is 1, or nothing.
     QString effectivePrefix(const QString &sConfigurationPrefix) const;
+    // The account saved under `prefix` ("" or ending in "_"), from a
+    // configuration given directly.
+    void loadAccount(const host::ConfigClass &configuration, const QString &prefix);
 
 private:
     host::ConfigClass &config() const;

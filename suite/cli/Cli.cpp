@@ -34,10 +34,10 @@ std::shared_ptr<suite::db::SuiteConnection> Context::openConnection(bool readOnl
 
 QList<Command> commands()
 {
-    return {initCommand(),         infoCommand(),        sqlCommand(),   configCommand(),      resolveCommand(),
-            statusCommand(),       linkEmailCommand(),   sendCommand(),  emailConfigCommand(), registerCommand(),
-            unregisterCommand(),   mailClientCommand(),  watchCommand(), datasetCommand(),     templateCommand(),
-            notificationCommand(), notifyServerCommand()};
+    return {initCommand(),         infoCommand(),         sqlCommand(),    configCommand(),      resolveCommand(),
+            statusCommand(),       linkEmailCommand(),    sendCommand(),   emailConfigCommand(), registerCommand(),
+            unregisterCommand(),   mailClientCommand(),   watchCommand(),  datasetCommand(),     templateCommand(),
+            notificationCommand(), notifyServerCommand(), mailboxCommand()};
 }
 
 bool reportsNothing(Context &context, const std::function<void()> &operation)

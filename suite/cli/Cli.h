@@ -91,6 +91,7 @@ Command datasetCommand();
 Command templateCommand();
 Command notificationCommand();
 Command notifyServerCommand();
+Command mailboxCommand();
 
 void requireNoMoreOptions(const QStringList &args);
 // The arguments left after the options, when there are exactly `count`;

@@ -351,6 +351,14 @@ TableDef mailboxMirror()
                  {index({"EXOID", "EXUSR"}), index({"EXUSR", "EXPAR"})});
 }
 
+// Where the mirror left each folder's listing on the mailbox server, so
+// that the next refresh asks only for what changed since.
+TableDef mailboxListings()
+{
+    return since(9, table("SYS_EXS", Scope::Suite, "Stato delle cartelle della cassetta postale",
+                          {text("EXUSR", 20), text("EXOID", 255), text("EXSTA", 255)}, {unique({"EXUSR", "EXOID"})}));
+}
+
 TableDef users()
 {
     return visible(table(
@@ -623,6 +631,7 @@ QList<TableDef> buildTables()
         notificationResults(),
         notificationChanges(),
         mailboxMirror(),
+        mailboxListings(),
         users(),
         groups(),
         groupMembers(),
@@ -748,7 +757,7 @@ template <typename Def> const Def *findByName(const QList<Def> &defs, const QStr
 
 int SchemaCatalog::version()
 {
-    return 8;
+    return 9;
 }
 
 const QList<TableDef> &SchemaCatalog::tables()

@@ -2,6 +2,7 @@
 
 #include "host/Failure.h"
 #include "platform/mime/GMimeSetup.h"
+#include "platform/mime/GObjectRef.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,11 +25,7 @@ namespace mrv::smtp {
 
 namespace {
 
-struct GObjectUnref
-{
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <typename T> using GRef = std::unique_ptr<T, GObjectUnref>;
+using mime::GRef;
 
 // Line breaks become blanks and other control characters go: a header value
 // must stay one header.

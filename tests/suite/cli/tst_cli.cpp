@@ -460,7 +460,7 @@ private Q_SLOTS:
             QVERIFY2(out({match.captured(1), u"--help"_s}).startsWith("Usage: mrv"_L1), qPrintable(line));
         }
         QCOMPARE(names.size(), lines.size());
-        QCOMPARE(names.size(), 17);
+        QCOMPARE(names.size(), 18);
         QCOMPARE(descriptionColumns.size(), 1);
         QVERIFY(help.startsWith("Usage: mrv"_L1));
         const QString version = out({u"--version"_s});
