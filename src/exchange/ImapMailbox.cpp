@@ -403,4 +403,13 @@ std::unique_ptr<MailboxMessage> ImapMailbox::message(const QString &entryId, con
     return message;
 }
 
+void ImapMailbox::appendMessage(const QString &folderId, const QString &storeId, const QByteArray &message, bool seen)
+{
+    Q_UNUSED(storeId);
+    readFolders();
+    const Folder &folder = folderById(folderId);
+    const QList<QByteArray> flags = seen ? QList<QByteArray>{QByteArrayLiteral("\\Seen")} : QList<QByteArray>{};
+    valueOrThrow(m_session->append(folder.mailbox, message, flags, QDateTime::currentDateTime()));
+}
+
 } // namespace mrv::exchange

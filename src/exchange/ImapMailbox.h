@@ -57,9 +57,8 @@ public:
     QList<MailboxFolder> subfolders(const QString &folderId, const QString &storeId) override;
     FolderItems items(const QString &folderId, const QString &storeId, const QString &sinceState) override;
     std::unique_ptr<MailboxMessage> message(const QString &entryId, const QString &storeId) override;
-
-    // Why the last logon failed, for the connection log.
-    QString lastError() const { return m_lastError; }
+    void appendMessage(const QString &folderId, const QString &storeId, const QByteArray &message, bool seen) override;
+    QString lastError() const override { return m_lastError; }
 
 private:
     struct Folder;

@@ -98,6 +98,11 @@ public:
     virtual FolderItems items(const QString &folderId, const QString &storeId, const QString &sinceState) = 0;
     // Null when the item is not there; opening marks it seen.
     virtual std::unique_ptr<MailboxMessage> message(const QString &entryId, const QString &storeId) = 0;
+    // Files a message (RFC 5322 text) in a folder.
+    virtual void appendMessage(const QString &folderId, const QString &storeId, const QByteArray &message,
+                               bool seen) = 0;
+    // Why the last logon failed.
+    virtual QString lastError() const = 0;
 };
 
 } // namespace mrv::exchange

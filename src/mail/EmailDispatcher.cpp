@@ -1,6 +1,8 @@
 #include "EmailDispatcher.h"
 
 #include "SendingFolder.h"
+#include "exchange/MailboxConnection.h"
+#include "exchange/mrvExchange.h"
 
 #include "facade/Guard.h"
 #include "facade/Types.h"
@@ -118,7 +120,7 @@ bool EmailDispatcher::SendEmail(const OutgoingEmail &email, QString &connectLog)
         if (mode == QLatin1String("OUTLOOK_EXT"))
             return SendEmail_MailClient(email, body, html);
         if (mode == QLatin1String("EXCHANGE") || mode == QLatin1String("OUTLOOK"))
-            return SendEmail_Exchange(email, body, html);
+            return SendEmail_Exchange(email, body, html, connectLog);
         if (mode == QLatin1String("ACCOUNT"))
             return SendEmail_SMTP(email, body, html, connectLog);
         if (mode == QLatin1String("CDO"))
@@ -145,24 +147,32 @@ QStringList EmailDispatcher::attachmentFiles(const QString &attachmentIds, Sendi
     return files;
 }
 
+void EmailDispatcher::compose(mrvSMTP &smtp, const OutgoingEmail &email, const QString &body, bool isHtml,
+                              SendingFolder &folder, std::shared_ptr<mrvEmailParams> account)
+{
+    smtp.setErrors(m_errors);
+    smtp.setRecords(m_records);
+    if (account)
+        smtp.setParams(std::move(account));
+    addRecipients(smtp, email.to, email.cc, email.ccn);
+    smtp.setSubject(email.subject);
+    if (isHtml)
+        smtp.SetBodyText(body, email.bodyFormat);
+    else
+        smtp.setRichTextBody(body);
+    smtp.setPriority(emailPriority(email.priority));
+    for (const QString &file : attachmentFiles(email.attachmentIds, folder))
+        smtp.AddAttachment(file);
+    if (!email.replyToAddress.isEmpty())
+        smtp.ReplyTo(email.replyToAddress, email.replyToName);
+}
+
 bool EmailDispatcher::SendEmail_SMTP(const OutgoingEmail &email, const QString &body, bool isHtml, QString &connectLog)
 {
     return guarded(m_errors.get(), kObjectName, "SendEmail_SMTP", false, [&] {
         mrvSMTP smtp;
-        smtp.setErrors(m_errors);
-        smtp.setRecords(m_records);
-        addRecipients(smtp, email.to, email.cc, email.ccn);
-        smtp.setSubject(email.subject);
-        if (isHtml)
-            smtp.SetBodyText(body, email.bodyFormat);
-        else
-            smtp.setRichTextBody(body);
-        smtp.setPriority(emailPriority(email.priority));
         SendingFolder folder;
-        for (const QString &file : attachmentFiles(email.attachmentIds, folder))
-            smtp.AddAttachment(file);
-        if (!email.replyToAddress.isEmpty())
-            smtp.ReplyTo(email.replyToAddress, email.replyToName);
+        compose(smtp, email, body, isHtml, folder);
         qint32 result = -1;
         smtp.Send(&result, email.sendAs);
         connectLog = smtp.ConnectLog();
@@ -207,11 +217,67 @@ bool EmailDispatcher::SendEmail_CDO(const OutgoingEmail &email, QString &connect
     });
 }
 
-bool EmailDispatcher::SendEmail_Exchange(const OutgoingEmail &, const QString &, bool)
+// The user's mailbox has no outbox on an IMAP server: the message goes
+// through the account's SMTP server (in "OUTLOOK" mode that of the profile's
+// account), then is filed in the mailbox's Sent folder as read. Each step
+// runs once; a message that went out but could not be filed is reported as
+// a failure that says so.
+bool EmailDispatcher::SendEmail_Exchange(const OutgoingEmail &email, const QString &body, bool isHtml,
+                                         QString &connectLog)
 {
-    return guarded(m_errors.get(), kObjectName, "SendEmail_Exchange", false, []() -> bool {
-        throw Failure(QStringLiteral("Sending through the mailbox (EXCHANGE, OUTLOOK) is not available yet"));
+    return guarded(m_errors.get(), kObjectName, "SendEmail_Exchange", false, [&] {
+        std::shared_ptr<mrvEmailParams> account;
+        if (setting(QStringLiteral("EXCHANGE_MODE"), QString()).toUpper() == QLatin1String("OUTLOOK")) {
+            account = std::make_shared<mrvEmailParams>();
+            account->setRecords(m_records);
+            account->setErrors(m_errors);
+            account->loadAccount(*m_config, setting(QStringLiteral("EXCHANGE_PROFILE"), QStringLiteral("Outlook")) +
+                                                QLatin1Char('_'));
+        }
+        mrvSMTP smtp;
+        SendingFolder folder;
+        compose(smtp, email, body, isHtml, folder, account);
+        smtp.setKeepSentMessage(true);
+        qint32 result = -1;
+        smtp.Send(&result, email.sendAs);
+        connectLog = smtp.ConnectLog();
+        if (result != 0)
+            return false;
+        try {
+            fileInSent(smtp.sentMessage());
+        } catch (const Failure &failure) {
+            connectLog += failure.message() + QStringLiteral("\r\n");
+            throw;
+        }
+        return true;
     });
+}
+
+void EmailDispatcher::fileInSent(const QByteArray &message)
+{
+    mrvExchange exchange;
+    exchange.setConnection(m_connection);
+    exchange.setErrors(m_errors);
+    exchange.setUserManager(m_users);
+    exchange.setConfigClass(m_config);
+    const QString notFiled = QStringLiteral("The message was sent, but not filed in the mailbox's Sent folder: ");
+    if (!exchange.Logon())
+        throw Failure(notFiled + exchange.mailbox().lastError());
+    struct Logoff
+    {
+        mrvExchange &exchange;
+        ~Logoff() { exchange.Logoff(); }
+    } logoff{exchange};
+    try {
+        exchange::MailboxConnection &mailbox = exchange.mailbox();
+        const QString store = mailbox.stores().value(0).entryId;
+        const QString sent = mailbox.defaultFolderId(store, 5);
+        if (sent.isEmpty())
+            throw Failure(QStringLiteral("the mailbox has no Sent folder"));
+        mailbox.appendMessage(sent, store, message, true);
+    } catch (const Failure &failure) {
+        throw Failure(notFiled + failure.message());
+    }
 }
 
 bool EmailDispatcher::SendEmail_MailClient(const OutgoingEmail &email, const QString &body, bool isHtml)

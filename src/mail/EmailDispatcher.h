@@ -8,6 +8,8 @@
 namespace mrv {
 
 class SendingFolder;
+class mrvEmailParams;
+class mrvSMTP;
 
 namespace host {
 class ConfigClass;
@@ -43,7 +45,13 @@ private:
     bool SendEmail_SMTP(const OutgoingEmail &email, const QString &body, bool isHtml, QString &connectLog);
     bool SendEmail_CDO(const OutgoingEmail &email, QString &connectLog);
     bool SendEmail_MailClient(const OutgoingEmail &email, const QString &body, bool isHtml);
-    bool SendEmail_Exchange(const OutgoingEmail &email, const QString &body, bool isHtml);
+    bool SendEmail_Exchange(const OutgoingEmail &email, const QString &body, bool isHtml, QString &connectLog);
+    void fileInSent(const QByteArray &message);
+    // The message of an SMTP-account transport, its attachments written
+    // into the sending's folder.
+    // account: another than the configuration's.
+    void compose(mrvSMTP &smtp, const OutgoingEmail &email, const QString &body, bool isHtml, SendingFolder &folder,
+                 std::shared_ptr<mrvEmailParams> account = {});
 
     QString setting(const QString &key, const QString &defaultValue) const;
     // The message's attachments written under their stored names into the

@@ -310,6 +310,9 @@ bool mrvSMTP::Send(qint32 *lResult, const QString &sSendAs)
         handlers.progress = [this](qint64 sent, qint64 total) {
             Q_EMIT Progress(clampedToInt32(sent), clampedToInt32(total));
         };
+        m_sentMessage.clear();
+        if (m_keepSentMessage)
+            handlers.encoded = [this](const char *data, qint64 size) { m_sentMessage = QByteArray(data, size); };
         const smtp::SendResult result = smtp::SmtpSessionPool::instance().send(account(), m_message, handlers);
         if (lResult)
             *lResult = result;

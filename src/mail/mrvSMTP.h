@@ -65,6 +65,10 @@ public:
     // Whether Send asks for a read receipt when "EMAIL_RECEIPT" says so (the
     // default); transports that have no read receipts turn it off.
     void setReceiptFollowsConfiguration(bool follows) { m_receiptFollowsConfiguration = follows; }
+    // Send keeps the message as it went to the server, for a transport that
+    // files it in the mailbox afterwards.
+    void setKeepSentMessage(bool keep) { m_keepSentMessage = keep; }
+    QByteArray sentMessage() const { return m_sentMessage; }
 
     QString BodyTextPlain() const;
     void setBodyTextPlain(const QString &value);
@@ -97,6 +101,8 @@ private:
 
     std::shared_ptr<host::Records> m_records;
     std::shared_ptr<host::Errors> m_errors;
+    bool m_keepSentMessage = false;
+    QByteArray m_sentMessage;
     std::shared_ptr<mrvEmailParams> m_params;
     smtp::MimeMessage m_message;
     QString m_connectLog;

@@ -1,9 +1,13 @@
 #include "DemoSuite.h"
 #include "ImapTestServer.h"
+#include "ReceivedMessages.h"
+#include "SmtpTestServer.h"
 #include "db/SuiteConnection.h"
 #include "exchange/MailboxConnection.h"
 #include "exchange/mrvExchange.h"
 #include "host/TreeControl.h"
+#include "mail/EmailDispatcher.h"
+#include "messages/SendingPipeline.h"
 #include "platform/imap/ImapSession.h"
 #include "services/SuiteSession.h"
 
@@ -283,6 +287,85 @@ private Q_SLOTS:
         const QString err = QString::fromUtf8(mrv.readAllStandardError());
         QVERIFY2(mrv.exitCode() == exitCode, qPrintable(out + err));
         QVERIFY2((exitCode == 0 ? out : err).contains(keys(output)), qPrintable(out + err));
+    }
+
+    // E-mail through the mailbox: sent by the account's SMTP server (the
+    // profile's in OUTLOOK mode), then filed in Sent as read, each once.
+    void sendingFilesTheMessageInSent_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("smtpReachable");
+        QTest::addColumn<bool>("mailboxReachable");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<int>("received");
+        QTest::addColumn<int>("filed");
+        QTest::newRow("exchange") << u"EXCHANGE"_s << true << true << true << 1 << 1;
+        QTest::newRow("outlook, through the profile's account") << u"OUTLOOK"_s << true << true << true << 1 << 1;
+        QTest::newRow("smtp server refuses") << u"EXCHANGE"_s << false << true << false << 0 << 0;
+        QTest::newRow("mailbox refuses the login") << u"EXCHANGE"_s << true << false << false << 1 << 0;
+    }
+
+    void sendingFilesTheMessageInSent()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, smtpReachable);
+        QFETCH(bool, mailboxReachable);
+        QFETCH(bool, result);
+        QFETCH(int, received);
+        QFETCH(int, filed);
+        suite::SuiteSession &session = m_suite->session();
+        auto config = session.config();
+        testing::SmtpTestServer smtp;
+        QVERIFY2(smtp.start(), qPrintable(smtp.errorText()));
+        const QString prefix = mode == u"OUTLOOK"_s ? u"Ufficio_"_s : QString();
+        for (const auto &[key, value] : QList<std::pair<QString, QString>>{
+                 {u"EMAIL"_s, u"mario@127.0.0.1"_s},
+                 {u"EMAIL_OUT_TYPE"_s, u"3"_s},
+                 {u"EMAIL_OUT_SERVER"_s, u"127.0.0.1"_s},
+                 {u"EMAIL_OUT_PORT"_s, QString::number(smtpReachable ? smtp.port() : 1)},
+                 {u"EMAIL_IN_SERVER"_s, u"127.0.0.1"_s},
+                 {u"EMAIL_IN_PORT"_s, QString::number(m_server.tlsPort())},
+                 {u"EMAIL_IN_SSL"_s, u"-1"_s},
+                 {u"EMAIL_IN_USER"_s, QString::fromLatin1(testing::ImapTestServer::kUser)},
+                 {u"EMAIL_IN_PASS"_s, QString::fromLatin1(testing::ImapTestServer::kPassword)}})
+            config->setValue(prefix + key, value);
+        config->setValue(u"EXCHANGE_MODE"_s, mode);
+        config->setValue(u"EXCHANGE_PROFILE"_s, u"Ufficio"_s);
+        config->setValue(u"EXCHANGE_PASSWORD"_s,
+                         mailboxReachable ? QString::fromLatin1(testing::ImapTestServer::kPassword) : u"no"_s, true);
+        const auto filedCount = [this] {
+            // STATUS of the mailbox a session has selected may lag behind.
+            m_imap->select(imap::MailboxName::inbox());
+            return m_imap->status(imap::MailboxName::fromWire("Sent")).value().messages.value_or(0);
+        };
+        const quint32 before = filedCount();
+
+        OutgoingEmail email;
+        email.messageId = 1;
+        email.subject = u"Offerta è pronta"_s;
+        email.rtfBody = u"{\\rtf1\\ansi Buongiorno\\par}"_s;
+        email.to = u"cliente@x.example"_s;
+        email.priority = 2;
+        QString log;
+        EmailDispatcher dispatcher(session.connection(), config, session.users(), session.records(), session.errors());
+        QVERIFY2(dispatcher.SendEmail(email, log) == result, qPrintable(log));
+        QCOMPARE(smtp.receivedMessages().size(), received);
+        QCOMPARE(int(filedCount() - before), filed);
+        QCOMPARE(log.contains(u"not filed"_s), received == 1 && filed == 0);
+        if (filed == 1) {
+            QVERIFY(m_imap->select(imap::MailboxName::fromWire("Sent")));
+            imap::FetchRequest request;
+            request.uids = imap::UidSet(1, imap::UidSet::kLargest);
+            const auto messages = m_imap->fetch(request);
+            QVERIFY(messages);
+            const imap::FetchedMessage &last = messages.value().last();
+            QCOMPARE(last.envelope->subject, u"Offerta è pronta"_s);
+            QVERIFY(last.hasFlag("\\Seen"));
+            QCOMPARE(QString::fromLatin1(last.envelope->messageId),
+                     smtp.receivedMessages().first().header(u"Message-ID"_s));
+        }
+        config->setValue(u"EXCHANGE_MODE"_s, u"EXCHANGE"_s);
+        config->setValue(u"EXCHANGE_PASSWORD"_s, QString::fromLatin1(testing::ImapTestServer::kPassword), true);
     }
 
     // A refused login gives False and the stored tree.

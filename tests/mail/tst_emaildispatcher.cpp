@@ -100,8 +100,6 @@ private Q_SLOTS:
         QTest::newRow("cdo") << u"CDO"_qs << true << QString();
         QTest::newRow("none") << u"NONE"_qs << false << QString();
         QTest::newRow("empty") << QString() << false << QString();
-        QTest::newRow("exchange") << u"EXCHANGE"_qs << false << u"SendEmail_Exchange"_qs;
-        QTest::newRow("outlook") << u"Outlook"_qs << false << u"SendEmail_Exchange"_qs;
     }
 
     void transportByMode()

@@ -318,6 +318,8 @@ SendResult SmtpSender::send(const MimeMessage &message, const Handlers &handlers
         return srNotSendable;
     }
     const EncodedMessage data = message.encode();
+    if (handlers.encoded)
+        handlers.encoded(data.data, data.size);
     const Slist recipients = recipientList(message);
     QString detail;
     SendResult result = d->attempt(url, message, data, recipients.get(), handlers, transcript, detail);

@@ -42,6 +42,8 @@ public:
         std::function<void(const QString &text, qint32 code)> log;
         // Bytes of the message handed to the connection so far, of all.
         std::function<void(qint64 sent, qint64 total)> progress;
+        // The message exactly as it goes to the server, before it does.
+        std::function<void(const char *data, qint64 size)> encoded;
     };
 
     explicit SmtpSender(const SmtpAccount &account);
