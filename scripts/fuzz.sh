@@ -27,7 +27,8 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0}
 
 mkdir -p "$out"
 cd "$here"
-flags="-std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -DQT_NO_KEYWORDS -Isrc -Isuite"
+# An undefined-behaviour report stops the run as a finding, as a crash does.
+flags="-std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -DQT_NO_KEYWORDS -Isrc -Isuite"
 for target in $targets; do
     case $target in
     rtfreader)
