@@ -143,7 +143,7 @@
       <translation>@1Reply sent on @2</translation>
     </message>
     <message>
-      <location filename="src/mail/mrvEmailParams.cpp" line="138" />
+      <location filename="src/mail/mrvEmailParams.cpp" line="139" />
       <source>A</source>
       <translation>To</translation>
     </message>
@@ -487,7 +487,7 @@
       <translation>Cannot send the message: check the configuration of the mail account and try again.</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="392" />
+      <location filename="src/templates/TemplateSendController.cpp" line="390" />
       <source>Impossibile inviare il template corrente!</source>
       <translation>Cannot send the current template!</translation>
     </message>
@@ -514,7 +514,7 @@ Set the notification to "To be deactivated" and wait for the notification server
       <translation>Cannot save the file.</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="393" />
+      <location filename="src/templates/TemplateSendController.cpp" line="391" />
       <source>Impossibile salvare l'allegato al messaggio inviato!</source>
       <translation>Cannot save the attachment with the sent message!</translation>
     </message>
@@ -584,12 +584,12 @@ Set the notification to "To be deactivated" and wait for the notification server
       <translation>Send fax</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="290" />
+      <location filename="src/templates/TemplateSendController.cpp" line="288" />
       <source>Invio messaggio @1 di @2 in corso...</source>
       <translation>Sending message @1 of @2...</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="288" />
+      <location filename="src/templates/TemplateSendController.cpp" line="286" />
       <source>Invio messaggio in corso...</source>
       <translation>Sending the message...</translation>
     </message>
@@ -629,7 +629,7 @@ Set the notification to "To be deactivated" and wait for the notification server
       <translation>Message</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="163" />
+      <location filename="src/templates/TemplateSendController.cpp" line="152" />
       <source>Messaggio @1 di @2</source>
       <translation>Message @1 of @2</translation>
     </message>
@@ -676,12 +676,12 @@ Continue anyway?</translation>
       <translation>No template available for the table @1!</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="395" />
+      <location filename="src/templates/TemplateSendController.cpp" line="393" />
       <source>Non è possibile trovare il file "@1".</source>
       <translation>Cannot find the file "@1".</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="394" />
+      <location filename="src/templates/TemplateSendController.cpp" line="392" />
       <source>Non è possibile trovare il report "@1".</source>
       <translation>Cannot find the report "@1".</translation>
     </message>
@@ -933,12 +933,17 @@ Continue anyway?</translation>
       <translation>All files (*.*)|*.*</translation>
     </message>
     <message>
+      <location filename="src/platform/imap/ImapConnection.cpp" line="208" />
+      <source>Unreadable %1 response</source>
+      <translation>Unreadable %1 response</translation>
+    </message>
+    <message>
       <location filename="src/messages/HistoryController.cpp" line="119" />
       <source>Utente</source>
       <translation>User</translation>
     </message>
     <message>
-      <location filename="src/templates/TemplateSendController.cpp" line="289" />
+      <location filename="src/templates/TemplateSendController.cpp" line="287" />
       <source>Verifica messaggio @1 di @2 in corso...</source>
       <translation>Checking message @1 of @2...</translation>
     </message>
