@@ -241,6 +241,19 @@ QString mrvExchange::GetFolderListID(const cExchangeNode &root) const
     return idList(ids);
 }
 
+void mrvExchange::startCounting(qint64 total)
+{
+    m_done = 0;
+    m_total = total;
+}
+
+void mrvExchange::advance(const QString &unit)
+{
+    ++m_done;
+    if (m_progress)
+        m_progress(unit, m_done, m_total);
+}
+
 void mrvExchange::SyncFolders(const cExchangeNode &root)
 {
     const QString list = GetFolderListID(root);
@@ -252,6 +265,7 @@ void mrvExchange::SyncFolders(const cExchangeNode &root)
     m_connection->execute(QStringLiteral("DELETE SYS_EXC WHERE EXUSR = ") + userLiteral() +
                           QStringLiteral(" AND ((EXTYP <> 4 AND EXOID NOT IN (") + list +
                           QStringLiteral(")) OR (EXTYP = 4 AND EXPAR NOT IN (") + list + QStringLiteral(")))"));
+    startCounting(list.count(u',') + 1);
     RefreshFolders(root, QString());
 }
 
@@ -261,6 +275,7 @@ void mrvExchange::RefreshFolders(const cExchangeNode &node, const QString &paren
         return;
     for (const auto &child : node.Nodes().NewEnum())
         RefreshFolders(*child, node.ID());
+    advance(QStringLiteral("folder"));
     const qint32 synchronise = node.NodeType() == ntFolder ? 1 : 0;
     auto row = m_connection->open(QStringLiteral("SELECT * FROM SYS_EXC WHERE EXOID = ") + literal(node.ID()) +
                                       QStringLiteral(" AND EXUSR = ") + userLiteral(),
@@ -388,6 +403,7 @@ void mrvExchange::refreshFolderItems(const QString &folderId, const QString &sto
     folder.initialize(ntFolder, folderId, QString(), -1);
     for (const exchange::MailboxItem &item : listed.items)
         folder.Nodes().add(ntItem, item.entryId, item.subject, 0, extInfoOf(item));
+    startCounting(listed.items.size());
     host::Work work(*m_connection);
     if (!listed.delta) {
         SyncMessages(folder);
@@ -400,6 +416,7 @@ void mrvExchange::refreshFolderItems(const QString &folderId, const QString &sto
         for (const auto &item : folder.Nodes().NewEnum()) {
             if (!hasMessageRow(item->ID()))
                 insertMessageRow(*item, folderId);
+            advance(QStringLiteral("message"));
         }
     }
     storeItemsState(folderId, listed.state);
@@ -427,6 +444,7 @@ void mrvExchange::SyncMessages(const cExchangeNode &folder)
     for (const auto &item : folder.Nodes().NewEnum()) {
         if (item->NodeType() == ntItem && !hasMessageRow(item->ID()))
             insertMessageRow(*item, folder.ID());
+        advance(QStringLiteral("message"));
     }
 }
 

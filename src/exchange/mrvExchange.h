@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <memory>
 
 namespace mrv {
@@ -54,6 +56,11 @@ public:
     std::unique_ptr<exchange::MailboxMessage> GetMessageFromDb(qint32 RecordID, qint32 *lPublicMessageId = nullptr);
     void ChangeMessageStatus(qint32 RecordID, qint32 NewStatus);
 
+    // Told as folders are written by a structure synchronisation and
+    // messages by a refresh: what is counted, how many so far, of how many.
+    using Progress = std::function<void(const QString &unit, qint64 done, qint64 total)>;
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+
     // For the component's own transport: log on, work on the mailbox, log off.
     bool Logon();
     void Logoff();
@@ -84,6 +91,8 @@ private:
     QString storedItemsState(const QString &folderId);
     void storeItemsState(const QString &folderId, const QString &state);
     QString userLiteral() const;
+    void startCounting(qint64 total);
+    void advance(const QString &unit);
 
     std::shared_ptr<host::Connection> m_connection;
     std::shared_ptr<host::Errors> m_errors;
@@ -95,6 +104,9 @@ private:
     std::unique_ptr<exchange::MailboxConnection> m_mailbox;
     qint32 m_logonState = 0; // 0 none, 1 through a profile, 2 to a mailbox by server and user
     bool m_resyncing = false;
+    Progress m_progress;
+    qint64 m_done = 0; // of the counting under way
+    qint64 m_total = 0;
 };
 
 } // namespace mrv

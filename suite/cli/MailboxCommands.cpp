@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "Progress.h"
 
 #include "db/SqlValueTools.h"
 #include "db/SuiteConnection.h"
@@ -51,6 +52,25 @@ private:
     QHash<QString, qint32> m_depths;
 };
 
+// A progress line per kind of thing counted, on a terminal only.
+class MailboxProgress
+{
+public:
+    void operator()(const QString &unit, qint64 done, qint64 total)
+    {
+        if (unit != m_unit || !m_bar) {
+            m_bar.reset();
+            m_bar = std::make_unique<TerminalProgress>(total, unit);
+            m_unit = unit;
+        }
+        m_bar->done(done);
+    }
+
+private:
+    QString m_unit;
+    std::unique_ptr<TerminalProgress> m_bar;
+};
+
 std::unique_ptr<mrvExchange> mirror(Context &context)
 {
     suite::SuiteSession &session = context.session();
@@ -59,6 +79,9 @@ std::unique_ptr<mrvExchange> mirror(Context &context)
     exchange->setErrors(session.errors());
     exchange->setUserManager(session.users());
     exchange->setConfigClass(session.config());
+    auto progress = std::make_shared<MailboxProgress>();
+    exchange->setProgress(
+        [progress](const QString &unit, qint64 done, qint64 total) { (*progress)(unit, done, total); });
     if (!exchange->IsOn(session.config().get()))
         throw Failure(QStringLiteral("the mailbox is off: EXCHANGE_MODE is neither EXCHANGE nor OUTLOOK"));
     return exchange;

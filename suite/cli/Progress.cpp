@@ -5,7 +5,8 @@
 
 namespace mrv::cli {
 
-TerminalProgress::TerminalProgress(qint64 total) : m_total(total), m_shown(isatty(fileno(stderr)) != 0)
+TerminalProgress::TerminalProgress(qint64 total, const QString &unit)
+    : m_total(total), m_unit(unit.toLocal8Bit()), m_shown(isatty(fileno(stderr)) != 0)
 {
     m_timer.start();
 }
@@ -23,8 +24,8 @@ void TerminalProgress::done(qint64 count)
     const double seconds = m_timer.nsecsElapsed() / 1e9;
     const double rate = seconds > 0 ? count / seconds : 0;
     const double left = rate > 0 ? (m_total - count) / rate : 0;
-    std::fprintf(stderr, "\rmessage %lld of %lld, %.1f messages/s, about %.0f s left   ", static_cast<long long>(count),
-                 static_cast<long long>(m_total), rate, left);
+    std::fprintf(stderr, "\r%s %lld of %lld, %.1f %ss/s, about %.0f s left   ", m_unit.constData(),
+                 static_cast<long long>(count), static_cast<long long>(m_total), rate, m_unit.constData(), left);
     std::fflush(stderr);
 }
 
