@@ -40,6 +40,10 @@ struct ListingState
 // Above this many vanished UIDs in a range, the whole folder is listed
 // rather than spelled out UID by UID.
 constexpr quint64 kMostVanishedListed = 100000;
+// A folder is fetched in slices of this many UIDs, in at most this many
+// slices (sparse UIDs make the slices wider).
+constexpr quint32 kUidsPerFetch = 5000;
+constexpr quint32 kMostFetches = 50;
 
 template <typename T> const T &valueOrThrow(const imap::Result<T> &result)
 {
@@ -325,10 +329,15 @@ FolderItems ImapMailbox::listAll(const Folder &folder)
     options.readOnly = true;
     const imap::SelectedMailbox selected = valueOrThrow(m_session->select(folder.mailbox, options));
     FolderItems listed;
-    if (selected.exists > 0) {
+    // In slices of UIDs: the server's full description of one slice is held
+    // at a time, not of the whole folder (some 4 KB a message).
+    const quint32 uidNext = selected.uidNext.value_or(imap::UidSet::kLargest);
+    const quint32 slice = std::max<quint32>(kUidsPerFetch, uidNext / kMostFetches);
+    for (quint64 first = 1; selected.exists > 0 && first < uidNext; first += slice) {
         imap::FetchRequest request;
-        request.uids = imap::UidSet(1, imap::UidSet::kLargest);
-        listed.items = itemsOf(folder.id, valueOrThrow(m_session->fetch(request)), 1);
+        const quint64 last = first + slice - 1;
+        request.uids = imap::UidSet(quint32(first), last + 1 >= uidNext ? imap::UidSet::kLargest : quint32(last));
+        listed.items += itemsOf(folder.id, valueOrThrow(m_session->fetch(request)), quint32(first));
     }
     listed.state =
         ListingState{selected.uidValidity.value_or(0), selected.uidNext.value_or(0), selected.highestModSeq}.text();

@@ -15,6 +15,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <functional>
 
 namespace mrv {
@@ -413,8 +414,9 @@ void mrvExchange::refreshFolderItems(const QString &folderId, const QString &sto
                                   userLiteral() + kCR + QStringLiteral("AND   EXPAR = ") + literal(folderId) + kCR +
                                   QStringLiteral("AND   EXTYP = ") + QString::number(ntItem) + kCR +
                                   QStringLiteral("AND   EXOID IN (") + idList(listed.vanished) + QStringLiteral(")"));
+        const QSet<QString> existing = existingMessageRows(folder.Nodes().NewEnum());
         for (const auto &item : folder.Nodes().NewEnum()) {
-            if (!hasMessageRow(item->ID()))
+            if (!existing.contains(item->ID()))
                 insertMessageRow(*item, folderId);
             advance(QStringLiteral("message"));
         }
@@ -441,16 +443,31 @@ void mrvExchange::SyncMessages(const cExchangeNode &folder)
                               userLiteral() + kCR + QStringLiteral("AND   EXPAR = ") + literal(folder.ID()) + kCR +
                               QStringLiteral("AND   EXTYP = ") + QString::number(ntItem) + kCR +
                               QStringLiteral("AND   EXOID NOT IN (") + list + QStringLiteral(")"));
+    const QSet<QString> existing = existingMessageRows(folder.Nodes().NewEnum());
     for (const auto &item : folder.Nodes().NewEnum()) {
-        if (item->NodeType() == ntItem && !hasMessageRow(item->ID()))
+        if (item->NodeType() == ntItem && !existing.contains(item->ID()))
             insertMessageRow(*item, folder.ID());
         advance(QStringLiteral("message"));
     }
 }
 
-bool mrvExchange::hasMessageRow(const QString &entryId)
+// Which items have a row already, by EXOID alone as the check of each item
+// would ask, but for hundreds of items a query.
+QSet<QString> mrvExchange::existingMessageRows(const QList<std::shared_ptr<cExchangeNode>> &items)
 {
-    return !m_connection->open(QStringLiteral("SELECT * FROM SYS_EXC WHERE EXOID = ") + literal(entryId))->eof();
+    constexpr qsizetype kIdsPerQuery = 500;
+    const host::ValueTools &values = host::valueTools();
+    QSet<QString> existing;
+    for (qsizetype from = 0; from < items.size(); from += kIdsPerQuery) {
+        QStringList ids;
+        for (qsizetype i = from; i < std::min(items.size(), from + kIdsPerQuery); ++i)
+            ids << items.at(i)->ID();
+        for (auto set = m_connection->open(QStringLiteral("SELECT EXOID FROM SYS_EXC WHERE EXOID IN (") + idList(ids) +
+                                           QStringLiteral(")"));
+             !set->eof(); set->moveNext())
+            existing.insert(values.nullSafe(set->field(QStringLiteral("EXOID"))).toString());
+    }
+    return existing;
 }
 
 void mrvExchange::insertMessageRow(const cExchangeNode &item, const QString &folderId)
@@ -507,12 +524,16 @@ qint32 mrvExchange::RefreshNewMessages(const cExchangeNode &store)
                                    QStringLiteral("AND   EXOID = ") + literal(folder->ID()),
                                host::rsUpdatable);
         if (!row->eof()) {
-            const QDateTime synchronised = row->field(QStringLiteral("EXDAT")).toDateTime();
+            const qint64 synchronised = row->field(QStringLiteral("EXDAT")).toDateTime().toSecsSinceEpoch();
+            QList<std::shared_ptr<cExchangeNode>> newer;
             for (const auto &item : folder->Nodes().NewEnum()) {
-                if (item->NodeType() != ntItem || !item->ExtInfo())
-                    continue;
-                if (item->ExtInfo()->DateCreation().toSecsSinceEpoch() > synchronised.toSecsSinceEpoch() &&
-                    !hasMessageRow(item->ID())) {
+                if (item->NodeType() == ntItem && item->ExtInfo() &&
+                    item->ExtInfo()->DateCreation().toSecsSinceEpoch() > synchronised)
+                    newer << item;
+            }
+            const QSet<QString> existing = existingMessageRows(newer);
+            for (const auto &item : std::as_const(newer)) {
+                if (!existing.contains(item->ID())) {
                     insertMessageRow(*item, folder->ID());
                     ++count;
                 }

@@ -3,6 +3,7 @@
 #include "cExchangeNode.h"
 #include "facade/ComObject.h"
 
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -87,7 +88,7 @@ private:
     // The steps of RefreshMessages once the folder is found.
     void refreshFolderItems(const QString &folderId, const QString &storeId, const QString &knownState);
     void insertMessageRow(const cExchangeNode &item, const QString &folderId);
-    bool hasMessageRow(const QString &entryId);
+    QSet<QString> existingMessageRows(const QList<std::shared_ptr<cExchangeNode>> &items);
     QString storedItemsState(const QString &folderId);
     void storeItemsState(const QString &folderId, const QString &state);
     QString userLiteral() const;

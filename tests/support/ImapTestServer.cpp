@@ -1,5 +1,6 @@
 #include "ImapTestServer.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -160,6 +161,25 @@ void ImapTestServer::stop()
         m_process.kill();
         m_process.waitForFinished(kStopTimeoutMs);
     }
+}
+
+bool ImapTestServer::fillFolder(const QString &name, int count, const std::function<QByteArray(int)> &message)
+{
+    const QString folder = m_folder.filePath(QStringLiteral("home/%1/Maildir/.%2").arg(kUser, name));
+    QDir maildir;
+    if (!maildir.mkpath(folder + QStringLiteral("/cur")) || !maildir.mkpath(folder + QStringLiteral("/new")) ||
+        !maildir.mkpath(folder + QStringLiteral("/tmp")))
+        return false;
+    const qint64 stamp = QDateTime::currentSecsSinceEpoch();
+    for (int i = 0; i < count; ++i) {
+        const QByteArray content = message(i);
+        const QString file =
+            QStringLiteral("%1/cur/%2.M%3P1.bench,S=%4:2,S").arg(folder).arg(stamp).arg(i).arg(content.size());
+        if (!writeFile(file, content))
+            return false;
+    }
+    chownTree(m_folder.filePath(QStringLiteral("home")), runAs());
+    return true;
 }
 
 imap::ImapAccount ImapTestServer::account(imap::TlsMode tls) const

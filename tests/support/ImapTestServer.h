@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace mrv::testing {
 
 // A Dovecot IMAP server on loopback, with its own configuration, users and
@@ -37,6 +39,11 @@ public:
     // The test user's account on "localhost" in that TLS mode, the
     // certificate trusted.
     imap::ImapAccount account(imap::TlsMode tls = imap::TlsMode::None) const;
+    // Writes `count` messages straight into a new folder of the test user's
+    // maildir (seen, as a mail program leaves read mail): a large folder in
+    // seconds, as APPEND would take minutes. False when a file cannot be written.
+    bool fillFolder(const QString &name, int count, const std::function<QByteArray(int)> &message);
+
     // Sends a signal to every IMAP session process: SIGKILL drops the
     // clients' connections, SIGSTOP leaves them without answer.
     void signalSessions(int signal) const;
