@@ -8,6 +8,7 @@
 #include "platform/imap/ImapSession.h"
 
 #include <algorithm>
+#include <future>
 
 namespace mrv::exchange {
 
@@ -323,28 +324,44 @@ QList<MailboxItem> itemsOf(const QString &folderId, const QList<imap::FetchedMes
 
 } // namespace
 
-FolderItems ImapMailbox::listAll(const Folder &folder)
+// In slices of UIDs: the server's description of one slice is held at a
+// time, not of the whole folder (some 4 KB a message), and the next slice is
+// fetched (on the session's thread) while the sink writes this one.
+void ImapMailbox::fetchInSlices(const QString &folderId, quint32 fromUid, quint32 uidNext, qint64 total,
+                                const ItemSink &sink)
+{
+    const quint32 width = std::max<quint32>(kUidsPerFetch, uidNext / kMostFetches);
+    const auto fetchFrom = [this, width, uidNext](quint64 first) {
+        imap::FetchRequest request;
+        const quint64 last = first + width - 1;
+        request.uids = imap::UidSet(quint32(first), last + 1 >= uidNext ? imap::UidSet::kLargest : quint32(last));
+        return std::async(std::launch::async, [this, request] { return m_session->fetch(request); });
+    };
+    auto pending = fetchFrom(fromUid);
+    for (quint64 first = fromUid; pending.valid(); first += width) {
+        const imap::Result<QList<imap::FetchedMessage>> fetched = pending.get();
+        if (first + width < uidNext)
+            pending = fetchFrom(first + width);
+        sink(itemsOf(folderId, valueOrThrow(fetched), quint32(first)), total);
+    }
+}
+
+FolderItems ImapMailbox::listAll(const Folder &folder, const ItemSink &sink)
 {
     imap::SelectOptions options;
     options.readOnly = true;
     const imap::SelectedMailbox selected = valueOrThrow(m_session->select(folder.mailbox, options));
     FolderItems listed;
-    // In slices of UIDs: the server's full description of one slice is held
-    // at a time, not of the whole folder (some 4 KB a message).
     const quint32 uidNext = selected.uidNext.value_or(imap::UidSet::kLargest);
-    const quint32 slice = std::max<quint32>(kUidsPerFetch, uidNext / kMostFetches);
-    for (quint64 first = 1; selected.exists > 0 && first < uidNext; first += slice) {
-        imap::FetchRequest request;
-        const quint64 last = first + slice - 1;
-        request.uids = imap::UidSet(quint32(first), last + 1 >= uidNext ? imap::UidSet::kLargest : quint32(last));
-        listed.items += itemsOf(folder.id, valueOrThrow(m_session->fetch(request)), quint32(first));
-    }
+    if (selected.exists > 0)
+        fetchInSlices(folder.id, 1, uidNext, selected.exists, sink);
     listed.state =
         ListingState{selected.uidValidity.value_or(0), selected.uidNext.value_or(0), selected.highestModSeq}.text();
     return listed;
 }
 
-FolderItems ImapMailbox::items(const QString &folderId, const QString &storeId, const QString &sinceState)
+FolderItems ImapMailbox::items(const QString &folderId, const QString &storeId, const QString &sinceState,
+                               const ItemSink &sink)
 {
     Q_UNUSED(storeId);
     readFolders();
@@ -355,7 +372,7 @@ FolderItems ImapMailbox::items(const QString &folderId, const QString &storeId, 
         return {};
     const ListingState known = ListingState::parse(sinceState);
     if (!known.usable())
-        return listAll(folder);
+        return listAll(folder, sink);
     imap::SelectOptions options;
     options.readOnly = true;
     options.known.uidValidity = known.uidValidity;
@@ -368,20 +385,17 @@ FolderItems ImapMailbox::items(const QString &folderId, const QString &storeId, 
         uidNext == 0 ||
         (selected.highestModSeq != known.highestModSeq && selected.vanished.isEmpty() && selected.changes.isEmpty() &&
          uidNext == known.uidNext))
-        return listAll(folder);
+        return listAll(folder, sink);
     FolderItems listed;
     listed.delta = true;
     for (const imap::UidSet::Range &range : selected.vanished.ranges()) {
         if (quint64(range.last) - range.first >= kMostVanishedListed)
-            return listAll(folder);
+            return listAll(folder, sink);
         for (quint64 uid = range.first; uid <= range.last; ++uid)
             listed.vanished << folderId + u'/' + QString::number(uid);
     }
-    if (uidNext > known.uidNext) {
-        imap::FetchRequest request;
-        request.uids = imap::UidSet(known.uidNext, imap::UidSet::kLargest);
-        listed.items = itemsOf(folder.id, valueOrThrow(m_session->fetch(request)), known.uidNext);
-    }
+    if (uidNext > known.uidNext)
+        fetchInSlices(folder.id, known.uidNext, uidNext, uidNext - known.uidNext, sink);
     listed.state = ListingState{known.uidValidity, uidNext, selected.highestModSeq}.text();
     return listed;
 }

@@ -55,7 +55,8 @@ public:
     QString defaultFolderId(const QString &storeId, qint32 number) override;
     MailboxFolder folder(const QString &folderId, const QString &storeId) override;
     QList<MailboxFolder> subfolders(const QString &folderId, const QString &storeId) override;
-    FolderItems items(const QString &folderId, const QString &storeId, const QString &sinceState) override;
+    FolderItems items(const QString &folderId, const QString &storeId, const QString &sinceState,
+                      const ItemSink &sink) override;
     std::unique_ptr<MailboxMessage> message(const QString &entryId, const QString &storeId) override;
     void appendMessage(const QString &folderId, const QString &storeId, const QByteArray &message, bool seen) override;
     QString lastError() const override { return m_lastError; }
@@ -67,7 +68,8 @@ private:
     const Folder &folderById(const QString &folderId) const;
     QString storeId() const;
     QString topFolderId() const;
-    FolderItems listAll(const Folder &folder);
+    FolderItems listAll(const Folder &folder, const ItemSink &sink);
+    void fetchInSlices(const QString &folderId, quint32 fromUid, quint32 uidNext, qint64 total, const ItemSink &sink);
 
     AccountLookup m_byServer;
     ProfileLookup m_byProfile;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace mrv::exchange {
@@ -34,15 +35,18 @@ struct MailboxItem
     QDateTime date;
 };
 
-// The items of a folder: all of them, or only what changed since the
-// state the caller kept from the last listing.
+// How a folder's listing went: all of its items, or only what changed
+// since the state the caller kept from the last listing.
 struct FolderItems
 {
-    bool delta = false; // false: `items` is the whole folder
-    QList<MailboxItem> items;
+    bool delta = false;   // false: the items given were the whole folder
     QStringList vanished; // entry IDs gone since that state (delta only)
     QString state;        // what to hand over next time; opaque
 };
+
+// Receives a folder's items a slice at a time, with how many the folder
+// has (or how many changed) in all.
+using ItemSink = std::function<void(const QList<MailboxItem> &items, qint64 total)>;
 
 struct MailboxAddress
 {
@@ -94,8 +98,10 @@ public:
     virtual QString defaultFolderId(const QString &storeId, qint32 number) = 0;
     virtual MailboxFolder folder(const QString &folderId, const QString &storeId) = 0;
     virtual QList<MailboxFolder> subfolders(const QString &folderId, const QString &storeId) = 0;
-    // sinceState empty: the whole folder.
-    virtual FolderItems items(const QString &folderId, const QString &storeId, const QString &sinceState) = 0;
+    // sinceState empty: the whole folder. The next slice may be on its way
+    // from the server while the sink works on one.
+    virtual FolderItems items(const QString &folderId, const QString &storeId, const QString &sinceState,
+                              const ItemSink &sink) = 0;
     // Null when the item is not there; opening marks it seen.
     virtual std::unique_ptr<MailboxMessage> message(const QString &entryId, const QString &storeId) = 0;
     // Files a message (RFC 5322 text) in a folder.

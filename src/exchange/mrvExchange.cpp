@@ -211,10 +211,11 @@ std::shared_ptr<cExchangeNode> mrvExchange::ReadSubFolders(const QString &storeI
     if (includeItems) {
         // Only what came since the folder's last listing: new messages are
         // among those, and an unchanged folder costs the server one answer.
-        const exchange::FolderItems listed =
-            m_mailbox->items(folder.entryId, storeId, storedItemsState(folder.entryId));
-        for (const exchange::MailboxItem &item : listed.items)
-            node->Nodes().add(ntItem, item.entryId, item.subject, 0, extInfoOf(item));
+        m_mailbox->items(folder.entryId, storeId, storedItemsState(folder.entryId),
+                         [&node](const QList<exchange::MailboxItem> &items, qint64) {
+                             for (const exchange::MailboxItem &item : items)
+                                 node->Nodes().add(ntItem, item.entryId, item.subject, 0, extInfoOf(item));
+                         });
     }
     return node;
 }
@@ -399,50 +400,51 @@ bool mrvExchange::RefreshMessages(const QString &FolderID, const QString &StoreI
 
 void mrvExchange::refreshFolderItems(const QString &folderId, const QString &storeId, const QString &knownState)
 {
-    const exchange::FolderItems listed = m_mailbox->items(folderId, storeId, knownState);
-    cExchangeNode folder;
-    folder.initialize(ntFolder, folderId, QString(), -1);
-    for (const exchange::MailboxItem &item : listed.items)
-        folder.Nodes().add(ntItem, item.entryId, item.subject, 0, extInfoOf(item));
-    startCounting(listed.items.size());
+    // The folder's rows are one unit of work: a connection lost half way
+    // leaves them as they were. Rows are written a slice at a time while the
+    // next slice comes from the server.
     host::Work work(*m_connection);
-    if (!listed.delta) {
-        SyncMessages(folder);
-    } else {
-        if (!listed.vanished.isEmpty())
-            m_connection->execute(QStringLiteral("DELETE SYS_EXC") + kCR + QStringLiteral("WHERE EXUSR = ") +
-                                  userLiteral() + kCR + QStringLiteral("AND   EXPAR = ") + literal(folderId) + kCR +
-                                  QStringLiteral("AND   EXTYP = ") + QString::number(ntItem) + kCR +
-                                  QStringLiteral("AND   EXOID IN (") + idList(listed.vanished) + QStringLiteral(")"));
-        const QSet<QString> existing = existingMessageRows(folder.Nodes().NewEnum());
-        for (const auto &item : folder.Nodes().NewEnum()) {
-            if (!existing.contains(item->ID()))
-                insertMessageRow(*item, folderId);
-            advance(QStringLiteral("message"));
-        }
-    }
+    QStringList listedIds;
+    startCounting(0);
+    const exchange::FolderItems listed =
+        m_mailbox->items(folderId, storeId, knownState, [&](const QList<exchange::MailboxItem> &items, qint64 total) {
+            m_total = total;
+            cExchangeNode slice;
+            slice.initialize(ntFolder, folderId, QString(), -1);
+            for (const exchange::MailboxItem &item : items) {
+                slice.Nodes().add(ntItem, item.entryId, item.subject, 0, extInfoOf(item));
+                listedIds << item.entryId;
+            }
+            insertMissingRows(slice);
+        });
+    if (!listed.delta)
+        SyncMessages(folderId, listedIds);
+    else if (!listed.vanished.isEmpty())
+        m_connection->execute(QStringLiteral("DELETE SYS_EXC") + kCR + QStringLiteral("WHERE EXUSR = ") +
+                              userLiteral() + kCR + QStringLiteral("AND   EXPAR = ") + literal(folderId) + kCR +
+                              QStringLiteral("AND   EXTYP = ") + QString::number(ntItem) + kCR +
+                              QStringLiteral("AND   EXOID IN (") + idList(listed.vanished) + QStringLiteral(")"));
     storeItemsState(folderId, listed.state);
     work.end();
 }
 
-QString mrvExchange::GetMessageListID(const cExchangeNode &folder) const
+// The rows of the messages that left the folder go; an empty list deletes
+// nothing. The rows of those listed are written as they arrive
+// (insertMissingRows): with unique entry IDs the order makes no difference.
+void mrvExchange::SyncMessages(const QString &folderId, const QStringList &listedIds)
 {
-    QStringList ids;
-    for (const auto &child : folder.Nodes().NewEnum()) {
-        if (child->NodeType() == ntItem)
-            ids << child->ID();
-    }
-    return idList(ids);
+    if (listedIds.isEmpty())
+        return;
+    m_connection->execute(QStringLiteral("DELETE SYS_EXC") + kCR + QStringLiteral("WHERE EXUSR = ") + userLiteral() +
+                          kCR + QStringLiteral("AND   EXPAR = ") + literal(folderId) + kCR +
+                          QStringLiteral("AND   EXTYP = ") + QString::number(ntItem) + kCR +
+                          QStringLiteral("AND   EXOID NOT IN (") + idList(listedIds) + QStringLiteral(")"));
 }
 
-void mrvExchange::SyncMessages(const cExchangeNode &folder)
+// A row for each item of the folder node that has none; rows that exist are
+// left as they are.
+void mrvExchange::insertMissingRows(const cExchangeNode &folder)
 {
-    const QString list = GetMessageListID(folder);
-    if (!list.isEmpty())
-        m_connection->execute(QStringLiteral("DELETE SYS_EXC") + kCR + QStringLiteral("WHERE EXUSR = ") +
-                              userLiteral() + kCR + QStringLiteral("AND   EXPAR = ") + literal(folder.ID()) + kCR +
-                              QStringLiteral("AND   EXTYP = ") + QString::number(ntItem) + kCR +
-                              QStringLiteral("AND   EXOID NOT IN (") + list + QStringLiteral(")"));
     const QSet<QString> existing = existingMessageRows(folder.Nodes().NewEnum());
     for (const auto &item : folder.Nodes().NewEnum()) {
         if (item->NodeType() == ntItem && !existing.contains(item->ID()))

@@ -79,8 +79,8 @@ private:
     void ReadSubFoldersFromDb(cExchangeNode &node);
     qint32 IsDefaultFolder(const QString &storeId, const QString &folderId);
 
-    void SyncMessages(const cExchangeNode &folder);
-    QString GetMessageListID(const cExchangeNode &folder) const;
+    void SyncMessages(const QString &folderId, const QStringList &listedIds);
+    void insertMissingRows(const cExchangeNode &folder);
     qint32 RefreshNewMessages(const cExchangeNode &store);
     void ResyncStore(const QString &storeName);
     QList<std::shared_ptr<cExchangeNode>> ReadParentsFromDb(qint32 recordId);
