@@ -14,6 +14,7 @@
 #include "platform/richtext/HtmlWriter.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 namespace mrv {
 
@@ -26,6 +27,7 @@ MessageWindowController::MessageWindowController(QObject *parent) : QObject(pare
 
 MessageWindowController::~MessageWindowController()
 {
+    // m_emailFiles removes its folder as it goes.
     if (!m_webFile.isEmpty())
         QFile::remove(m_webFile);
 }

@@ -15,9 +15,14 @@
 #include <functional>
 #include <memory>
 
+class QTemporaryDir;
 class QWidget;
 
 namespace mrv {
+
+namespace exchange {
+struct MailboxMessage;
+}
 
 namespace host {
 class Connection;
@@ -97,6 +102,8 @@ public:
     bool OpenMessage(QWidget *owner, const QString &messageId, qint32 messageType, const QVariant &focus = {});
     bool OpenDbMessage();
     bool OpenEmail();
+    void showEmailBody(const exchange::MailboxMessage &message);
+    void listEmailAttachments(const exchange::MailboxMessage &message);
     void MoveMessage(const QString &viewName, qint32 direction);
     // Both return whether the row was saved.
     bool SaveOpenedMessage();
@@ -268,6 +275,8 @@ private:
     QTextDocument m_document;
     bool m_showsWebView = false;
     QString m_webFile;
+    // A mirrored e-mail's attachments, written out as it is opened.
+    std::unique_ptr<QTemporaryDir> m_emailFiles;
     TaskPanel m_task;
     MessageHeader m_header;
     QString m_details;

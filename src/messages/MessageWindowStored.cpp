@@ -1,6 +1,8 @@
 #include "MessageWindowController.h"
 #include "MessageWindowShared.h"
 
+#include "exchange/MailboxConnection.h"
+#include "exchange/mrvExchange.h"
 #include "facade/Guard.h"
 #include "facade/Types.h"
 #include "host/Connection.h"
@@ -17,6 +19,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QTemporaryDir>
 
 namespace mrv {
 
@@ -174,10 +178,110 @@ void MessageWindowController::listStoredAttachments(qint32 messageId)
     Q_EMIT attachmentsChanged();
 }
 
+namespace {
+
+// "Name (address)", or the one of them there is.
+QString personText(const exchange::MailboxAddress &person)
+{
+    if (person.name.isEmpty() || person.address.isEmpty() || person.name == person.address)
+        return person.name.isEmpty() ? person.address : person.name;
+    return person.name + QStringLiteral(" (") + person.address + QLatin1Char(')');
+}
+
+QString peopleText(const QList<exchange::MailboxAddress> &people)
+{
+    QStringList shown;
+    for (const exchange::MailboxAddress &person : people)
+        shown << personText(person);
+    return shown.join(QStringLiteral("; "));
+}
+
+// One page the web view shows without reaching out: pictures the message
+// carries by Content-ID go inside it as data.
+QString emailPage(const exchange::MailboxMessage &message)
+{
+    if (message.htmlBody.isEmpty())
+        return QStringLiteral("<html><body><pre style=\"white-space: pre-wrap\">") + message.textBody.toHtmlEscaped() +
+               QStringLiteral("</pre></body></html>");
+    QString page = message.htmlBody;
+    const QMimeDatabase types;
+    for (const exchange::MailboxAttachment &part : message.attachments) {
+        if (part.contentId.isEmpty())
+            continue;
+        const QString type = types.mimeTypeForFileNameAndData(part.name, part.content).name();
+        page.replace(QStringLiteral("cid:") + part.contentId,
+                     QStringLiteral("data:") + type + QStringLiteral(";base64,") +
+                         QString::fromLatin1(part.content.toBase64()),
+                     Qt::CaseInsensitive);
+    }
+    return page;
+}
+
+} // namespace
+
+// A row of the mailbox mirror: the message comes from the mailbox itself.
 bool MessageWindowController::OpenEmail()
 {
-    return guarded(m_errors.get(), kObject, "OpenEmail", false,
-                   [&]() -> bool { throw Failure(QStringLiteral("The mailbox mirror is not available")); });
+    return guarded(m_errors.get(), kObject, "OpenEmail", false, [&] {
+        host::Records &records = hostRecords();
+        mrvExchange exchange;
+        exchange.setConnection(records.connection());
+        exchange.setErrors(m_errors);
+        exchange.setUserManager(records.userManager());
+        exchange.setConfigClass(records.configClass());
+        qint32 publicId = 0;
+        const std::unique_ptr<exchange::MailboxMessage> message = exchange.GetMessageFromDb(id(), &publicId);
+        if (!message) {
+            if (exchange.IsOn(records.configClass().get()))
+                ask(QStringLiteral("Impossibile aprire il messaggio. Rieseguire la sincronizzazione."), {},
+                    host::mbOkOnly | host::mbExclamation);
+            else
+                ask(QStringLiteral("E' necessario attivare il servizio di messaggistica per@1poter visualizzare i "
+                                   "messaggi di posta elettronica."),
+                    {QStringLiteral("\r\n")}, host::mbOkOnly | host::mbExclamation);
+            return false;
+        }
+        m_publicMessageId = publicId;
+        m_priority = message->importance;
+        m_subject = message->subject;
+        m_header = {personText(message->from), sentText(message->sent), peopleText(message->to),
+                    peopleText(message->cc),   message->subject,        priorityText(message->importance)};
+        const QString subject =
+            message->subject.isEmpty() ? translate(QStringLiteral("Senza titolo"), "OpenEmail") : message->subject;
+        setCaption(translate(QStringLiteral("@1 - Email"), "OpenEmail").replace(QStringLiteral("@1"), subject));
+        showEmailBody(*message);
+        listEmailAttachments(*message);
+        records.refreshView(QStringLiteral("SYS_EXC"), -1, m_bookmark, QString());
+        return true;
+    });
+}
+
+void MessageWindowController::showEmailBody(const exchange::MailboxMessage &message)
+{
+    if (!m_webFile.isEmpty())
+        QFile::remove(m_webFile);
+    m_webFile = host::pathServices().newTempFileName(QStringLiteral("msg"), QString(), QStringLiteral("html"));
+    QFile file(m_webFile);
+    if (!file.open(QIODevice::WriteOnly) || file.write(emailPage(message).toUtf8()) < 0)
+        throw Failure(QStringLiteral("The e-mail could not be written to %1").arg(m_webFile));
+    m_showsWebView = true;
+}
+
+// Written out once, so that opening and saving them works as for any file.
+void MessageWindowController::listEmailAttachments(const exchange::MailboxMessage &message)
+{
+    m_emailFiles = std::make_unique<QTemporaryDir>();
+    m_storedAttachments.clear();
+    for (const exchange::MailboxAttachment &part : message.attachments) {
+        if (!part.contentId.isEmpty() && message.htmlBody.contains(part.contentId))
+            continue; // a picture of the text, shown there
+        const QString path = attachmentPathIn(m_emailFiles->path(), part.name);
+        QFile file(path);
+        if (!file.open(QIODevice::NewOnly) || file.write(part.content) != part.content.size())
+            throw Failure(QStringLiteral("The attachment %1 could not be written out").arg(part.name));
+        m_storedAttachments.append({part.name, kilobytesText(part.size), path, 0, fileTypeIconKey(part.name)});
+    }
+    Q_EMIT attachmentsChanged();
 }
 
 QString MessageWindowController::moveListSql(const QString &viewName) const
@@ -394,8 +498,9 @@ void MessageWindowController::SaveAllAttachment()
             return;
         bool saved = QFileInfo(folder).isDir();
         for (const AttachmentRow &row : std::as_const(m_storedAttachments)) {
+            const QString target = attachmentPathIn(folder, row.name);
             if (saved)
-                saved = hostRecords().extractAttachment(row.id, attachmentPathIn(folder, row.name));
+                saved = row.id > 0 ? hostRecords().extractAttachment(row.id, target) : QFile::copy(row.path, target);
         }
         if (!saved)
             ask(QStringLiteral("Impossibile salvare gli allegati."), {}, host::mbOkOnly | host::mbExclamation);

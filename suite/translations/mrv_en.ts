@@ -123,22 +123,22 @@
       <translation>&amp;Save all attachments...</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="128" />
+      <location filename="src/messages/MessageWindowController.cpp" line="130" />
       <source>@1 - Messaggio</source>
       <translation>@1 - Message</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="130" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="134" />
       <source>@1Messaggio inoltrato in data @2</source>
       <translation>@1Message forwarded on @2</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="134" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="138" />
       <source>@1Messaggio reso pubblico in data @2</source>
       <translation>@1Message made public on @2</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="132" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="136" />
       <source>@1Risposta inviata in data @2</source>
       <translation>@1Reply sent on @2</translation>
     </message>
@@ -158,7 +158,7 @@
       <translation>To: </translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="159" />
+      <location filename="src/messages/MessageWindowController.cpp" line="161" />
       <source>Accettata</source>
       <translation>Accepted</translation>
     </message>
@@ -218,7 +218,7 @@
       <translation>Activate at least one condition!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="83" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="87" />
       <source>Attività</source>
       <translation>Task</translation>
     </message>
@@ -303,7 +303,7 @@
       <translation>Completion:</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="159" />
+      <location filename="src/messages/MessageWindowController.cpp" line="161" />
       <source>Completata</source>
       <translation>Completed</translation>
     </message>
@@ -318,7 +318,7 @@
       <translation>Conditions</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="326" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="429" />
       <source>Confermi la Rimozione del Messaggio Pubblico collegato?</source>
       <translation>Remove the linked public message?</translation>
     </message>
@@ -388,12 +388,17 @@
       <translation>Sales documents</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="221" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="239" />
+      <source>E' necessario attivare il servizio di messaggistica per@1poter visualizzare i messaggi di posta elettronica.</source>
+      <translation>The messaging service must be turned on@1to show e-mail messages.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="324" />
       <source>E' stata raggiunta la fine dell'archivio!</source>
       <translation>The end of the list has been reached!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="222" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="325" />
       <source>E' stato raggiunto l'inizio dell'archivio!</source>
       <translation>The beginning of the list has been reached!</translation>
     </message>
@@ -418,12 +423,12 @@
       <translation>Delete the message permanently?</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="83" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="87" />
       <source>Email</source>
       <translation>E-mail</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="54" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="58" />
       <source>Errore imprevisto!</source>
       <translation>Unexpected error!</translation>
     </message>
@@ -467,9 +472,14 @@
       <translation>Pictures</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="364" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="467" />
       <source>Impossibile aprire il file! Non è stato trovato un programma compatibile con il file in questione.</source>
       <translation>Cannot open the file! No program was found that can open it.</translation>
+    </message>
+    <message>
+      <location filename="src/messages/MessageWindowStored.cpp" line="236" />
+      <source>Impossibile aprire il messaggio. Rieseguire la sincronizzazione.</source>
+      <translation>The message cannot be opened. Synchronise the mailbox again.</translation>
     </message>
     <message>
       <location filename="src/messages/HistoryController.cpp" line="261" />
@@ -504,12 +514,12 @@ Set the notification to "To be deactivated" and wait for the notification server
       <translation>Cannot find the attachment @1!</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="400" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="504" />
       <source>Impossibile salvare gli allegati.</source>
       <translation>Cannot save the attachments.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="381" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="484" />
       <source>Impossibile salvare il file.</source>
       <translation>Cannot save the file.</translation>
     </message>
@@ -644,12 +654,12 @@ Set the notification to "To be deactivated" and wait for the notification server
       <translation>Next Message</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="117" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="121" />
       <source>Messaggio con priorità Alta.</source>
       <translation>High priority message.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="115" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="119" />
       <source>Messaggio con priorità Bassa.</source>
       <translation>Low priority message.</translation>
     </message>
@@ -799,7 +809,7 @@ Continue anyway?</translation>
       <translation>Zoom out</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="159" />
+      <location filename="src/messages/MessageWindowController.cpp" line="161" />
       <source>Rifiutata</source>
       <translation>Declined</translation>
     </message>
@@ -829,7 +839,7 @@ Continue anyway?</translation>
       <translation>Remove all</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="159" />
+      <location filename="src/messages/MessageWindowController.cpp" line="161" />
       <source>Rinviata</source>
       <translation>Postponed</translation>
     </message>
@@ -869,17 +879,17 @@ Continue anyway?</translation>
       <translation>Due:</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="390" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="493" />
       <source>Scegliere la cartella in cui salvare gli allegati.</source>
       <translation>Choose the folder to save the attachments in.</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowController.cpp" line="159" />
+      <location filename="src/messages/MessageWindowController.cpp" line="161" />
       <source>Sconosciuto</source>
       <translation>Unknown</translation>
     </message>
     <message>
-      <location filename="src/messages/MessageWindowStored.cpp" line="85" />
+      <location filename="src/messages/MessageWindowStored.cpp" line="89" />
       <source>Senza titolo</source>
       <translation>Untitled</translation>
     </message>

@@ -5,11 +5,15 @@
 #include "db/SuiteConnection.h"
 #include "exchange/MailboxConnection.h"
 #include "exchange/mrvExchange.h"
+#include "facade/Types.h"
+#include "host/HostServices.h"
 #include "host/TreeControl.h"
 #include "mail/EmailDispatcher.h"
+#include "messages/MessageWindowController.h"
 #include "messages/SendingPipeline.h"
 #include "platform/imap/ImapSession.h"
 #include "services/SuiteSession.h"
+#include "services/SuiteTextService.h"
 
 #include <QProcess>
 #include <QTest>
@@ -244,6 +248,40 @@ private Q_SLOTS:
         QVERIFY(std::any_of(fetched.value().begin(), fetched.value().end(), [](const imap::FetchedMessage &message) {
             return message.envelope && message.envelope->subject == u"Fattura n° 12"_s && message.hasFlag("\\Seen");
         }));
+    }
+
+    // The message window shows a mirrored e-mail from the mailbox: header,
+    // page, attachments that open as files; a row the mailbox no longer
+    // has asks for a synchronisation.
+    void messageWindowShowsAMirroredEmail()
+    {
+        auto &texts = dynamic_cast<suite::SuiteTextService &>(host::textService());
+        texts.clearShownBoxes();
+        suite::SuiteSession &session = m_suite->session();
+        const auto open = [&](const QString &id, MessageWindowController &window) {
+            window.setErrors(session.errors());
+            window.setRecords(session.records());
+            return window.OpenMessage(nullptr, id, mstEmail);
+        };
+        MessageWindowController window;
+        QVERIFY(open(rows(u"SELECT RECORD_ID FROM SYS_EXC WHERE EXDES = 'Fattura n° 12'"_s), window));
+        QCOMPARE(window.caption(), u"Fattura n° 12 - Email"_s);
+        QCOMPARE(window.header().from, u"José Pérez (jose@example.es)"_s);
+        QCOMPARE(window.header().to, u"anna@example.it"_s);
+        QVERIFY(!window.header().priority.isEmpty()); // sent with high importance
+        QVERIFY(window.showsWebView());
+        QFile page(window.webFilePath());
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(page.readAll()).contains(u"Ciao è"_s));
+        QCOMPARE(window.storedAttachments().size(), 1);
+        QFile attachment(window.storedAttachments().first().path);
+        QVERIFY(attachment.open(QIODevice::ReadOnly));
+        QCOMPARE(attachment.readAll(), QByteArray("%PDF-1.4\n"));
+
+        MessageWindowController gone;
+        QVERIFY(!open(u"999999"_s, gone));
+        QCOMPARE(texts.shownBoxes().value(0).text,
+                 u"Impossibile aprire il messaggio. Rieseguire la sincronizzazione."_s);
     }
 
     // The mirror through the command line; {INBOX}, {STORE} and {MESSAGE}
