@@ -103,6 +103,9 @@ public:
     bool OpenDbMessage();
     bool OpenEmail();
     void showEmailBody(const exchange::MailboxMessage &message);
+    std::unique_ptr<exchange::MailboxMessage> fetchEmail(qint32 *publicId);
+    qint32 saveEmailAsPublic();
+    void storeAssociation(const QString &table, const QString &key);
     void listEmailAttachments(const exchange::MailboxMessage &message);
     void MoveMessage(const QString &viewName, qint32 direction);
     // Both return whether the row was saved.

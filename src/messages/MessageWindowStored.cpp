@@ -15,12 +15,14 @@
 #include "host/UserManager.h"
 #include "host/ValueTools.h"
 #include "platform/richtext/RtfReader.h"
+#include "platform/richtext/RtfWriter.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 namespace mrv {
 
@@ -219,28 +221,38 @@ QString emailPage(const exchange::MailboxMessage &message)
 
 } // namespace
 
+// The mirrored e-mail of this window from the mailbox; null, the user told
+// why, when it cannot be had.
+std::unique_ptr<exchange::MailboxMessage> MessageWindowController::fetchEmail(qint32 *publicId)
+{
+    host::Records &records = hostRecords();
+    mrvExchange exchange;
+    exchange.setConnection(records.connection());
+    exchange.setErrors(m_errors);
+    exchange.setUserManager(records.userManager());
+    exchange.setConfigClass(records.configClass());
+    std::unique_ptr<exchange::MailboxMessage> message = exchange.GetMessageFromDb(id(), publicId);
+    if (message)
+        return message;
+    if (exchange.IsOn(records.configClass().get()))
+        ask(QStringLiteral("Impossibile aprire il messaggio. Rieseguire la sincronizzazione."), {},
+            host::mbOkOnly | host::mbExclamation);
+    else
+        ask(QStringLiteral("E' necessario attivare il servizio di messaggistica per@1poter visualizzare i "
+                           "messaggi di posta elettronica."),
+            {QStringLiteral("\r\n")}, host::mbOkOnly | host::mbExclamation);
+    return nullptr;
+}
+
 // A row of the mailbox mirror: the message comes from the mailbox itself.
 bool MessageWindowController::OpenEmail()
 {
     return guarded(m_errors.get(), kObject, "OpenEmail", false, [&] {
         host::Records &records = hostRecords();
-        mrvExchange exchange;
-        exchange.setConnection(records.connection());
-        exchange.setErrors(m_errors);
-        exchange.setUserManager(records.userManager());
-        exchange.setConfigClass(records.configClass());
         qint32 publicId = 0;
-        const std::unique_ptr<exchange::MailboxMessage> message = exchange.GetMessageFromDb(id(), &publicId);
-        if (!message) {
-            if (exchange.IsOn(records.configClass().get()))
-                ask(QStringLiteral("Impossibile aprire il messaggio. Rieseguire la sincronizzazione."), {},
-                    host::mbOkOnly | host::mbExclamation);
-            else
-                ask(QStringLiteral("E' necessario attivare il servizio di messaggistica per@1poter visualizzare i "
-                                   "messaggi di posta elettronica."),
-                    {QStringLiteral("\r\n")}, host::mbOkOnly | host::mbExclamation);
+        const std::unique_ptr<exchange::MailboxMessage> message = fetchEmail(&publicId);
+        if (!message)
             return false;
-        }
         m_publicMessageId = publicId;
         m_priority = message->importance;
         m_subject = message->subject;
@@ -405,7 +417,7 @@ void MessageWindowController::SaveAsPublic(qint32 &newPublicId)
     newPublicId = 0;
     newPublicId = guarded(m_errors.get(), kObject, "SaveAsPublic", 0, [&] {
         if (m_messageType == mstEmail)
-            throw Failure(QStringLiteral("The mailbox mirror is not available"));
+            return saveEmailAsPublic();
         MessageStore messages = store();
         std::optional<MessageCopy> row = messages.read(id());
         if (!row)
@@ -424,16 +436,69 @@ void MessageWindowController::SaveAsPublic(qint32 &newPublicId)
     });
 }
 
+// The public copy of a mirrored e-mail: a message row of its own, with the
+// body and the attachments, associated with the counterparty the window
+// holds for it; without one no copy is made.
+qint32 MessageWindowController::saveEmailAsPublic()
+{
+    if (m_associatedTable.compare(QLatin1String("CON_TRO"), Qt::CaseInsensitive) != 0 || m_associatedKey.isEmpty())
+        return 0;
+    const std::unique_ptr<exchange::MailboxMessage> message = fetchEmail(nullptr);
+    if (!message)
+        return 0;
+    MessageCopy copy;
+    copy.type = copy.folder = copy.status = mstPublic;
+    copy.user = hostRecords().userManager()->userCode();
+    copy.notified = 0;
+    copy.sender = personText(message->from);
+    copy.to = peopleText(message->to);
+    copy.cc = peopleText(message->cc);
+    copy.sentAt = message->sent;
+    copy.publishedAt = QDateTime::currentDateTime();
+    copy.readAt = message->received;
+    copy.subject = message->subject;
+    copy.priority = message->importance;
+    copy.associated = 1;
+    copy.associatedTable = QStringLiteral("CON_TRO");
+    copy.associatedKey = m_associatedKey;
+    copy.hasAttachments = !message->attachments.isEmpty();
+    copy.publicCopy = id();
+    QTextDocument body;
+    if (message->htmlBody.isEmpty())
+        body.setPlainText(message->textBody);
+    else
+        body.setHtml(message->htmlBody);
+    copy.body = QString::fromLatin1(richtext::writeRtf(body));
+    MessageStore messages = store();
+    const qint32 key = messages.insert(copy);
+    QTemporaryDir files;
+    for (const exchange::MailboxAttachment &attachment : message->attachments) {
+        const QString path = attachmentPathIn(files.path(), attachment.name);
+        QFile file(path);
+        if (!file.open(QIODevice::NewOnly) || file.write(attachment.content) != attachment.content.size())
+            throw Failure(QStringLiteral("The attachment %1 could not be written out").arg(attachment.name));
+        file.close();
+        hostRecords().addAttachment(kTable, QString::number(key), path);
+    }
+    messages.updateColumns(QStringLiteral("SYS_EXC"), id(), {{QStringLiteral("EXPUB"), key, host::tcInt32}});
+    m_publicMessageId = key;
+    hostRecords().openRecordWindow(m_owner, QStringLiteral("SYS_MSG_PUB"), QString::number(key));
+    Q_EMIT closeRequested();
+    return key;
+}
+
 void MessageWindowController::RemovePublicMessage()
 {
     guardedVoid(m_errors.get(), kObject, "RemovePublicMessage", [&] {
         if (ask(QStringLiteral("Confermi la Rimozione del Messaggio Pubblico collegato?"), {},
                 host::mbYesNo | host::mbQuestion) != host::mbYes)
             return;
-        if (m_messageType == mstEmail)
-            throw Failure(QStringLiteral("The mailbox mirror is not available"));
         connection().deleteRow(kTable, m_publicMessageId);
-        store().updateColumns(kTable, id(), {{QStringLiteral("MSPUB"), mrv::null(), host::tcInt32}});
+        if (m_messageType == mstEmail)
+            store().updateColumns(QStringLiteral("SYS_EXC"), id(),
+                                  {{QStringLiteral("EXPUB"), mrv::null(), host::tcInt32}});
+        else
+            store().updateColumns(kTable, id(), {{QStringLiteral("MSPUB"), mrv::null(), host::tcInt32}});
         m_publicMessageId = 0;
         Q_EMIT changed();
     });
@@ -523,16 +588,25 @@ void MessageWindowController::removeAttachment(bool all)
 // ---------------------------------------------------------------------------
 // Association, links, notification links
 
+// A mirrored e-mail has no message row: the window holds its association,
+// for the public copy it may make.
+void MessageWindowController::storeAssociation(const QString &table, const QString &key)
+{
+    if (m_messageType == mstEmail)
+        return;
+    store().updateColumns(kTable, id(),
+                          {{QStringLiteral("MSASS"), 1, host::tcInt16},
+                           {QStringLiteral("MSATB"), table, host::tcShortText},
+                           {QStringLiteral("MSAKE"), key, host::tcShortText}});
+}
+
 void MessageWindowController::associateCounterparty()
 {
     guardedVoid(m_errors.get(), kObject, "mnuMessage_Execute", [&] {
         const auto chosen = hostRecords().chooseRecord(m_owner, QStringLiteral("CON_TRO"), QString());
         if (!chosen)
             return;
-        store().updateColumns(kTable, id(),
-                              {{QStringLiteral("MSASS"), 1, host::tcInt16},
-                               {QStringLiteral("MSATB"), QStringLiteral("CON_TRO"), host::tcShortText},
-                               {QStringLiteral("MSAKE"), chosen->key, host::tcShortText}});
+        storeAssociation(QStringLiteral("CON_TRO"), chosen->key);
         m_associated = 1;
         m_associatedTable = QStringLiteral("CON_TRO");
         m_associatedKey = chosen->key;
@@ -556,10 +630,7 @@ void MessageWindowController::associateDocument()
         const auto chosen = hostRecords().chooseRecord(m_owner, table, filter);
         if (!chosen)
             return;
-        store().updateColumns(kTable, id(),
-                              {{QStringLiteral("MSASS"), 1, host::tcInt16},
-                               {QStringLiteral("MSATB"), table, host::tcShortText},
-                               {QStringLiteral("MSAKE"), chosen->key, host::tcShortText}});
+        storeAssociation(table, chosen->key);
         m_associated = 1;
         m_associatedTable = table;
         m_associatedKey = chosen->key;

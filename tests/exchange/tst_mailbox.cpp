@@ -12,6 +12,8 @@
 #include "messages/MessageWindowController.h"
 #include "messages/SendingPipeline.h"
 #include "platform/imap/ImapSession.h"
+#include "services/ScriptedInteraction.h"
+#include "services/SuiteRecords.h"
 #include "services/SuiteSession.h"
 #include "services/SuiteTextService.h"
 
@@ -258,6 +260,8 @@ private Q_SLOTS:
         auto &texts = dynamic_cast<suite::SuiteTextService &>(host::textService());
         texts.clearShownBoxes();
         suite::SuiteSession &session = m_suite->session();
+        auto dialogs = std::make_shared<suite::ScriptedInteraction>();
+        session.records()->setInteraction(dialogs);
         const auto open = [&](const QString &id, MessageWindowController &window) {
             window.setErrors(session.errors());
             window.setRecords(session.records());
@@ -277,6 +281,22 @@ private Q_SLOTS:
         QFile attachment(window.storedAttachments().first().path);
         QVERIFY(attachment.open(QIODevice::ReadOnly));
         QCOMPARE(attachment.readAll(), QByteArray("%PDF-1.4\n"));
+
+        // Public, once associated with a counterparty: a message row of its
+        // own, body and attachment included, that the mirrored row points at.
+        qint32 published = 0;
+        window.SaveAsPublic(published);
+        QCOMPARE(published, 0); // no counterparty yet: no copy
+        dialogs->queueChosenRecord(host::ChosenRecord{u"3"_s, u"Cliente"_s});
+        window.associateCounterparty();
+        window.SaveAsPublic(published);
+        QVERIFY(published > 0);
+        QCOMPARE(
+            rows(u"SELECT MSTYP, MSFLD, MSOBJ, MSMIT, MSATB, MSAKE FROM SYS_MSG WHERE RECORD_ID = %1"_s.arg(published)),
+            u"4|4|Fattura n° 12|José Pérez (jose@example.es)|CON_TRO|3"_s);
+        QCOMPARE(rows(u"SELECT COUNT(*) FROM SYS_ATT WHERE ATTBL = 'SYS_MSG' AND ATKEY = '%1'"_s.arg(published)),
+                 u"1"_s);
+        QCOMPARE(rows(u"SELECT EXPUB FROM SYS_EXC WHERE EXDES = 'Fattura n° 12'"_s), QString::number(published));
 
         MessageWindowController gone;
         QVERIFY(!open(u"999999"_s, gone));
