@@ -400,23 +400,25 @@ bool mrvExchange::RefreshMessages(const QString &FolderID, const QString &StoreI
 
 void mrvExchange::refreshFolderItems(const QString &folderId, const QString &storeId, const QString &knownState)
 {
-    // The folder's rows are one unit of work: a connection lost half way
-    // leaves them as they were. Rows are written a slice at a time while the
-    // next slice comes from the server.
+    // Everything is listed before anything is written, and the folder's rows
+    // are then one unit of work: a connection lost while listing changes no
+    // row, and the folder stays marked for the next refresh.
+    QList<exchange::MailboxItem> items;
+    const exchange::FolderItems listed = m_mailbox->items(
+        folderId, storeId, knownState, [&items](const QList<exchange::MailboxItem> &slice, qint64) { items += slice; });
     host::Work work(*m_connection);
     QStringList listedIds;
-    startCounting(0);
-    const exchange::FolderItems listed =
-        m_mailbox->items(folderId, storeId, knownState, [&](const QList<exchange::MailboxItem> &items, qint64 total) {
-            m_total = total;
-            cExchangeNode slice;
-            slice.initialize(ntFolder, folderId, QString(), -1);
-            for (const exchange::MailboxItem &item : items) {
-                slice.Nodes().add(ntItem, item.entryId, item.subject, 0, extInfoOf(item));
-                listedIds << item.entryId;
-            }
-            insertMissingRows(slice);
-        });
+    startCounting(items.size());
+    constexpr qsizetype kRowsPerSlice = 5000;
+    for (qsizetype from = 0; from < items.size(); from += kRowsPerSlice) {
+        cExchangeNode slice;
+        slice.initialize(ntFolder, folderId, QString(), -1);
+        for (qsizetype i = from; i < std::min(items.size(), from + kRowsPerSlice); ++i) {
+            slice.Nodes().add(ntItem, items.at(i).entryId, items.at(i).subject, 0, extInfoOf(items.at(i)));
+            listedIds << items.at(i).entryId;
+        }
+        insertMissingRows(slice);
+    }
     if (!listed.delta)
         SyncMessages(folderId, listedIds);
     else if (!listed.vanished.isEmpty())
@@ -429,8 +431,8 @@ void mrvExchange::refreshFolderItems(const QString &folderId, const QString &sto
 }
 
 // The rows of the messages that left the folder go; an empty list deletes
-// nothing. The rows of those listed are written as they arrive
-// (insertMissingRows): with unique entry IDs the order makes no difference.
+// nothing. The rows of those listed are written before (insertMissingRows):
+// with unique entry IDs the order makes no difference.
 void mrvExchange::SyncMessages(const QString &folderId, const QStringList &listedIds)
 {
     if (listedIds.isEmpty())

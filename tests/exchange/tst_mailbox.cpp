@@ -20,6 +20,9 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+#include <thread>
+
 using namespace mrv;
 using namespace Qt::StringLiterals;
 
@@ -424,6 +427,33 @@ private Q_SLOTS:
         }
         config->setValue(u"EXCHANGE_MODE"_s, u"EXCHANGE"_s);
         config->setValue(u"EXCHANGE_PASSWORD"_s, QString::fromLatin1(testing::ImapTestServer::kPassword), true);
+    }
+
+    // The connection lost while a folder is listed: no row of it written,
+    // the folder still marked, and the next refresh mirrors it whole.
+    void connectionLostWhileRefreshing()
+    {
+        QVERIFY(m_server.fillFolder(u"Grande"_s, 20000, [](int i) {
+            return message("Numero " + QByteArray::number(i), {}, QByteArray("Testo ").repeated(50));
+        }));
+        RecordedTree tree;
+        QVERIFY(exchange()->GetStructure(tree, true));
+        const auto state = [this] {
+            return rows(u"SELECT COUNT(*) FROM SYS_EXC WHERE EXTYP = 4 AND EXPAR = '%1'"_s.arg(folderId(u"Grande"_s))) +
+                   u'|' + rows(u"SELECT EXSYN FROM SYS_EXC WHERE EXOID = '%1'"_s.arg(folderId(u"Grande"_s)));
+        };
+        std::thread cut([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            m_server.signalSessions(SIGKILL);
+        });
+        const bool refreshed = refresh(u"Grande"_s, false);
+        cut.join();
+        QVERIFY(!refreshed);
+        QCOMPARE(state(), u"0|1"_s);
+        QVERIFY(refresh(u"Grande"_s, false));
+        QCOMPARE(state(), u"20000|0"_s);
+        m_imap = std::make_unique<imap::ImapSession>(m_server.account());
+        QVERIFY(m_imap->connectAndLogIn());
     }
 
     // A refused login gives False and the stored tree.
