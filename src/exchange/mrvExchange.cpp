@@ -326,22 +326,35 @@ std::shared_ptr<cExchangeNode> mrvExchange::ReadStructureFromDb()
     return root;
 }
 
+// Children in the order their rows were made (the mailbox's order when
+// first mirrored): the query has no order, and a server engine gives its
+// rows in any.
 void mrvExchange::ReadSubFoldersFromDb(cExchangeNode &node)
 {
     const host::ValueTools &values = host::valueTools();
-    QList<std::shared_ptr<cExchangeNode>> children;
+    struct Row
+    {
+        double key;
+        std::shared_ptr<cExchangeNode> node;
+    };
+    QList<Row> rows;
     for (auto set =
              m_connection->open(QStringLiteral("SELECT * FROM SYS_EXC") + kCR + QStringLiteral("WHERE EXUSR = ") +
                                 userLiteral() + kCR + QStringLiteral("AND   EXPAR = ") + literal(node.ID()) + kCR +
                                 QStringLiteral("AND   EXTYP <> ") + QString::number(ntItem));
          !set->eof(); set->moveNext()) {
-        children << node.Nodes().add(qint32(values.toNumber(set->field(QStringLiteral("EXTYP")))),
-                                     values.nullSafe(set->field(QStringLiteral("EXOID"))).toString(),
-                                     values.nullSafe(set->field(QStringLiteral("EXDES"))).toString(),
-                                     qint32(values.toNumber(set->field(QStringLiteral("EXETP")))));
+        auto child = std::make_shared<cExchangeNode>();
+        child->initialize(qint32(values.toNumber(set->field(QStringLiteral("EXTYP")))),
+                          values.nullSafe(set->field(QStringLiteral("EXOID"))).toString(),
+                          values.nullSafe(set->field(QStringLiteral("EXDES"))).toString(),
+                          qint32(values.toNumber(set->field(QStringLiteral("EXETP")))));
+        rows.append({values.toNumber(set->field(QStringLiteral("RECORD_ID"))), child});
     }
-    for (const auto &child : children)
-        ReadSubFoldersFromDb(*child);
+    std::sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.key < b.key; });
+    for (const Row &row : std::as_const(rows)) {
+        node.Nodes().append(row.node);
+        ReadSubFoldersFromDb(*row.node);
+    }
 }
 
 void mrvExchange::BrowseStructure(host::TreeControl &treeStructure, const cExchangeNode &node, const QString &parentKey)
