@@ -1,5 +1,7 @@
 #include "ImapTestServer.h"
 
+#include "ServerProcess.h"
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -154,13 +156,7 @@ bool ImapTestServer::start()
 
 void ImapTestServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(kStopTimeoutMs)) {
-        m_process.kill();
-        m_process.waitForFinished(kStopTimeoutMs);
-    }
+    stopServerProcess(m_process, kStopTimeoutMs);
 }
 
 bool ImapTestServer::fillFolder(const QString &name, int count, const std::function<QByteArray(int)> &message)

@@ -1,5 +1,6 @@
 #include "SmtpTestServer.h"
 
+#include "ServerProcess.h"
 #include "host/ConfigClass.h"
 #include "host/Failure.h"
 
@@ -140,13 +141,7 @@ bool SmtpTestServer::start()
 
 void SmtpTestServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(kStopTimeoutMs)) {
-        m_process.kill();
-        m_process.waitForFinished(kStopTimeoutMs);
-    }
+    stopServerProcess(m_process, kStopTimeoutMs);
 }
 
 void SmtpTestServer::configureAccount(host::ConfigClass &config) const
