@@ -157,7 +157,8 @@ bool ImapMailbox::logon(const imap::ImapAccount &account, const QString &address
         return false;
     }
     // Without QRESYNC every refresh lists the whole folder: slower, not wrong.
-    session->enableResync();
+    const auto enabled = session->enableResync();
+    m_resync = enabled && enabled.value().contains(QByteArrayLiteral("QRESYNC"));
     m_session = std::move(session);
     m_address = address;
     m_lastError.clear();
@@ -370,8 +371,9 @@ FolderItems ImapMailbox::items(const QString &folderId, const QString &storeId, 
     const Folder &folder = folderById(folderId);
     if (!folder.selectable)
         return {};
+    // Without QRESYNC the server cannot tell what vanished since.
     const ListingState known = ListingState::parse(sinceState);
-    if (!known.usable())
+    if (!known.usable() || !m_resync)
         return listAll(folder, sink);
     imap::SelectOptions options;
     options.readOnly = true;

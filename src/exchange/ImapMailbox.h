@@ -79,6 +79,7 @@ private:
     QString m_lastError;
     QList<Folder> m_folders; // read once per logon
     bool m_foldersRead = false;
+    bool m_resync = false; // QRESYNC enabled in this session
 };
 
 } // namespace mrv::exchange
