@@ -2,6 +2,7 @@
 
 #include "db/SqlTokenizer.h"
 #include "db/SqlValueTools.h"
+#include "db/SuiteConnection.h"
 #include "host/Failure.h"
 #include "notifications/clsSYS_NTF.h"
 
@@ -131,33 +132,18 @@ private:
     ConditionResults *m_results;
 };
 
-QString literalOf(const QVariant &value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::UnknownType:
-    case QMetaType::Nullptr:
-        return QStringLiteral("NULL");
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Double:
-        return value.toString();
-    default:
-        return value.isNull() ? QStringLiteral("NULL") : db::SqlValueTools::quoted(value.toString());
-    }
-}
-
 } // namespace
 
 QString queryWithFields(const QString &query, const QVariantMap &row)
 {
+    const db::SqlValueTools values;
     QString result;
     for (const db::SqlToken &token : db::tokenizeSql(query)) {
         const bool variable = token.kind == db::SqlToken::Kind::Identifier && token.text.startsWith(u'@') &&
                               !token.text.startsWith(QLatin1String("@@"));
         const auto field = variable ? row.constFind(token.text.mid(1).toUpper()) : row.constEnd();
-        result += field == row.constEnd() ? token.text : literalOf(*field);
+        result +=
+            field == row.constEnd() ? token.text : values.sqlLiteral(*field, db::SuiteConnection::typeCodeOf(*field));
     }
     return result;
 }
