@@ -284,18 +284,7 @@ void mrvExchange::RefreshFolders(const cExchangeNode &node, const QString &paren
                                   host::rsUpdatable);
     if (row->eof()) {
         row->close();
-        auto statement = m_connection->newStatement();
-        statement->initialize(QStringLiteral("SYS_EXC"), QString());
-        statement->addColumn(QStringLiteral("EXUSR"), m_users->userCode(), host::tcShortText);
-        statement->addColumn(QStringLiteral("EXOID"), node.ID(), host::tcShortText);
-        statement->addColumn(QStringLiteral("EXDES"), node.Description(), host::tcShortText);
-        statement->addColumn(QStringLiteral("EXTYP"), node.NodeType(), host::tcInt16);
-        statement->addColumn(QStringLiteral("EXETP"), node.ExchangeItemType(), host::tcInt16);
-        statement->addColumn(QStringLiteral("EXDAT"), QDateTime::currentDateTime(), host::tcDateTime);
-        statement->addColumn(QStringLiteral("EXSYN"), synchronise, host::tcInt16);
-        if (!parentId.isEmpty())
-            statement->addColumn(QStringLiteral("EXPAR"), parentId, host::tcShortText);
-        m_connection->execute(statement->build(host::skInsert));
+        m_connection->execute(nodeRowInsert(node, synchronise, parentId)->build(host::skInsert));
         return;
     }
     row->setField(QStringLiteral("EXDES"), node.Description());
@@ -487,18 +476,27 @@ QSet<QString> mrvExchange::existingMessageRows(const QList<std::shared_ptr<cExch
     return existing;
 }
 
-void mrvExchange::insertMessageRow(const cExchangeNode &item, const QString &folderId)
+// The columns every new row of a node has; EXPAR only under a parent.
+std::unique_ptr<host::StatementBuilder> mrvExchange::nodeRowInsert(const cExchangeNode &node, qint32 synchronise,
+                                                                   const QString &parentId)
 {
     auto statement = m_connection->newStatement();
     statement->initialize(QStringLiteral("SYS_EXC"), QString());
     statement->addColumn(QStringLiteral("EXUSR"), m_users->userCode(), host::tcShortText);
-    statement->addColumn(QStringLiteral("EXOID"), item.ID(), host::tcShortText);
-    statement->addColumn(QStringLiteral("EXDES"), item.Description(), host::tcShortText);
-    statement->addColumn(QStringLiteral("EXTYP"), item.NodeType(), host::tcInt16);
-    statement->addColumn(QStringLiteral("EXETP"), item.ExchangeItemType(), host::tcInt16);
+    statement->addColumn(QStringLiteral("EXOID"), node.ID(), host::tcShortText);
+    statement->addColumn(QStringLiteral("EXDES"), node.Description(), host::tcShortText);
+    statement->addColumn(QStringLiteral("EXTYP"), node.NodeType(), host::tcInt16);
+    statement->addColumn(QStringLiteral("EXETP"), node.ExchangeItemType(), host::tcInt16);
     statement->addColumn(QStringLiteral("EXDAT"), QDateTime::currentDateTime(), host::tcDateTime);
-    statement->addColumn(QStringLiteral("EXSYN"), 0, host::tcInt16);
-    statement->addColumn(QStringLiteral("EXPAR"), folderId, host::tcShortText);
+    statement->addColumn(QStringLiteral("EXSYN"), synchronise, host::tcInt16);
+    if (!parentId.isEmpty())
+        statement->addColumn(QStringLiteral("EXPAR"), parentId, host::tcShortText);
+    return statement;
+}
+
+void mrvExchange::insertMessageRow(const cExchangeNode &item, const QString &folderId)
+{
+    auto statement = nodeRowInsert(item, 0, folderId);
     if (const auto info = item.ExtInfo()) {
         statement->addColumn(QStringLiteral("EXITO"), info->MailTo(), host::tcShortText);
         statement->addColumn(QStringLiteral("EXIFR"), info->MailFrom(), host::tcShortText);

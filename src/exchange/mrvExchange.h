@@ -16,6 +16,7 @@ namespace host {
 class ConfigClass;
 class Connection;
 class Errors;
+class StatementBuilder;
 class TreeControl;
 class UserManager;
 } // namespace host
@@ -88,6 +89,8 @@ private:
     // The steps of RefreshMessages once the folder is found.
     void refreshFolderItems(const QString &folderId, const QString &storeId, const QString &knownState);
     void insertMessageRow(const cExchangeNode &item, const QString &folderId);
+    std::unique_ptr<host::StatementBuilder> nodeRowInsert(const cExchangeNode &node, qint32 synchronise,
+                                                          const QString &parentId);
     QSet<QString> existingMessageRows(const QList<std::shared_ptr<cExchangeNode>> &items);
     QString storedItemsState(const QString &folderId);
     void storeItemsState(const QString &folderId, const QString &state);
