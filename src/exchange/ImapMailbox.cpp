@@ -53,12 +53,6 @@ template <typename T> const T &valueOrThrow(const imap::Result<T> &result)
     return result.value();
 }
 
-void throwOnError(const imap::Result<void> &result)
-{
-    if (!result)
-        throw Failure(result.error().describe());
-}
-
 QString fromOf(const imap::Envelope &envelope)
 {
     if (envelope.from.isEmpty())
@@ -107,6 +101,7 @@ std::unique_ptr<ImapMailbox> ImapMailbox::fromConfiguration(std::function<const 
         account.port = colon > 0 ? server.mid(colon + 1).toInt() : 0;
         account.user = user;
         account.password = settings.value(QStringLiteral("EXCHANGE_PASSWORD"));
+        account.tokenCommand = settings.value(QStringLiteral("EXCHANGE_TOKEN_COMMAND"));
         account.tls = tlsOf(settings.value(QStringLiteral("EXCHANGE_SSL")));
         account.caFile = settings.value(QStringLiteral("EMAIL_OUT_CA_FILE"));
         return account;
@@ -120,6 +115,7 @@ std::unique_ptr<ImapMailbox> ImapMailbox::fromConfiguration(std::function<const 
         account.tls = params.ServerSSL_In ? imap::TlsMode::Implicit : imap::TlsMode::None;
         account.user = params.User_In;
         account.password = params.Password_In;
+        account.tokenCommand = params.tokenCommandIn();
         account.caFile = config().value(QStringLiteral("EMAIL_OUT_CA_FILE"));
         address = params.Email.isEmpty() ? params.User_In : params.Email;
         return account;

@@ -129,6 +129,8 @@ void mrvEmailParams::loadAccount(const host::ConfigClass &configuration, const Q
 {
     for (const Field &field : fields())
         field.load(*this, configuration.value(prefix + QLatin1String(field.key), QLatin1String(field.defaultValue)));
+    m_tokenCommandIn = configuration.value(prefix + QStringLiteral("EMAIL_IN_TOKEN_COMMAND"));
+    m_tokenCommandOut = configuration.value(prefix + QStringLiteral("EMAIL_OUT_TOKEN_COMMAND"));
 }
 
 void mrvEmailParams::SaveConfig(const QString &sConfigurationPrefix, const QString &sConfigurationFlag)

@@ -39,6 +39,14 @@ public:
     QString User_Out;
     QString Password_Out;
 
+    // OAuth 2: a command that prints an access token for the incoming or
+    // outgoing server ("EMAIL_IN_TOKEN_COMMAND", "EMAIL_OUT_TOKEN_COMMAND"
+    // under the account's prefix). Loaded with the account but not among its
+    // fields: the integrator sets them in the configuration, and SaveConfig
+    // leaves them as they are.
+    QString tokenCommandIn() const { return m_tokenCommandIn; }
+    QString tokenCommandOut() const { return m_tokenCommandOut; }
+
     std::shared_ptr<host::Records> Records() const;
     void setRecords(std::shared_ptr<host::Records> records) override;
     void setErrors(std::shared_ptr<host::Errors> errors) override;
@@ -60,6 +68,8 @@ private:
 
     std::shared_ptr<host::Records> m_records;
     std::shared_ptr<host::Errors> m_errors;
+    QString m_tokenCommandIn;
+    QString m_tokenCommandOut;
 };
 
 // "frm_mrvEmailParams": the account wizard.

@@ -214,7 +214,7 @@ bool mrvSMTP::setRichTextBody(const QString &rtf)
         body.text = richtext::toHtml(*document, &pictures);
         body.alternativeText = richtext::toPlainText(*document);
         for (const richtext::InlineImage &picture : pictures)
-            body.inlineImages.append({picture.fileName, picture.contentType, picture.content, picture.contentId});
+            body.inlineImages.append({picture.fileName, picture.contentType, picture.content, picture.contentId, {}});
         m_message.setBody(body);
         return true;
     });
@@ -333,6 +333,7 @@ smtp::SmtpAccount mrvSMTP::account() const
     account.authMode = source.ServerAuth_Out;
     account.user = source.User_Out;
     account.password = source.Password_Out;
+    account.tokenCommand = source.tokenCommandOut();
     account.caFile = configValue(QStringLiteral("EMAIL_OUT_CA_FILE"), QString());
     account.timeoutSeconds = qint32(host::valueTools().toNumber(
         configValue(QStringLiteral("EMAIL_OUT_TIMEOUT"), QString::number(smtp::SmtpAccount::kDefaultTimeoutSeconds))));

@@ -352,23 +352,30 @@ private Q_SLOTS:
 
     // E-mail through the mailbox: sent by the account's SMTP server (the
     // profile's in OUTLOOK mode), then filed in Sent as read, each once.
+    // With OAuth 2 both servers take the tokens their commands print, and
+    // the passwords (wrong here) are not used.
     void sendingFilesTheMessageInSent_data()
     {
         QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("oauth");
         QTest::addColumn<bool>("smtpReachable");
         QTest::addColumn<bool>("mailboxReachable");
         QTest::addColumn<bool>("result");
         QTest::addColumn<int>("received");
         QTest::addColumn<int>("filed");
-        QTest::newRow("exchange") << u"EXCHANGE"_s << true << true << true << 1 << 1;
-        QTest::newRow("outlook, through the profile's account") << u"OUTLOOK"_s << true << true << true << 1 << 1;
-        QTest::newRow("smtp server refuses") << u"EXCHANGE"_s << false << true << false << 0 << 0;
-        QTest::newRow("mailbox refuses the login") << u"EXCHANGE"_s << true << false << false << 1 << 0;
+        QTest::newRow("exchange") << u"EXCHANGE"_s << false << true << true << true << 1 << 1;
+        QTest::newRow("outlook, through the profile's account")
+            << u"OUTLOOK"_s << false << true << true << true << 1 << 1;
+        QTest::newRow("exchange, OAuth 2") << u"EXCHANGE"_s << true << true << true << true << 1 << 1;
+        QTest::newRow("outlook, OAuth 2") << u"OUTLOOK"_s << true << true << true << true << 1 << 1;
+        QTest::newRow("smtp server refuses") << u"EXCHANGE"_s << false << false << true << false << 0 << 0;
+        QTest::newRow("mailbox refuses the login") << u"EXCHANGE"_s << false << true << false << false << 1 << 0;
     }
 
     void sendingFilesTheMessageInSent()
     {
         QFETCH(QString, mode);
+        QFETCH(bool, oauth);
         QFETCH(bool, smtpReachable);
         QFETCH(bool, mailboxReachable);
         QFETCH(bool, result);
@@ -376,9 +383,18 @@ private Q_SLOTS:
         QFETCH(int, filed);
         suite::SuiteSession &session = m_suite->session();
         auto config = session.config();
-        testing::SmtpTestServer smtp;
+        const QString smtpToken = u"smtp-token-42"_s;
+        const QString imapToken = QString::fromLatin1(testing::ImapTestServer::kAccessToken);
+        testing::SmtpServerOptions smtpOptions;
+        if (oauth) {
+            smtpOptions.user = QString::fromLatin1(testing::ImapTestServer::kUser);
+            smtpOptions.password = u"not this one"_s;
+            smtpOptions.token = smtpToken;
+        }
+        testing::SmtpTestServer smtp(smtpOptions);
         QVERIFY2(smtp.start(), qPrintable(smtp.errorText()));
         const QString prefix = mode == u"OUTLOOK"_s ? u"Ufficio_"_s : QString();
+        const auto printing = [oauth](const QString &token) { return oauth ? u"printf %s "_s + token : QString(); };
         for (const auto &[key, value] : QList<std::pair<QString, QString>>{
                  {u"EMAIL"_s, u"mario@127.0.0.1"_s},
                  {u"EMAIL_OUT_TYPE"_s, u"3"_s},
@@ -388,12 +404,19 @@ private Q_SLOTS:
                  {u"EMAIL_IN_PORT"_s, QString::number(m_server.tlsPort())},
                  {u"EMAIL_IN_SSL"_s, u"-1"_s},
                  {u"EMAIL_IN_USER"_s, QString::fromLatin1(testing::ImapTestServer::kUser)},
-                 {u"EMAIL_IN_PASS"_s, QString::fromLatin1(testing::ImapTestServer::kPassword)}})
+                 {u"EMAIL_IN_PASS"_s, oauth ? u"no"_s : QString::fromLatin1(testing::ImapTestServer::kPassword)},
+                 {u"EMAIL_IN_TOKEN_COMMAND"_s, printing(imapToken)},
+                 {u"EMAIL_OUT_AUTH"_s, oauth ? u"1"_s : u"0"_s},
+                 {u"EMAIL_OUT_USER"_s, smtpOptions.user},
+                 {u"EMAIL_OUT_PASS"_s, u"no"_s},
+                 {u"EMAIL_OUT_TOKEN_COMMAND"_s, printing(smtpToken)}})
             config->setValue(prefix + key, value);
+        config->setValue(u"EXCHANGE_TOKEN_COMMAND"_s, printing(imapToken), true);
         config->setValue(u"EXCHANGE_MODE"_s, mode);
         config->setValue(u"EXCHANGE_PROFILE"_s, u"Ufficio"_s);
         config->setValue(u"EXCHANGE_PASSWORD"_s,
-                         mailboxReachable ? QString::fromLatin1(testing::ImapTestServer::kPassword) : u"no"_s, true);
+                         mailboxReachable && !oauth ? QString::fromLatin1(testing::ImapTestServer::kPassword) : u"no"_s,
+                         true);
         const auto filedCount = [this] {
             // STATUS of the mailbox a session has selected may lag behind.
             m_imap->select(imap::MailboxName::inbox());
@@ -413,6 +436,13 @@ private Q_SLOTS:
         QCOMPARE(smtp.receivedMessages().size(), received);
         QCOMPARE(int(filedCount() - before), filed);
         QCOMPARE(log.contains(u"not filed"_s), received == 1 && filed == 0);
+        const QByteArray saslPayload = "user=mario\x01"
+                                       "auth=Bearer " +
+                                       smtpToken.toLatin1() + "\x01\x01";
+        QVERIFY2(!log.contains(smtpToken) && !log.contains(QString::fromLatin1(saslPayload.toBase64())),
+                 qPrintable(log));
+        if (oauth)
+            QCOMPARE(smtp.receivedMessages().first().authenticatedUser, smtpOptions.user);
         if (filed == 1) {
             QVERIFY(m_imap->select(imap::MailboxName::fromWire("Sent")));
             imap::FetchRequest request;
@@ -427,6 +457,7 @@ private Q_SLOTS:
         }
         config->setValue(u"EXCHANGE_MODE"_s, u"EXCHANGE"_s);
         config->setValue(u"EXCHANGE_PASSWORD"_s, QString::fromLatin1(testing::ImapTestServer::kPassword), true);
+        config->setValue(u"EXCHANGE_TOKEN_COMMAND"_s, QString(), true);
     }
 
     // The connection lost while a folder is listed: no row of it written,

@@ -26,6 +26,7 @@ namespace {
 
 const QString kUser = u"mario"_qs;
 const QString kPassword = u"Segreto è 42!"_qs;
+const QString kAccessToken = u"ya29.a0-mario"_qs;
 
 SmtpServerOptions serverOptions(Tls tls, bool login, const QString &fault = {})
 {
@@ -33,6 +34,7 @@ SmtpServerOptions serverOptions(Tls tls, bool login, const QString &fault = {})
     options.tls = tls;
     options.user = login ? kUser : QString();
     options.password = kPassword;
+    options.token = kAccessToken;
     options.fault = fault;
     options.faultRecipient = "bruno@example.com";
     return options;
@@ -54,7 +56,8 @@ class TestMrvSmtp : public QObject
 
     // The outgoing account of the configuration, for a server with these options.
     void configure(const SmtpTestServer &server, const SmtpServerOptions &options = {},
-                   qint32 auth = eEmailServerOutAuth_AUTH_LOGIN, const QString &timeout = "10")
+                   qint32 auth = eEmailServerOutAuth_AUTH_LOGIN, const QString &timeout = "10",
+                   const QString &tokenCommand = {})
     {
         server.configureAccount(*m_suite->session().config());
         const QList<QPair<QString, QString>> values = {
@@ -64,6 +67,7 @@ class TestMrvSmtp : public QObject
             {"EMAIL_OUT_USER", options.user},
             {"EMAIL_OUT_PASS", options.password},
             {"EMAIL_OUT_TIMEOUT", timeout},
+            {"EMAIL_OUT_TOKEN_COMMAND", tokenCommand},
             {"EMAIL_RECEIPT", "0"},
         };
         for (const auto &[key, value] : values)
@@ -270,15 +274,25 @@ private Q_SLOTS:
         QTest::addColumn<int>("authMode");
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("why");
+        QTest::addColumn<QString>("tokenCommand");
         const auto row = [](const char *name, Tls server, const char *fault, Tls account, int result, const char *why,
-                            int authMode = eEmailServerOutAuth_AUTH_LOGIN) {
-            QTest::newRow(name) << int(server) << QString(fault) << int(account) << authMode << result << QString(why);
+                            int authMode = eEmailServerOutAuth_AUTH_LOGIN, const QString &tokenCommand = {}) {
+            QTest::newRow(name) << int(server) << QString(fault) << int(account) << authMode << result << QString(why)
+                                << tokenCommand;
         };
         const Tls none = Tls::None, startTls = Tls::StartTls, implicit = Tls::Implicit;
         row("plain, AUTH LOGIN", none, "", none, 0, "(0) - AUTH LOGIN");
         row("STARTTLS, AUTH LOGIN", startTls, "", startTls, 0, "(0) - STARTTLS");
         row("implicit TLS, CRAM-MD5", implicit, "", implicit, 0, "(0) - AUTH CRAM-MD5", eEmailServerOutAuth_CRAM_MD5);
         row("mode none with a user: never logs in", none, "", none, 9, "", eEmailServerOutAuth_None);
+        const int login = eEmailServerOutAuth_AUTH_LOGIN;
+        row("STARTTLS, XOAUTH2 with the command's token", startTls, "", startTls, 0, "(0) - AUTH XOAUTH2", login,
+            "printf '%s\\n' " + kAccessToken);
+        row("XOAUTH2, token refused", none, "", none, 4, "(535) - 535 5.7.8 Authentication credentials invalid", login,
+            "echo expired-token");
+        row("token command fails", none, "", none, 10,
+            "(0) - Nothing was sent: The access token command failed with exit code 3: no refresh token", login,
+            "echo 'no refresh token' >&2; exit 3");
         row("connection refused", none, "not running", none, 1, "(0) - The server cannot be reached: ");
         row("TLS handshake fails", none, "", implicit, 2, "(0) - No secure (TLS) connection could be established");
         row("STARTTLS not offered", none, "", startTls, 2, "established: STARTTLS");
@@ -302,12 +316,13 @@ private Q_SLOTS:
         QFETCH(int, authMode);
         QFETCH(int, result);
         QFETCH(QString, why);
+        QFETCH(QString, tokenCommand);
         const bool serverFault = fault != "not running" && fault != "untrusted";
         SmtpTestServer server(serverOptions(Tls(serverTls), true, serverFault ? fault : QString()));
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         if (fault == "not running")
             server.stop();
-        configure(server, serverOptions(Tls(accountTls), true), authMode, fault == "silent" ? "1" : "10");
+        configure(server, serverOptions(Tls(accountTls), true), authMode, fault == "silent" ? "1" : "10", tokenCommand);
         if (fault == "untrusted")
             m_suite->session().config()->setValue("EMAIL_OUT_CA_FILE", QString());
         const auto smtp = newSmtp();
@@ -325,7 +340,13 @@ private Q_SLOTS:
             QCOMPARE(message.authenticatedUser + (message.tls ? "+TLS" : ""), kUser + (serverTls ? "+TLS" : ""));
         QVERIFY(reports().isEmpty());
         const QByteArray password = kPassword.toUtf8();
-        for (const QByteArray &secret : {password, password.toBase64(), (kUser.toUtf8() + ' ').toBase64().left(8)})
+        const QByteArray token = kAccessToken.toUtf8();
+        const QByteArray tokenPayload = "user=" + kUser.toUtf8() +
+                                        "\x01"
+                                        "auth=Bearer " +
+                                        token + "\x01\x01";
+        for (const QByteArray &secret :
+             {password, password.toBase64(), (kUser.toUtf8() + ' ').toBase64().left(8), token, tokenPayload.toBase64()})
             QVERIFY2(!log.contains(QString::fromUtf8(secret)), secret.constData());
     }
 

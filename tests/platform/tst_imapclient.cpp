@@ -43,7 +43,8 @@ template <typename T> QString outcome(const Result<T> &result)
 {
     if (result)
         return QStringLiteral("ok");
-    static const char *const kinds[] = {"No", "Bad", "Bye", "Transport", "Timeout", "Tls", "Protocol", "State"};
+    static const char *const kinds[] = {"No",  "Bad",      "Bye",   "Transport",  "Timeout",
+                                        "Tls", "Protocol", "State", "Credentials"};
     const ImapError &error = result.error();
     return QString::fromLatin1(kinds[int(error.kind)]) +
            (error.code.isEmpty() ? QString() : ' ' + QString::fromLatin1(error.code));
@@ -113,7 +114,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("tls");
         QTest::addColumn<QString>("host");
-        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("password");    // for XOAUTH2 the command that prints the token
         QTest::addColumn<QString>("authorities"); // "server", "system" or "junk"
         QTest::addColumn<int>("auth");
         QTest::addColumn<QString>("expected");
@@ -134,6 +135,15 @@ private Q_SLOTS:
             << none << "localhost"
             << "sbagliata"
             << "server" << int(AuthMethod::Plain) << "No AUTHENTICATIONFAILED" << true;
+        const int xoauth2 = int(AuthMethod::XOAuth2);
+        QTest::newRow("XOAUTH2, token from the command")
+            << none << "localhost" << QString("printf '%s\\n' ") + ImapTestServer::kAccessToken << "server" << xoauth2
+            << "ok" << true;
+        QTest::newRow("XOAUTH2, the password is no token") << none << "localhost" << QString("echo ") + right
+                                                           << "server" << xoauth2 << "No AUTHENTICATIONFAILED" << true;
+        QTest::newRow("XOAUTH2, the command fails") << none << "localhost"
+                                                    << "echo 'refresh token revoked' >&2; exit 2"
+                                                    << "server" << xoauth2 << "Credentials" << false;
         QTest::newRow("STARTTLS") << startTls << "localhost" << right << "server" << automatic << "ok" << true;
         QTest::newRow("implicit TLS") << implicit << "localhost" << right << "server" << automatic << "ok" << true;
         QTest::newRow("STARTTLS, untrusted")
@@ -163,7 +173,9 @@ private Q_SLOTS:
         QVERIFY(junk.open() && junk.write("not a certificate\n") > 0 && junk.flush());
         ImapAccount account = m_server.account(TlsMode(tls));
         account.server = host;
-        account.password = password;
+        const bool token = AuthMethod(auth) == AuthMethod::XOAuth2;
+        account.password = token ? QString() : password;
+        account.tokenCommand = token ? password : QString();
         account.auth = AuthMethod(auth);
         account.caFile = authorities == "server" ? m_server.certificatePath()
                          : authorities == "junk" ? junk.fileName()
@@ -174,8 +186,15 @@ private Q_SLOTS:
         QCOMPARE(outcome(loggedIn), expected);
         QCOMPARE(conversation.sentCommand("LOGIN") || conversation.sentCommand("AUTHENTICATE"), credentialsSent);
         const QByteArray plainPayload = (QByteArray(1, '\0') + "mario" + '\0' + password.toUtf8()).toBase64();
+        const QByteArray tokenPayload = (QByteArray("user=mario\x01"
+                                                    "auth=Bearer ") +
+                                         ImapTestServer::kAccessToken + "\x01\x01")
+                                            .toBase64();
+        const QString secrets[] = {password, QString::fromLatin1(plainPayload), ImapTestServer::kAccessToken,
+                                   QString::fromLatin1(tokenPayload)};
         for (const QString &line : conversation.lines)
-            QVERIFY2(!line.contains(password) && !line.contains(QString::fromLatin1(plainPayload)), qPrintable(line));
+            for (const QString &secret : secrets)
+                QVERIFY2(!line.contains(secret), qPrintable(line));
         if (loggedIn && TlsMode(tls) == TlsMode::StartTls)
             QVERIFY(conversation.sentCommand("STARTTLS"));
         QCOMPARE(session.isConnected(), bool(loggedIn));

@@ -281,7 +281,10 @@ private Q_SLOTS:
     // A kept connection the server has since closed is opened anew, with TLS again.
     void keptConnectionClosedByServer()
     {
-        SmtpTestServer server({.tls = SmtpServerOptions::Tls::StartTls, .fault = "close-after-data"});
+        SmtpServerOptions options;
+        options.tls = SmtpServerOptions::Tls::StartTls;
+        options.fault = "close-after-data";
+        SmtpTestServer server(options);
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         SmtpSender sender(accountOf(server, TlsMode::StartTls));
         QCOMPARE(sender.send(basicMessage(), {}), srSent);

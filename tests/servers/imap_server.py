@@ -1,7 +1,7 @@
 """Dovecot on loopback for the run command, from the tests' configuration.
 
 Makes a temporary folder with a certificate, a user "mario" (password
-"segreto") and a maildir, starts Dovecot in the foreground (as "nobody"
+"segreto", access token "mario-access-token" for XOAUTH2) and a maildir, starts Dovecot in the foreground (as "nobody"
 when run as root: its login process refuses root), puts a few messages
 in the inbox through IMAP, prints "READY <port>" (plain IMAP on
 127.0.0.2 and STARTTLS on 127.0.0.1 share the port) and runs until it
@@ -58,6 +58,8 @@ def prepare(folder, port, tls_port):
     os.makedirs(home)
     with open(os.path.join(folder, "passwd"), "w") as users:
         users.write("mario:{PLAIN}segreto:%d:%d::%s\n" % (uid, gid, home))
+    with open(os.path.join(folder, "tokens"), "w") as tokens:
+        tokens.write("mario:{PLAIN}mario-access-token\n")
     with open(os.path.join(HERE, "dovecot.conf")) as template:
         settings = (template.read().replace("@FOLDER@", folder).replace("@USER@", user)
                     .replace("@GROUP@", group).replace("@PORT@", str(port)).replace("@TLS_PORT@", str(tls_port)))

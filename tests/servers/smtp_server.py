@@ -5,7 +5,8 @@ Every message received is written into --folder as NNNN.eml (as received)
 and then NNNN.json (the envelope and the message parsed by mime_summary.py).
 TLS modes use a throwaway certificate for localhost, made as cert.pem in
 --folder. Prints "READY <port>" on a line of its own once it listens. With
---user/--password a login is required (LOGIN, PLAIN or CRAM-MD5).
+--user/--password a login is required (LOGIN, PLAIN or CRAM-MD5); with
+--token too, XOAUTH2 is offered and takes --user with that access token.
 Faults: greeting-421 (every connection), reject-rcpt (550 for
 --fault-recipient), drop-data (hangs up after DATA's first line),
 close-after-data (hangs up once a message is accepted), silent (never
@@ -14,6 +15,8 @@ answers), reject-auth (refuses every login).
 
 import argparse
 import asyncio
+import base64
+import binascii
 import hmac
 import itertools
 import json
@@ -33,7 +36,7 @@ except ImportError:
 
 import mime_summary
 
-ALL_MECHANISMS = ("LOGIN", "PLAIN", "CRAM-MD5")
+ALL_MECHANISMS = ("LOGIN", "PLAIN", "CRAM-MD5", "XOAUTH2")
 
 
 def parse_arguments():
@@ -42,7 +45,7 @@ def parse_arguments():
     tls = parser.add_mutually_exclusive_group()
     tls.add_argument("--starttls", action="store_true")
     tls.add_argument("--implicit-tls", action="store_true")
-    for option in ("--user", "--password", "--fault-recipient"):
+    for option in ("--user", "--password", "--token", "--fault-recipient"):
         parser.add_argument(option, default="")
     parser.add_argument("--fault", choices=("greeting-421", "reject-rcpt", "drop-data", "close-after-data", "silent",
                                             "reject-auth"))
@@ -111,6 +114,24 @@ class Recorder:
         valid = self.credentials_valid(user, self.options.password.encode()) and hmac.compare_digest(digest, expected)
         return AuthResult(success=valid, handled=False, auth_data=LoginPassword(user, b""))
 
+    @auth_mechanism("XOAUTH2")
+    async def auth_XOAUTH2(self, server, args):
+        # The initial response comes with AUTH (SASL-IR) or after an empty challenge.
+        if len(args) > 1:
+            try:
+                response = base64.b64decode(args[1], validate=True)
+            except binascii.Error:
+                return AuthResult(success=False, handled=False)
+        else:
+            response = await server.challenge_auth(b"", encode_to_b64=False)
+            if response is MISSING:
+                return AuthResult(success=False, handled=True)
+        fields = dict(field.split(b"=", 1) for field in response.split(b"\x01") if b"=" in field)
+        user, bearer = fields.get(b"user", b""), fields.get(b"auth", b"")
+        valid = (self.options.fault != "reject-auth" and bool(self.options.token)
+                 and user == self.options.user.encode() and bearer == b"Bearer " + self.options.token.encode())
+        return AuthResult(success=valid, handled=False, auth_data=LoginPassword(user, b""))
+
     def authenticate(self, server, session, envelope, mechanism, auth_data):
         # handled=False lets aiosmtpd answer 535 itself; with handled=True a
         # refused client would wait for an answer that never comes.
@@ -157,7 +178,8 @@ def smtp_factory(options, context):
         auth_required=bool(options.user),
         # Implicit TLS is not STARTTLS to aiosmtpd, so it would refuse AUTH there.
         auth_require_tls=False,
-        auth_exclude_mechanism=[] if options.user else list(ALL_MECHANISMS),
+        auth_exclude_mechanism=[] if options.user and options.token else
+        ["XOAUTH2"] if options.user else list(ALL_MECHANISMS),
         authenticator=recorder.authenticate,
     )
     return lambda: TestSMTP(recorder, options.fault, **settings)

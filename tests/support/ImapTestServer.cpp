@@ -120,6 +120,7 @@ bool ImapTestServer::prepare()
     const QString settings = configuration(owner.user, owner.group);
     if (settings.isEmpty() || !QDir(m_folder.path()).mkpath(QStringLiteral("home")) ||
         !writeFile(m_folder.filePath("passwd"), users.toUtf8()) ||
+        !writeFile(m_folder.filePath("tokens"), QStringLiteral("%1:{PLAIN}%2\n").arg(kUser, kAccessToken).toUtf8()) ||
         !writeFile(m_folder.filePath("dovecot.conf"), settings.toUtf8())) {
         m_error = QStringLiteral("Cannot write Dovecot's files in ") + m_folder.path();
         return false;

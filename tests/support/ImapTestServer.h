@@ -23,6 +23,8 @@ class ImapTestServer
 public:
     static constexpr const char *kUser = "mario";
     static constexpr const char *kPassword = "segreto";
+    // What XOAUTH2 takes for the user, in place of an OAuth 2 provider's token.
+    static constexpr const char *kAccessToken = "ya29.mario-access-token";
 
     ImapTestServer() = default;
     ~ImapTestServer() { stop(); }

@@ -105,6 +105,7 @@ QStringList SmtpTestServer::arguments() const
     };
     add("--user", m_options.user);
     add("--password", m_options.password);
+    add("--token", m_options.token);
     add("--fault", m_options.fault);
     add("--fault-recipient", m_options.faultRecipient);
     if (m_options.tls == SmtpServerOptions::Tls::StartTls)

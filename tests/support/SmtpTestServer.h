@@ -66,6 +66,8 @@ struct SmtpServerOptions
     // With a user the server requires a login (LOGIN, PLAIN or CRAM-MD5).
     QString user;
     QString password;
+    // With a user and a token the server offers XOAUTH2 too, for that user with this access token.
+    QString token;
     // "greeting-421", "reject-rcpt", "drop-data", "close-after-data", "silent", "reject-auth" or empty.
     QString fault;
     QString faultRecipient;

@@ -14,7 +14,7 @@ enum class AuthMethod {
     Automatic, // LOGIN, or AUTHENTICATE PLAIN where the server disables LOGIN
     Login,
     Plain,
-    XOAuth2, // the password is the OAuth 2 access token
+    XOAuth2, // the password is the OAuth 2 access token (see tokenCommand)
 };
 
 // Where and how to reach a mailbox.
@@ -28,6 +28,10 @@ struct ImapAccount
     AuthMethod auth = AuthMethod::Automatic;
     QString user;
     QString password;
+    // Where set, the login is XOAUTH2 with the token this command prints
+    // (auth::runAccessTokenCommand), asked for at every login; the password
+    // is not used.
+    QString tokenCommand;
     // A PEM file of certificate authorities trusted besides the system's.
     QString caFile;
     // For connecting, the TLS handshake and each wait for the server.

@@ -23,6 +23,8 @@ QString kindText(ImapError::Kind kind)
         return QStringLiteral("Unexpected answer from the server");
     case ImapError::Kind::State:
         return QStringLiteral("Not possible now");
+    case ImapError::Kind::Credentials:
+        return QStringLiteral("No credentials");
     }
     return {};
 }

@@ -15,14 +15,15 @@ namespace mrv::imap {
 struct ImapError
 {
     enum class Kind {
-        No,        // the server refused the command
-        Bad,       // the server did not accept the command as written
-        Bye,       // the server ended the session
-        Transport, // no connection could be made, or it broke
-        Timeout,   // the server did not answer in time; the connection was dropped
-        Tls,       // no secure connection: handshake, untrusted certificate, no STARTTLS
-        Protocol,  // the server's answer made no sense; the connection was dropped
-        State,     // not possible in the session's state (not logged in, nothing selected)
+        No,          // the server refused the command
+        Bad,         // the server did not accept the command as written
+        Bye,         // the server ended the session
+        Transport,   // no connection could be made, or it broke
+        Timeout,     // the server did not answer in time; the connection was dropped
+        Tls,         // no secure connection: handshake, untrusted certificate, no STARTTLS
+        Protocol,    // the server's answer made no sense; the connection was dropped
+        State,       // not possible in the session's state (not logged in, nothing selected)
+        Credentials, // no credentials to log in with: the access token command failed
     };
 
     Kind kind = Kind::Protocol;

@@ -1,11 +1,15 @@
 #include "SessionCommands.h"
 
+#include "platform/auth/AccessTokenCommand.h"
+
 namespace mrv::imap {
 
 namespace {
 
 AuthMethod methodFor(const ImapConnection &connection)
 {
+    if (!connection.account().tokenCommand.isEmpty())
+        return AuthMethod::XOAuth2;
     const AuthMethod chosen = connection.account().auth;
     if (chosen != AuthMethod::Automatic)
         return chosen;
@@ -13,10 +17,9 @@ AuthMethod methodFor(const ImapConnection &connection)
                                                                                                : AuthMethod::Login;
 }
 
-QByteArray saslResponse(const ImapAccount &account, AuthMethod method)
+QByteArray saslResponse(const ImapAccount &account, AuthMethod method, const QByteArray &secret)
 {
     const QByteArray user = account.user.toUtf8();
-    const QByteArray secret = account.password.toUtf8();
     if (method == AuthMethod::XOAuth2)
         return ("user=" + user +
                 "\x01"
@@ -30,7 +33,7 @@ QByteArray saslResponse(const ImapAccount &account, AuthMethod method)
 // takes it (SASL-IR), else in answer to its first challenge. Any further
 // challenge is a failure report (XOAUTH2 sends its error so) and gets the
 // empty answer that lets the server send its NO.
-Result<Response> authenticate(ImapConnection &connection, AuthMethod method)
+Result<Response> authenticate(ImapConnection &connection, AuthMethod method, const QByteArray &secret)
 {
     const QByteArray mechanism = method == AuthMethod::XOAuth2 ? "XOAUTH2" : "PLAIN";
     if (!connection.hasCapability("AUTH=" + mechanism))
@@ -38,7 +41,7 @@ Result<Response> authenticate(ImapConnection &connection, AuthMethod method)
             ImapError::Kind::No,
             {},
             QStringLiteral("The server does not offer AUTHENTICATE %1").arg(QString::fromLatin1(mechanism))};
-    const QByteArray initial = saslResponse(connection.account(), method);
+    const QByteArray initial = saslResponse(connection.account(), method, secret);
     Command command("AUTHENTICATE");
     command.raw(mechanism);
     const bool inline_ = connection.hasCapability("SASL-IR");
@@ -50,13 +53,24 @@ Result<Response> authenticate(ImapConnection &connection, AuthMethod method)
     return connection.run(command, handlers);
 }
 
-Result<Response> login(ImapConnection &connection)
+Result<Response> login(ImapConnection &connection, const QByteArray &secret)
 {
     if (connection.hasCapability("LOGINDISABLED"))
         return ImapError{ImapError::Kind::No, "LOGINDISABLED",
                          QStringLiteral("The server accepts no LOGIN on this connection")};
     const ImapAccount &account = connection.account();
-    return connection.run(Command("LOGIN").string(account.user.toUtf8()).string(account.password.toUtf8()).hidden());
+    return connection.run(Command("LOGIN").string(account.user.toUtf8()).string(secret).hidden());
+}
+
+// The password, or a fresh access token where the account names a command for it.
+Result<QByteArray> secretOf(const ImapAccount &account)
+{
+    if (account.tokenCommand.isEmpty())
+        return account.password.toUtf8();
+    const auth::AccessToken token = auth::runAccessTokenCommand(account.tokenCommand, account.timeoutSeconds);
+    if (!token.ok())
+        return ImapError{ImapError::Kind::Credentials, {}, token.error};
+    return token.value;
 }
 
 } // namespace
@@ -71,8 +85,12 @@ Result<void> logIn(ImapConnection &connection)
     // in the clear cannot be taken back.
     if (connection.account().tls != TlsMode::None && !connection.isEncrypted())
         return ImapError{ImapError::Kind::Tls, {}, QStringLiteral("No credentials go over an unencrypted connection")};
+    const Result<QByteArray> secret = secretOf(connection.account());
+    if (!secret)
+        return secret.error();
     const AuthMethod method = methodFor(connection);
-    const Result<Response> done = method == AuthMethod::Login ? login(connection) : authenticate(connection, method);
+    const Result<Response> done = method == AuthMethod::Login ? login(connection, secret.value())
+                                                              : authenticate(connection, method, secret.value());
     if (!done)
         return done.error();
     connection.setState(ImapConnection::State::Authenticated);

@@ -24,6 +24,10 @@ struct SmtpAccount
     qint32 authMode = 0;
     QString user;
     QString password;
+    // Where set (and authMode is not none), the login is XOAUTH2 with the
+    // token this command prints (auth::runAccessTokenCommand), asked for at
+    // every new connection; the password is not used.
+    QString tokenCommand;
     // A PEM file of certificate authorities trusted besides the system's.
     QString caFile;
     // For connecting, for every server reply and for a stalled upload.

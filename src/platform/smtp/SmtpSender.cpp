@@ -4,6 +4,7 @@
 #include "SmtpTranscript.h"
 #include "facade/Types.h"
 #include "host/Failure.h"
+#include "platform/auth/AccessTokenCommand.h"
 
 #include <QRegularExpression>
 #include <QSysInfo>
@@ -98,6 +99,11 @@ QString mechanismOf(qint32 authMode)
     }
 }
 
+bool usesAccessToken(const SmtpAccount &account)
+{
+    return !account.tokenCommand.isEmpty() && account.authMode != eEmailServerOutAuth_None;
+}
+
 // The path of an smtp URL is the name the client greets the server with (EHLO).
 QUrl serverUrl(const SmtpAccount &account)
 {
@@ -120,6 +126,8 @@ QString whyNotSendable(const SmtpAccount &account, const MimeMessage &message, c
         return QStringLiteral("\"%1\" port %2 is not a usable server address").arg(account.server).arg(account.port);
     if (mechanismOf(account.authMode).isEmpty())
         return QStringLiteral("%1 is not an authentication mode").arg(account.authMode);
+    if (usesAccessToken(account) && account.user.isEmpty())
+        return QStringLiteral("an access token needs the account's user name");
     if (message.from().address.isEmpty())
         return QStringLiteral("the message has no sender address");
     if (message.envelopeRecipients().isEmpty())
@@ -220,8 +228,12 @@ struct SmtpSender::Private
     void configureLogin();
     void configureTimeouts();
     void reopen();
+    // Credentials for a new connection's login: a new access token where the
+    // account uses one. False (the reason in `detail`) when there are none.
+    bool readyToLogIn(QString &detail);
 
     SmtpAccount account;
+    QByteArray accessToken;
     CURL *curl = nullptr;
     // The last send succeeded, so the handle holds an open connection.
     bool connectionKept = false;
@@ -281,9 +293,23 @@ void SmtpSender::Private::configureLogin()
     if (account.authMode == eEmailServerOutAuth_None || account.user.isEmpty())
         return;
     curl_easy_setopt(curl, CURLOPT_USERNAME, account.user.toUtf8().constData());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, account.password.toUtf8().constData());
-    const QByteArray options = "AUTH=" + mechanismOf(account.authMode).toLatin1();
+    if (usesAccessToken(account))
+        curl_easy_setopt(curl, CURLOPT_XOAUTH2_BEARER, accessToken.constData());
+    else
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, account.password.toUtf8().constData());
+    const QByteArray options =
+        "AUTH=" + (usesAccessToken(account) ? QByteArrayLiteral("XOAUTH2") : mechanismOf(account.authMode).toLatin1());
     curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, options.constData());
+}
+
+bool SmtpSender::Private::readyToLogIn(QString &detail)
+{
+    if (!usesAccessToken(account))
+        return true;
+    const auth::AccessToken token = auth::runAccessTokenCommand(account.tokenCommand, account.timeoutSeconds);
+    accessToken = token.value;
+    detail = token.error;
+    return token.ok();
 }
 
 void SmtpSender::Private::configureTimeouts()
@@ -311,21 +337,28 @@ const SmtpAccount &SmtpSender::account() const
 SendResult SmtpSender::send(const MimeMessage &message, const Handlers &handlers)
 {
     SmtpTranscript transcript(handlers.log);
-    const QUrl url = serverUrl(d->account);
-    const QString reason = whyNotSendable(d->account, message, url);
-    if (!reason.isEmpty()) {
+    const auto notSendable = [&transcript](const QString &reason) {
         transcript.note(describeResult(srNotSendable) + QStringLiteral(": ") + reason);
         return srNotSendable;
-    }
+    };
+    const QUrl url = serverUrl(d->account);
+    QString detail = whyNotSendable(d->account, message, url);
+    if (!detail.isEmpty())
+        return notSendable(detail);
+    // A kept connection is logged in already; a new one logs in afresh.
+    if (!d->connectionKept && !d->readyToLogIn(detail))
+        return notSendable(detail);
     const EncodedMessage data = message.encode();
     if (handlers.encoded)
         handlers.encoded(data.data, data.size);
     const Slist recipients = recipientList(message);
-    QString detail;
     SendResult result = d->attempt(url, message, data, recipients.get(), handlers, transcript, detail);
     // libcurl takes a kept TLS connection that the server has closed for a live one until it uses it.
     if (result == srConnectionLost && d->connectionKept && !transcript.heardServer()) {
         transcript.note(QStringLiteral("The server had closed the kept connection; connecting again"));
+        d->connectionKept = false;
+        if (!d->readyToLogIn(detail))
+            return notSendable(detail);
         d->reopen();
         transcript.restart();
         result = d->attempt(url, message, data, recipients.get(), handlers, transcript, detail);
