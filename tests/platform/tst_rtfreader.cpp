@@ -262,6 +262,7 @@ private Q_SLOTS:
             picture("\\pngblip\\picscalex50", png) + "\\cell " +
             field("MERGEFIELD Logo", "x" + picture("\\pngblip", png)) + "\\cell\\row");
         QTest::newRow("empty") << QByteArray("{\\rtf1\\ansi}");
+        QTest::newRow("raw tab in a font name") << QByteArray("{\\rtf1 {\\fonttbl\\f\xeb\ti}X}");
     }
 
     void roundTrip()

@@ -1033,7 +1033,11 @@ void RtfReader::commitFont()
     if (!m_fontIndex)
         return;
     const int codePage = m_font.codePage > 0 ? m_font.codePage : m_codePage;
-    m_font.family = m_decoder.decode(m_fontName, codePage).trimmed();
+    // A raw tab or line feed in the table is no part of a font's name, as
+    // \tab is not: a name that kept one would come back without it.
+    m_font.family = m_decoder.decode(m_fontName, codePage);
+    m_font.family.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    m_font.family = m_font.family.trimmed();
     m_fonts.insert(*m_fontIndex, m_font);
     m_fontIndex.reset();
     m_font = FontEntry();
