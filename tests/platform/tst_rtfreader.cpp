@@ -263,6 +263,8 @@ private Q_SLOTS:
             field("MERGEFIELD Logo", "x" + picture("\\pngblip", png)) + "\\cell\\row");
         QTest::newRow("empty") << QByteArray("{\\rtf1\\ansi}");
         QTest::newRow("raw tab in a font name") << QByteArray("{\\rtf1 {\\fonttbl\\f\xeb\ti}X}");
+        QTest::newRow("font name beyond the code page")
+            << QByteArray("{\\rtf1\\pc{\\fonttbl\\f0\\fcharset0 Ar\xfb;}{\\f0 x}}");
     }
 
     void roundTrip()

@@ -206,6 +206,7 @@ private:
     bool handleParagraphWord(Word word, const RtfToken &token);
     void handleStructureWord(Word word, const RtfToken &token);
     void handleFontTableWord(Word word, const RtfToken &token);
+    QString takeFontNameBytes();
     void handleColorTableWord(Word word, const RtfToken &token);
     void handleListTableWord(Word word, const RtfToken &token);
     void handleListOverrideWord(Word word, const RtfToken &token);
@@ -251,6 +252,8 @@ private:
     QHash<int, FontEntry> m_fonts;
     std::optional<int> m_fontIndex;
     FontEntry m_font;
+    // The name being read: text decoded so far (\uN, symbols) and the bytes after it.
+    QString m_fontNameText;
     QByteArray m_fontName;
 
     QList<QColor> m_colours;
@@ -894,6 +897,8 @@ void RtfReader::appendText(const QString &text)
         m_instruction += text;
     else if (state.destination == Destination::Body && !state.character.hidden)
         m_builder.insertText(text, characterFormat(state), state.paragraph.inTable);
+    else if (state.destination == Destination::FontTable && m_fontIndex)
+        m_fontNameText += takeFontNameBytes() + text;
 }
 
 // A font's charset says how its text is encoded; charsets 0 (ANSI) and 1
@@ -1032,16 +1037,21 @@ void RtfReader::commitFont()
 {
     if (!m_fontIndex)
         return;
-    const int codePage = m_font.codePage > 0 ? m_font.codePage : m_codePage;
-    // A raw tab or line feed in the table is no part of a font's name, as
-    // \tab is not: a name that kept one would come back without it.
-    m_font.family = m_decoder.decode(m_fontName, codePage);
+    // A tab or line feed in the table, raw or as a control word, is no part
+    // of a font's name: a name that kept one would come back without it.
+    m_font.family = m_fontNameText + takeFontNameBytes();
     m_font.family.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
     m_font.family = m_font.family.trimmed();
     m_fonts.insert(*m_fontIndex, m_font);
     m_fontIndex.reset();
     m_font = FontEntry();
-    m_fontName.clear();
+    m_fontNameText.clear();
+}
+
+QString RtfReader::takeFontNameBytes()
+{
+    const int codePage = m_font.codePage > 0 ? m_font.codePage : m_codePage;
+    return m_decoder.decode(std::exchange(m_fontName, QByteArray()), codePage);
 }
 
 // Each entry ends with a semicolon; an entry without any colour word is the
