@@ -21,9 +21,10 @@ QString explanation(QProcess &process)
 
 // Visible ASCII only: a token goes into SASL framing (XOAUTH2 separates its
 // fields with ^A) and into protocol lines, which a control byte would break.
+// Emptiness is the caller's own, clearer, error.
 bool isTokenText(const QByteArray &text)
 {
-    return !text.isEmpty() && text.size() <= kLongestToken &&
+    return text.size() <= kLongestToken &&
            std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 0x7f; });
 }
 
@@ -43,10 +44,11 @@ AccessToken runAccessTokenCommand(const QString &command, int timeoutSeconds)
     process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
     if (!process.waitForStarted())
         return failure(QStringLiteral("could not be started: ") + process.errorString());
-    if (!process.waitForFinished(std::max(timeoutSeconds, 1) * 1000)) {
+    const int seconds = std::max(timeoutSeconds, 1);
+    if (!process.waitForFinished(seconds * 1000)) {
         process.kill();
         process.waitForFinished();
-        return failure(QStringLiteral("did not finish within %1 seconds").arg(timeoutSeconds));
+        return failure(QStringLiteral("did not finish within %1 seconds").arg(seconds));
     }
     if (process.exitStatus() != QProcess::NormalExit)
         return failure(QStringLiteral("crashed") + explanation(process));
