@@ -84,12 +84,12 @@ void readPart(GMimeObject *parent, GMimeObject *part, gpointer data)
     const bool declaredAttachment = g_mime_part_is_attachment(leaf);
     if (!declaredAttachment && GMIME_IS_TEXT_PART(part) && g_mime_content_type_is_type(type, "text", "plain") &&
         message.textBody.isNull()) {
-        message.textBody = text(g_mime_text_part_get_text(GMIME_TEXT_PART(part)));
+        message.textBody = mime::takeText(g_mime_text_part_get_text(GMIME_TEXT_PART(part)));
         return;
     }
     if (!declaredAttachment && GMIME_IS_TEXT_PART(part) && g_mime_content_type_is_type(type, "text", "html") &&
         message.htmlBody.isNull()) {
-        message.htmlBody = text(g_mime_text_part_get_text(GMIME_TEXT_PART(part)));
+        message.htmlBody = mime::takeText(g_mime_text_part_get_text(GMIME_TEXT_PART(part)));
         return;
     }
     MailboxAttachment attachment;

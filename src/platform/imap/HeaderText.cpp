@@ -1,26 +1,13 @@
 #include "HeaderText.h"
 
 #include "platform/mime/GMimeSetup.h"
+#include "platform/mime/GObjectRef.h"
 
 #include <gmime/gmime.h>
-
-#include <memory>
 
 namespace mrv::imap {
 
 namespace {
-
-struct GFree
-{
-    void operator()(void *pointer) const { g_free(pointer); }
-};
-using GText = std::unique_ptr<char, GFree>;
-
-QString decoded(char *text)
-{
-    const GText owned(text);
-    return owned ? QString::fromUtf8(owned.get()) : QString();
-}
 
 bool isToken(const QByteArray &value)
 {
@@ -54,13 +41,13 @@ QByteArray singleLine(QByteArray text)
 QString decodeHeaderText(const QByteArray &text)
 {
     mime::ensureGMime();
-    return decoded(g_mime_utils_header_decode_text(nullptr, singleLine(text).constData()));
+    return mime::takeText(g_mime_utils_header_decode_text(nullptr, singleLine(text).constData()));
 }
 
 QString decodeHeaderPhrase(const QByteArray &phrase)
 {
     mime::ensureGMime();
-    return decoded(g_mime_utils_header_decode_phrase(nullptr, singleLine(phrase).constData()));
+    return mime::takeText(g_mime_utils_header_decode_phrase(nullptr, singleLine(phrase).constData()));
 }
 
 QDateTime decodeHeaderDate(const QByteArray &date)
