@@ -3,24 +3,25 @@
 #include "SessionCommands.h"
 
 #include <QMutex>
-#include <QThread>
 #include <QWaitCondition>
 
 #include <deque>
 #include <functional>
 #include <future>
+#include <thread>
 
 namespace mrv::imap {
 
 // Runs jobs one by one on a thread of its own, in the order posted.
+//
+// A joined std::thread rather than a QThread: QThread::wait() returns
+// before the thread has run its thread-local destructors (OpenSSL frees its
+// per-thread state there), and the host may unload the component, or the
+// process end, while they still run. join() returns when the thread is gone.
 class JobThread
 {
 public:
-    JobThread() : m_thread(QThread::create([this] { run(); }))
-    {
-        m_thread->setObjectName(QStringLiteral("mrv-imap"));
-        m_thread->start();
-    }
+    JobThread() : m_thread([this] { run(); }) {}
 
     ~JobThread()
     {
@@ -29,7 +30,7 @@ public:
             m_stopping = true;
         }
         m_wake.wakeAll();
-        m_thread->wait();
+        m_thread.join();
     }
 
     void post(std::function<void()> job)
@@ -63,7 +64,8 @@ private:
     QWaitCondition m_wake;
     std::deque<std::function<void()>> m_jobs;
     bool m_stopping = false;
-    std::unique_ptr<QThread> m_thread;
+    // Last: started once the members it uses exist.
+    std::thread m_thread;
 };
 
 struct ImapSession::Private
